@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>  // std::string
+
+#include "index/folder_listing.h"
+#include "platform/services.h"
+
+namespace quorvane {
+
+// The name of the page, written into the folder it lists.
+inline constexpr char IndexFileName[] = "quorvane_index.html";
+
+// The file extensions, compared exactly and with letter case, of the files shown as pictures.
+inline constexpr const char* ImageExtensions[] = {"jpeg", "jpg",  "gif", "bmp",
+                                                  "tif",  "tiff", "png"};
+
+// The end of one page generation.
+struct GenerationOutcome {
+  bool Completed = false;
+  std::string OutPath;      // the page written, when completed
+  std::string Description;  // why it failed, when not
+};
+
+// Writes the index page of the folder `CurPath` into it: a header, one entry per file of `Files`
+// (re-read first, and its selection moved to each entry as it is handled), with an inline image
+// under each picture when `ShowImages` is set, a total line and a timed footer. `CurFile` follows
+// the entry being handled. The page replaces any earlier one only once complete. Never throws:
+// any failure ends the run and comes back as the failed outcome.
+GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, std::string& CurFile,
+                                FileList& Files, const platform::Services& services);
+
+}  // namespace quorvane

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/regional.h"
+
+namespace quorvane::platform {
+
+// The platform services the engine works through, gathered so that tests can pass their own.
+struct Services {
+  const Clock& clock;
+  const Regional& regional;
+  const FileSystem& files;
+};
+
+}  // namespace quorvane::platform
