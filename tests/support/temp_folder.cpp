@@ -1,0 +1,74 @@
+#include "tests/support/temp_folder.h"
+
+#include <fcntl.h>     // open
+#include <sys/stat.h>  // lstat, mkdir, utimensat
+#include <unistd.h>    // ftruncate, close
+#include <cstdlib>     // std::getenv, mkdtemp
+#include <filesystem>  // std::filesystem::remove_all
+#include <fstream>     // std::ifstream
+#include <iterator>    // std::istreambuf_iterator
+#include <stdexcept>   // std::runtime_error
+#include <system_error>
+
+namespace quorvane::testing {
+
+TempFolder::TempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quorvane-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::system_error(errno, std::generic_category(), "cannot create " + pattern);
+  }
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempFolder::operator/(std::string_view name) const {
+  return path_ + "/" + std::string(name);
+}
+
+std::string TempFolder::AddFile(std::string_view name, std::int64_t size,
+                                std::time_t modified) const {
+  const std::string path = *this / name;
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    throw std::system_error(errno, std::generic_category(), "cannot create " + path);
+  }
+  const int sized = ftruncate(fd, size);
+  const int error = errno;
+  close(fd);
+  if (sized != 0) {
+    throw std::system_error(error, std::generic_category(), "cannot size " + path);
+  }
+  if (modified != 0) {
+    const timespec times[2] = {{modified, 0}, {modified, 0}};
+    if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+      throw std::system_error(errno, std::generic_category(), "cannot date " + path);
+    }
+  }
+  return path;
+}
+
+std::string TempFolder::AddFolder(std::string_view name) const {
+  const std::string path = *this / name;
+  if (mkdir(path.c_str(), 0755) != 0) {
+    throw std::system_error(errno, std::generic_category(), "cannot create " + path);
+  }
+  return path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace quorvane::testing

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>      // std::int64_t
+#include <ctime>        // std::time_t
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+
+namespace quorvane::testing {
+
+// A new, empty folder under $TMPDIR (or /tmp), removed with all it holds when this goes.
+class TempFolder {
+ public:
+  TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder();
+
+  // The folder's path, without a trailing separator.
+  const std::string& Path() const { return path_; }
+  // The path of `name` inside the folder.
+  std::string operator/(std::string_view name) const;
+
+  // Creates or replaces the file `name` holding `size` bytes, last modified at `modified` (a
+  // local time, 0 for now). Returns its path.
+  std::string AddFile(std::string_view name, std::int64_t size = 0, std::time_t modified = 0) const;
+  std::string AddFolder(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+// Everything in the file at `path`; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// Whether something exists at `path`, following no symlink.
+bool Exists(const std::string& path);
+
+}  // namespace quorvane::testing
