@@ -1,0 +1,118 @@
+#include "platform/regional.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "platform/failure.h"
+
+namespace quorvane::platform {
+namespace {
+
+RegionalSettings UsEnglish() { return {",", ".", "%-m/%-d/%Y", "%-I:%M:%S %p", "C"}; }
+RegionalSettings Italian() { return {".", ",", "%d/%m/%Y", "%H:%M:%S", "C"}; }
+RegionalSettings Ungrouped() { return {"", ".", "%m/%d/%y", "%H:%M:%S", "C"}; }
+
+struct GroupedCase {
+  RegionalSettings settings;
+  std::int64_t value;
+  const char* expected;
+};
+
+TEST(RegionalTest, GroupsWholeNumbersInThrees) {
+  const GroupedCase cases[] = {
+      {UsEnglish(), 0, "0"},
+      {UsEnglish(), 999, "999"},
+      {UsEnglish(), 1000, "1,000"},
+      {UsEnglish(), 1234567, "1,234,567"},
+      {UsEnglish(), -1234567, "-1,234,567"},
+      {UsEnglish(), std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"},
+      {Italian(), 1234567, "1.234.567"},
+      {Ungrouped(), 1234567, "1234567"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Regional(c.settings).Grouped(c.value), c.expected) << c.value;
+  }
+}
+
+struct Fixed2Case {
+  RegionalSettings settings;
+  double value;
+  const char* expected;
+};
+
+TEST(RegionalTest, RoundsToTwoDecimalsAndGroups) {
+  const Fixed2Case cases[] = {
+      {UsEnglish(), 0.0, "0.00"},        {UsEnglish(), 0.05, "0.05"},
+      {UsEnglish(), 0.004, "0.00"},      {UsEnglish(), 0.996, "1.00"},
+      {UsEnglish(), 1234.5, "1,234.50"}, {UsEnglish(), -2.5, "-2.50"},
+      {Italian(), 1234.5, "1.234,50"},   {Ungrouped(), 1234567.891, "1234567.89"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Regional(c.settings).Fixed2(c.value), c.expected) << c.value;
+  }
+}
+
+std::tm At(int year, int month, int day, int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  return t;
+}
+
+TEST(RegionalTest, DateTimeTextShowsTheDateAloneAtMidnight) {
+  const Regional us(UsEnglish());
+  EXPECT_EQ(us.DateTimeText(At(2002, 8, 21, 23, 25, 18)), "8/21/2002 11:25:18 PM");
+  EXPECT_EQ(us.DateTimeText(At(2002, 8, 21, 0, 0, 0)), "8/21/2002");
+  EXPECT_EQ(us.DateTimeText(At(2002, 8, 21, 0, 0, 1)), "8/21/2002 12:00:01 AM");
+  EXPECT_EQ(Regional(Italian()).DateTimeText(At(2002, 8, 1, 9, 5, 7)), "01/08/2002 09:05:07");
+}
+
+struct LowerCase {
+  const char* locale;
+  std::string text;
+  std::string expected;
+};
+
+TEST(RegionalTest, LowerCasesByTheLocalesCharacterRules) {
+  const LowerCase cases[] = {
+      {"C", "C:\\Photos\\SEA.JPG", "c:\\photos\\sea.jpg"},
+      {"C", "/HOME/\xC3\x89T\xC3\x89", "/home/\xC3\x89t\xC3\x89"},  // C knows ASCII only
+      {"C.UTF-8", "/HOME/\xC3\x89T\xC3\x89", "/home/\xC3\xa9t\xC3\xa9"},
+      {"C.UTF-8", "\xCE\xA3\xCE\x9F", "\xCF\x83\xCE\xBF"},  // Greek
+      {"C.UTF-8",
+       "AB\xFF\xC3"
+       "CD",
+       "ab\xFF\xC3"
+       "cd"},  // stray bytes kept
+      {"C.UTF-8", std::string("A\0B", 3), std::string("a\0b", 3)},
+  };
+  for (const auto& c : cases) {
+    RegionalSettings settings = UsEnglish();
+    settings.LocaleName = c.locale;
+    EXPECT_EQ(Regional(settings).Lower(c.text), c.expected) << c.locale << " " << c.text;
+  }
+}
+
+TEST(RegionalTest, UnknownLocaleIsAFailure) {
+  RegionalSettings settings = UsEnglish();
+  settings.LocaleName = "xx_NOWHERE.UTF-8";
+  EXPECT_THROW(Regional{settings}, Failure);
+}
+
+TEST(RegionalTest, ProcessLocaleGivesItsSeparatorsAndFormats) {
+  // Tests run in the C locale unless they set another.
+  const Regional regional = Regional::FromProcessLocale();
+  EXPECT_EQ(regional.Settings().GroupSeparator, "");
+  EXPECT_EQ(regional.Settings().DecimalSeparator, ".");
+  EXPECT_EQ(regional.Settings().DateFormat, "%m/%d/%y");
+  EXPECT_EQ(regional.Grouped(1234567), "1234567");
+}
+
+}  // namespace
+}  // namespace quorvane::platform
