@@ -1,0 +1,159 @@
+#include "index/folder_listing.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/index/fakes.h"
+#include "tests/support/temp_folder.h"
+
+namespace quorvane {
+namespace {
+
+using testing::FakeFileSystem;
+using testing::TempFolder;
+
+std::vector<std::string> NamesOf(const FileList& list) {
+  std::vector<std::string> names;
+  for (std::int64_t i = 0; i < list.Count(); ++i) {
+    names.push_back(list.Name(i));
+  }
+  return names;
+}
+
+TEST(FolderListingTest, SortsWithoutRegardToCaseThenByBytes) {
+  FakeFileSystem files;
+  for (const char* name : {"b.txt", "a.txt", "Zeta", "B.txt", "A.txt", "alpha", "_x", "10", "9"}) {
+    files.Add(name, 0);
+  }
+  const platform::Regional regional(testing::UsEnglish());
+  FileList list(regional, files);
+  EXPECT_EQ(list.ReRead(), "");
+  const std::vector<std::string> expected = {"10",    "9",     "_x",    "A.txt", "a.txt",
+                                             "alpha", "B.txt", "b.txt", "Zeta"};
+  EXPECT_EQ(NamesOf(list), expected);
+}
+
+TEST(FolderListingTest, SortsNonAsciiNamesByTheLocalesLowerCase) {
+  FakeFileSystem files;
+  for (const char* name : {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89",
+                           "\xC3\x89"
+                           "a"}) {
+    files.Add(name, 0);
+  }
+  platform::RegionalSettings settings = testing::UsEnglish();
+  settings.LocaleName = "C.UTF-8";
+  const platform::Regional regional(settings);
+  FileList list(regional, files);
+  list.ReRead();
+  // "Éa" < "ÉTÉ" < "été": both É names lower-case to é, and the tie goes by bytes.
+  const std::vector<std::string> expected = {
+      "\xC3\x89"
+      "a",
+      "\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9"};
+  EXPECT_EQ(NamesOf(list), expected);
+}
+
+struct RecordingObserver final : FileListObserver {
+  std::vector<std::string> events;
+  void ListAboutToChange() override { events.push_back("about to change"); }
+  void ListChanged() override { events.push_back("changed"); }
+  void SelectionChanged(std::int64_t position) override {
+    events.push_back("selected " + std::to_string(position));
+  }
+};
+
+TEST(FolderListingTest, SelectionAndReReadsAreReported) {
+  FakeFileSystem files;
+  files.Add("a", 0);
+  files.Add("b", 0);
+  const platform::Regional regional(testing::UsEnglish());
+  FileList list(regional, files);
+  RecordingObserver observer;
+  list.SetObserver(&observer);
+  list.ReRead();
+  list.Select(1);
+  EXPECT_EQ(list.CurrentName(), "b");
+  list.Select(2);
+  EXPECT_EQ(list.Selected(), -1);
+  EXPECT_EQ(list.CurrentName(), "");
+  list.Select(0);
+  list.ReRead();
+  EXPECT_EQ(list.Selected(), -1);
+  const std::vector<std::string> expected = {"about to change", "changed",    "selected 1",
+                                             "selected -1",     "selected 0", "about to change",
+                                             "changed"};
+  EXPECT_EQ(observer.events, expected);
+}
+
+TEST(FolderListingTest, HoldsMoreThanASixteenBitCount) {
+  FakeFileSystem files;
+  for (int i = 0; i < 40000; ++i) {
+    files.Add("file" + std::to_string(i), 0);
+  }
+  const platform::Regional regional(testing::UsEnglish());
+  FileList list(regional, files);
+  std::string CurPath;
+  const FolderViewState state = RefreshFolderView("/anywhere", CurPath, list);
+  EXPECT_EQ(state.CountText, "40000");
+  EXPECT_TRUE(state.GenerationEnabled);
+}
+
+TEST(FolderListingTest, RefreshEndsThePathWithOneSeparatorAndCountsFiles) {
+  const TempFolder folder;
+  const std::string empty = folder.AddFolder("empty");
+  const std::string only_folders = folder.AddFolder("only-folders");
+  folder.AddFolder("only-folders/inner");
+  const std::string two = folder.AddFolder("two");
+  folder.AddFile("two/.hidden");
+  folder.AddFile("two/quorvane_index.html");
+  const struct {
+    std::string FolderPath;
+    std::string CurPath;
+    std::string count;
+  } cases[] = {
+      {empty, empty + "/", "0"},
+      {empty + "/", empty + "/", "0"},
+      {only_folders, only_folders + "/", "0"},
+      {two, two + "/", "2"},
+  };
+  const platform::Regional regional(testing::UsEnglish());
+  const platform::SystemFileSystem files;
+  for (const auto& c : cases) {
+    FileList list(regional, files);
+    std::string CurPath = "stale";
+    const FolderViewState state = RefreshFolderView(c.FolderPath, CurPath, list);
+    EXPECT_EQ(CurPath, c.CurPath);
+    EXPECT_EQ(state.PathText, c.CurPath);
+    EXPECT_EQ(state.CountText, c.count);
+    EXPECT_EQ(state.GenerationEnabled, c.count != "0");
+    EXPECT_EQ(state.ListingError, "");
+    EXPECT_EQ(list.Folder(), c.CurPath);
+  }
+}
+
+TEST(FolderListingTest, RootStaysASingleSeparator) {
+  const platform::Regional regional(testing::UsEnglish());
+  const platform::SystemFileSystem files;
+  FileList list(regional, files);
+  std::string CurPath;
+  EXPECT_EQ(RefreshFolderView("/", CurPath, list).PathText, "/");
+}
+
+TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
+  const TempFolder folder;
+  folder.AddFile("a.txt");
+  const platform::Regional regional(testing::UsEnglish());
+  const platform::SystemFileSystem files;
+  FileList list(regional, files);
+  std::string CurPath;
+  ASSERT_EQ(RefreshFolderView(folder.Path(), CurPath, list).CountText, "1");
+
+  const FolderViewState state = RefreshFolderView(folder / "gone", CurPath, list);
+  EXPECT_EQ(state.ListingError, "No such file or directory: " + (folder / "gone/"));
+  EXPECT_EQ(state.PathText, folder / "gone/");
+  EXPECT_EQ(state.CountText, "0");
+  EXPECT_FALSE(state.GenerationEnabled);
+  EXPECT_EQ(list.Count(), 0);
+}
+
+}  // namespace
+}  // namespace quorvane
