@@ -84,19 +84,6 @@ TEST(FolderListingTest, SelectionAndReReadsAreReported) {
   EXPECT_EQ(observer.events, expected);
 }
 
-TEST(FolderListingTest, HoldsMoreThanASixteenBitCount) {
-  FakeFileSystem files;
-  for (int i = 0; i < 40000; ++i) {
-    files.Add("file" + std::to_string(i), 0);
-  }
-  const platform::Regional regional(testing::UsEnglish());
-  FileList list(regional, files);
-  std::string CurPath;
-  const FolderViewState state = RefreshFolderView("/anywhere", CurPath, list);
-  EXPECT_EQ(state.CountText, "40000");
-  EXPECT_TRUE(state.GenerationEnabled);
-}
-
 TEST(FolderListingTest, RefreshEndsThePathWithOneSeparatorAndCountsFiles) {
   const TempFolder folder;
   const std::string empty = folder.AddFolder("empty");

@@ -48,26 +48,6 @@ TEST(FileSystemTest, ListsEveryEntryThatIsNotAFolder) {
   EXPECT_EQ(names, expected);
 }
 
-TEST(FileSystemTest, UnreadableFolderIsAFailureNamingIt) {
-  const TempFolder folder;
-  const std::string file = folder.AddFile("file");
-  const struct {
-    std::string path;
-    std::string description;
-  } cases[] = {
-      {folder / "gone", "No such file or directory: " + (folder / "gone")},
-      {file, "Not a directory: " + file},
-  };
-  for (const auto& c : cases) {
-    try {
-      SystemFileSystem().FileNames(c.path);
-      ADD_FAILURE() << "no failure for " << c.path;
-    } catch (const Failure& failure) {
-      EXPECT_EQ(failure.what(), c.description);
-    }
-  }
-}
-
 TEST(FileSystemTest, FactsFollowSymlinksUnlessTheyLeadNowhere) {
   const TempFolder folder;
   const std::time_t when = 1030000000;

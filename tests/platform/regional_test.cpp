@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "platform/failure.h"
-
 namespace quorvane::platform {
 namespace {
 
@@ -97,21 +95,6 @@ TEST(RegionalTest, LowerCasesByTheLocalesCharacterRules) {
     settings.LocaleName = c.locale;
     EXPECT_EQ(Regional(settings).Lower(c.text), c.expected) << c.locale << " " << c.text;
   }
-}
-
-TEST(RegionalTest, UnknownLocaleIsAFailure) {
-  RegionalSettings settings = UsEnglish();
-  settings.LocaleName = "xx_NOWHERE.UTF-8";
-  EXPECT_THROW(Regional{settings}, Failure);
-}
-
-TEST(RegionalTest, ProcessLocaleGivesItsSeparatorsAndFormats) {
-  // Tests run in the C locale unless they set another.
-  const Regional regional = Regional::FromProcessLocale();
-  EXPECT_EQ(regional.Settings().GroupSeparator, "");
-  EXPECT_EQ(regional.Settings().DecimalSeparator, ".");
-  EXPECT_EQ(regional.Settings().DateFormat, "%m/%d/%y");
-  EXPECT_EQ(regional.Grouped(1234567), "1234567");
 }
 
 }  // namespace

@@ -2,14 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/failure.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::platform {
@@ -108,45 +105,6 @@ TEST(TextFileTest, SymlinkAndHardLinkedPagesAreWrittenInPlace) {
   struct stat st {};
   ASSERT_EQ(lstat(symlinked.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-}
-
-TEST(TextFileTest, FolderOfThatNameIsAFailureNamingIt) {
-  const TempFolder folder;
-  const std::string path = folder.AddFolder("page.html");
-  try {
-    TextFile file(path);
-    ADD_FAILURE() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.what(), "Is a directory: " + path);
-  }
-}
-
-// Writes 100 kB to `path` under a 4 kB file-size limit, which stops writes even for root, and exits
-// with 3 after printing the failure, or with 0 if there was none.
-[[noreturn]] void WriteUnderSizeLimit(const std::string& path) {
-  std::signal(SIGXFSZ, SIG_IGN);  // so that the write fails instead of the process dying
-  const rlimit limit{4096, 4096};
-  setrlimit(RLIMIT_FSIZE, &limit);
-  try {
-    TextFile file(path);
-    for (int i = 0; i < 1000; ++i) {
-      file.WriteLine(std::string(100, 'x'));
-    }
-    file.Close();
-  } catch (const Failure& failure) {
-    std::fprintf(stderr, "%s\n", failure.what());
-    std::_Exit(3);
-  }
-  std::_Exit(0);
-}
-
-TEST(TextFileDeathTest, WriteFailureKeepsTheOldFile) {
-  const TempFolder folder;
-  const std::string path = folder / "page.html";
-  WriteWhole(path, "old page");
-  EXPECT_EXIT(WriteUnderSizeLimit(path), ::testing::ExitedWithCode(3), "File too large: " + path);
-  EXPECT_EQ(ReadFile(path), "old page");
-  EXPECT_EQ(Entries(folder), std::vector<std::string>{"page.html"});
 }
 
 }  // namespace
