@@ -119,10 +119,16 @@ void Regional::AppendFormatted(std::string& out, const char* format, const std::
     return;
   }
   // strftime cannot tell a full buffer from an empty result, so grow a few times and then take
-  // the result as empty.
-  for (std::size_t size = 64; size <= 4096; size *= 4) {
+  // the result as empty. Dates and times fit the first buffer.
+  char small[128];
+  std::size_t written = strftime_l(small, sizeof small, format, &local, locale_.get());
+  if (written != 0) {
+    out.append(small, written);
+    return;
+  }
+  for (std::size_t size = 1024; size <= 16384; size *= 4) {
     std::string buffer(size, '\0');
-    const std::size_t written = strftime_l(buffer.data(), size, format, &local, locale_.get());
+    written = strftime_l(buffer.data(), size, format, &local, locale_.get());
     if (written != 0) {
       out.append(buffer.data(), written);
       return;
