@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/index/fakes.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane {

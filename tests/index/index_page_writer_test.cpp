@@ -11,7 +11,7 @@
 
 #include "index/html_text.h"
 #include "index/program_version.h"
-#include "tests/index/fakes.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane {

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <limits>
 
+#include "tests/support/fakes.h"
+
 namespace quorvane::platform {
 namespace {
 
-RegionalSettings UsEnglish() { return {",", ".", "%-m/%-d/%Y", "%-I:%M:%S %p", "C"}; }
+using quorvane::testing::UsEnglish;
 RegionalSettings Italian() { return {".", ",", "%d/%m/%Y", "%H:%M:%S", "C"}; }
 RegionalSettings Ungrouped() { return {"", ".", "%m/%d/%y", "%H:%M:%S", "C"}; }
 
@@ -52,23 +54,13 @@ TEST(RegionalTest, RoundsToTwoDecimalsAndGroups) {
   }
 }
 
-std::tm At(int year, int month, int day, int hour, int minute, int second) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_sec = second;
-  return t;
-}
-
 TEST(RegionalTest, DateTimeTextShowsTheDateAloneAtMidnight) {
   const Regional us(UsEnglish());
-  EXPECT_EQ(us.DateTimeText(At(2002, 8, 21, 23, 25, 18)), "8/21/2002 11:25:18 PM");
-  EXPECT_EQ(us.DateTimeText(At(2002, 8, 21, 0, 0, 0)), "8/21/2002");
-  EXPECT_EQ(us.DateTimeText(At(2002, 8, 21, 0, 0, 1)), "8/21/2002 12:00:01 AM");
-  EXPECT_EQ(Regional(Italian()).DateTimeText(At(2002, 8, 1, 9, 5, 7)), "01/08/2002 09:05:07");
+  EXPECT_EQ(us.DateTimeText(testing::LocalTm(2002, 8, 21, 23, 25, 18)), "8/21/2002 11:25:18 PM");
+  EXPECT_EQ(us.DateTimeText(testing::LocalTm(2002, 8, 21, 0, 0, 0)), "8/21/2002");
+  EXPECT_EQ(us.DateTimeText(testing::LocalTm(2002, 8, 21, 0, 0, 1)), "8/21/2002 12:00:01 AM");
+  EXPECT_EQ(Regional(Italian()).DateTimeText(testing::LocalTm(2002, 8, 1, 9, 5, 7)),
+            "01/08/2002 09:05:07");
 }
 
 struct LowerCase {
