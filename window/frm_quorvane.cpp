@@ -264,11 +264,13 @@ void frmQuorvane::Form_Load() {
     volume = 0;
   }
   {
+    // Drive1 only shows the current volume here; Dir1 is pointed at its root just below.
     const QSignalBlocker quiet(Drive1);
     Drive1->setCurrentIndex(static_cast<int>(volume));
   }
   folder_model_->SetRoot(volumes_[volume].MountPoint);
   GoToFolder(volumes_[volume].MountPoint);
+  // Dir1's change has shown the folder already; showing it once more leaves the same state.
   ShowFolder();
 }
 
