@@ -30,7 +30,7 @@
 namespace quorvane {
 namespace {
 
-// The classic layout is measured in twips, 15 to a pixel at 96 dots per inch.
+// The layout is designed in twips, 15 to a pixel at 96 dots per inch.
 struct Twips {
   int left;
   int top;
@@ -59,7 +59,7 @@ constexpr Twips kDrive1{0, 60, 3855, 315};
 constexpr Twips kLblPath{0, 3480, 5355, 315};
 constexpr Twips kLblFCount{5460, 3480, 1450, 315};
 
-// 11 pixels is the classic 8 points at 96 dots per inch; a wide face gets smaller, down to this.
+// 11 pixels is 8 points at 96 dots per inch; a face too wide for the captions gets smaller, to 8.
 constexpr int kLargestFontPixels = 11;
 constexpr int kSmallestFontPixels = 8;
 
@@ -205,7 +205,7 @@ void frmQuorvane::ConnectControls() {
 
 void frmQuorvane::FitCaptionFont() {
   QFont font;
-  // Faces as narrow as the classic one first; Debian always has DejaVu Sans.
+  // Narrow faces first; Debian always has DejaVu Sans.
   font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
                     QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
   font.setStyleHint(QFont::SansSerif);

@@ -160,8 +160,8 @@ class FrmQuorvaneTest : public QObject {
   void initTestCase();
   void cleanup();
 
-  void controlsStandWhereTheClassicLayoutPutsThem_data();
-  void controlsStandWhereTheClassicLayoutPutsThem();
+  void controlsStandAtTheirDesignedPlaces_data();
+  void controlsStandAtTheirDesignedPlaces();
   void resizingGrowsTheListsAndKeepsTheRowsAtTheBottom_data();
   void resizingGrowsTheListsAndKeepsTheRowsAtTheBottom();
   void captionsFitTheirControls();
@@ -227,10 +227,10 @@ std::unique_ptr<frmQuorvane> FrmQuorvaneTest::Open(const std::vector<const TempF
   return window;
 }
 
-void FrmQuorvaneTest::controlsStandWhereTheClassicLayoutPutsThem_data() {
+void FrmQuorvaneTest::controlsStandAtTheirDesignedPlaces_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QRect>("pixels");
-  // Twips divided by 15 and rounded: the classic layout at 96 dots per inch.
+  // Twips divided by 15 and rounded: the designed layout at 96 dots per inch.
   QTest::addRow("cmdRefresh") << QStringLiteral("cmdRefresh") << QRect(264, 260, 96, 21);
   QTest::addRow("chkImg") << QStringLiteral("chkImg") << QRect(4, 260, 157, 20);
   QTest::addRow("chkView") << QStringLiteral("chkView") << QRect(168, 260, 89, 20);
@@ -242,7 +242,7 @@ void FrmQuorvaneTest::controlsStandWhereTheClassicLayoutPutsThem_data() {
   QTest::addRow("lblFCount") << QStringLiteral("lblFCount") << QRect(364, 232, 97, 21);
 }
 
-void FrmQuorvaneTest::controlsStandWhereTheClassicLayoutPutsThem() {
+void FrmQuorvaneTest::controlsStandAtTheirDesignedPlaces() {
   QFETCH(QString, name);
   QFETCH(QRect, pixels);
   const TempFolder volume;
