@@ -7,6 +7,7 @@
 #include <algorithm>  // std::is_sorted
 #include <climits>    // PATH_MAX
 #include <cstdlib>    // realpath
+#include <ostream>    // std::ostream
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ struct MountInfoCase {
   const char* name;
   const char* mountinfo;
   std::vector<std::string> volumes;
+
+  friend void PrintTo(const MountInfoCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class ParseMountInfoTest : public ::testing::TestWithParam<MountInfoCase> {};
@@ -100,6 +103,8 @@ TEST(LabelsByDeviceTest, DecodesUdevEscapesAndKeysByTheResolvedDevice) {
 struct HoldingCase {
   const char* path;
   std::size_t volume;
+
+  friend void PrintTo(const HoldingCase& c, std::ostream* out) { *out << '"' << c.path << '"'; }
 };
 
 class VolumeHoldingTest : public ::testing::TestWithParam<HoldingCase> {};
