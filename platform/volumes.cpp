@@ -1,0 +1,201 @@
+#include "platform/volumes.h"
+
+#include <dirent.h>    // opendir, readdir
+#include <sys/stat.h>  // stat
+#include <algorithm>   // std::sort, std::remove_if
+#include <cstdlib>     // realpath, std::free
+#include <fstream>     // std::ifstream
+#include <iterator>    // std::istreambuf_iterator
+#include <memory>      // std::unique_ptr
+
+namespace quorvane::platform {
+namespace {
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// File systems that show the kernel's state rather than hold anyone's folders.
+constexpr std::string_view kPseudoTypes[] = {
+    "autofs", "binfmt_misc", "bpf",        "cgroup",     "cgroup2",   "configfs", "debugfs",
+    "devpts", "devtmpfs",    "efivarfs",   "fusectl",    "hugetlbfs", "mqueue",   "nsfs",
+    "proc",   "pstore",      "rpc_pipefs", "securityfs", "selinuxfs", "sysfs",    "tracefs"};
+
+// Trees of device nodes and kernel interfaces: what is mounted there is no user's volume.
+constexpr std::string_view kKernelTrees[] = {"/proc", "/sys", "/dev"};
+
+bool IsPseudoType(std::string_view type) {
+  return std::find(std::begin(kPseudoTypes), std::end(kPseudoTypes), type) !=
+         std::end(kPseudoTypes);
+}
+
+// Whether `folder` is `path` or a folder above it.
+bool Holds(std::string_view folder, std::string_view path) {
+  if (folder == "/") {
+    return !path.empty() && path.front() == '/';
+  }
+  return path.substr(0, folder.size()) == folder &&
+         (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+bool InKernelTree(std::string_view mount_point) {
+  return std::any_of(std::begin(kKernelTrees), std::end(kKernelTrees),
+                     [&](std::string_view tree) { return Holds(tree, mount_point); });
+}
+
+// The mount table writes space, tab, newline and backslash in a field as \ and three octal
+// digits.
+std::string DecodeOctalEscapes(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && field.size() - i > 3) {
+      const std::string_view digits = field.substr(i + 1, 3);
+      if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
+        out += static_cast<char>(((digits[0] - '0') << 6) | ((digits[1] - '0') << 3) |
+                                 (digits[2] - '0'));
+        i += 3;
+        continue;
+      }
+    }
+    out += field[i];
+  }
+  return out;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// udev writes the bytes of a label that are unsafe in a file name as \x and two hex digits.
+std::string DecodeHexEscapes(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '\\' && name.size() - i > 3 && name[i + 1] == 'x') {
+      const int high = HexValue(name[i + 2]);
+      const int low = HexValue(name[i + 3]);
+      if (high >= 0 && low >= 0) {
+        out += static_cast<char>((high << 4) | low);
+        i += 3;
+        continue;
+      }
+    }
+    out += name[i];
+  }
+  return out;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  std::size_t start = 0;
+  while (start < line.size()) {
+    const std::size_t end = std::min(line.find(' ', start), line.size());
+    if (end > start) {
+      fields.push_back(line.substr(start, end - start));
+    }
+    start = end + 1;
+  }
+  return fields;
+}
+
+// The path `path` leads to with every symlink resolved; `path` itself when it cannot be resolved.
+std::string Resolved(const std::string& path) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
+                                                             &std::free);
+  return resolved ? std::string(resolved.get()) : path;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::vector<Volume> ParseMountInfo(std::string_view mountinfo) {
+  std::vector<Volume> volumes;
+  std::size_t start = 0;
+  while (start < mountinfo.size()) {
+    const std::size_t end = std::min(mountinfo.find('\n', start), mountinfo.size());
+    const std::vector<std::string_view> fields = SplitFields(mountinfo.substr(start, end - start));
+    start = end + 1;
+
+    // id, parent id, major:minor, root, mount point, options, optional fields..., "-", type,
+    // source, super-block options.
+    const auto separator = std::find(fields.begin() + std::min<std::size_t>(fields.size(), 6),
+                                     fields.end(), std::string_view("-"));
+    if (fields.size() < 6 || fields.end() - separator < 3) {
+      continue;
+    }
+    Volume volume;
+    volume.MountPoint = DecodeOctalEscapes(fields[4]);
+    volume.Type = DecodeOctalEscapes(separator[1]);
+    volume.Source = DecodeOctalEscapes(separator[2]);
+    if (volume.MountPoint.empty() || volume.MountPoint.front() != '/' ||
+        IsPseudoType(volume.Type) || InKernelTree(volume.MountPoint)) {
+      continue;
+    }
+    volumes.erase(std::remove_if(volumes.begin(), volumes.end(),
+                                 [&](const Volume& earlier) {
+                                   return earlier.MountPoint == volume.MountPoint;
+                                 }),
+                  volumes.end());
+    volumes.push_back(std::move(volume));
+  }
+  return volumes;
+}
+
+std::map<std::string, std::string> LabelsByDevice(const std::string& by_label_folder) {
+  std::map<std::string, std::string> labels;
+  const std::unique_ptr<DIR, DirCloser> dir(opendir(by_label_folder.c_str()));
+  if (!dir) {
+    return labels;
+  }
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    labels[Resolved(by_label_folder + "/" + std::string(name))] = DecodeHexEscapes(name);
+  }
+  return labels;
+}
+
+std::vector<Volume> MountedVolumes() {
+  std::ifstream table("/proc/self/mountinfo", std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(table), std::istreambuf_iterator<char>()};
+  std::vector<Volume> volumes = ParseMountInfo(text);
+  // Files bound over files (a container's /etc/hosts) are mounts too, but no volume to browse.
+  volumes.erase(std::remove_if(volumes.begin(), volumes.end(),
+                               [](const Volume& volume) { return !IsFolder(volume.MountPoint); }),
+                volumes.end());
+  const std::map<std::string, std::string> labels = LabelsByDevice("/dev/disk/by-label");
+  for (Volume& volume : volumes) {
+    if (!volume.Source.empty() && volume.Source.front() == '/') {
+      if (const auto found = labels.find(Resolved(volume.Source)); found != labels.end()) {
+        volume.Label = found->second;
+      }
+    }
+  }
+  std::sort(volumes.begin(), volumes.end(),
+            [](const Volume& a, const Volume& b) { return a.MountPoint < b.MountPoint; });
+  return volumes;
+}
+
+std::size_t VolumeHolding(const std::vector<Volume>& volumes, std::string_view path) {
+  std::size_t holder = volumes.size();
+  for (std::size_t i = 0; i < volumes.size(); ++i) {
+    if (Holds(volumes[i].MountPoint, path) &&
+        (holder == volumes.size() ||
+         volumes[i].MountPoint.size() > volumes[holder].MountPoint.size())) {
+      holder = i;
+    }
+  }
+  return holder;
+}
+
+}  // namespace quorvane::platform

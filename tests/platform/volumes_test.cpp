@@ -1,0 +1,143 @@
+#include "platform/volumes.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>  // stat
+#include <unistd.h>    // symlink
+
+#include <algorithm>  // std::is_sorted
+#include <climits>    // PATH_MAX
+#include <cstdlib>    // realpath
+#include <ostream>    // std::ostream
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
+
+namespace quorvane::platform {
+namespace {
+
+// Each volume as "mount point|type|source".
+std::vector<std::string> Described(const std::vector<Volume>& volumes) {
+  std::vector<std::string> described;
+  for (const Volume& volume : volumes) {
+    described.push_back(volume.MountPoint + "|" + volume.Type + "|" + volume.Source);
+  }
+  return described;
+}
+
+struct MountInfoCase {
+  const char* name;
+  const char* mountinfo;
+  std::vector<std::string> volumes;
+
+  friend void PrintTo(const MountInfoCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class ParseMountInfoTest : public ::testing::TestWithParam<MountInfoCase> {};
+
+TEST_P(ParseMountInfoTest, KeepsTheBrowsableVolumes) {
+  EXPECT_EQ(Described(ParseMountInfo(GetParam().mountinfo)), GetParam().volumes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParseMountInfoTest,
+    ::testing::Values(
+        MountInfoCase{"DisksAndTmp",
+                      "27 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda1 rw\n"
+                      "40 27 8:17 / /media/me/USB rw shared:60 master:2 - vfat /dev/sdb1 rw\n"
+                      "41 27 0:40 / /tmp rw - tmpfs tmpfs rw\n",
+                      {"/|ext4|/dev/vda1", "/media/me/USB|vfat|/dev/sdb1", "/tmp|tmpfs|tmpfs"}},
+        MountInfoCase{"PseudoFileSystemsLeftOut",
+                      "22 27 0:21 / /proc rw - proc proc rw\n"
+                      "23 27 0:22 / /sys rw - sysfs sysfs rw\n"
+                      "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
+                      "41 27 0:38 / /sys/fs/cgroup/unified rw - cgroup2 cgroup2 rw\n"
+                      "42 27 0:39 / /mnt/cg rw - cgroup cgroup rw,cpu\n"
+                      "43 27 0:40 / /boot/efi/vars rw - efivarfs efivarfs rw\n",
+                      {"/|ext4|/dev/vda"}},
+        MountInfoCase{"KernelTreesLeftOutWhateverTheirType",
+                      "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
+                      "24 27 0:6 / /dev rw - tmpfs tmpfs rw\n"
+                      "25 24 0:23 / /dev/shm rw - tmpfs shm rw\n"
+                      "26 22 0:5 /null /proc/kcore rw - tmpfs tmpfs rw\n"
+                      "44 27 0:41 / /procedures rw - ext4 /dev/vdb rw\n",
+                      {"/|ext4|/dev/vda", "/procedures|ext4|/dev/vdb"}},
+        MountInfoCase{"EscapedFieldsDecoded",
+                      "50 27 8:33 / /media/me/My\\040Disk rw - vfat /dev/sdc1 rw\n"
+                      "51 27 8:34 / /mnt/back\\134slash\\011tab rw - ext4 /dev/sdc2 rw\n",
+                      {"/media/me/My Disk|vfat|/dev/sdc1", "/mnt/back\\slash\ttab|ext4|/dev/sdc2"}},
+        MountInfoCase{"MountedOverKeepsTheLaterMount",
+                      "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
+                      "60 27 8:1 / /srv rw - ext4 /dev/sda1 rw\n"
+                      "61 27 8:2 / /data rw - ext4 /dev/sda2 rw\n"
+                      "62 60 8:3 / /srv rw - xfs /dev/sda3 rw\n",
+                      {"/|ext4|/dev/vda", "/data|ext4|/dev/sda2", "/srv|xfs|/dev/sda3"}},
+        MountInfoCase{"MalformedLinesSkipped",
+                      "\n"
+                      "27 1 254:0 / / rw\n"
+                      "28 1 254:0 / relative rw - ext4 /dev/vda rw\n"
+                      "29 1 254:0 / /ok rw - ext4 /dev/vda rw\n"
+                      "30 1 254:0 / /no-type rw -\n",
+                      {"/ok|ext4|/dev/vda"}}),
+    [](const auto& info) { return info.param.name; });
+
+std::string RealPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+TEST(LabelsByDeviceTest, DecodesUdevEscapesAndKeysByTheResolvedDevice) {
+  const testing::TempFolder devices;
+  const std::string disk = devices.AddFile("sdb1");
+  const std::string other = devices.AddFile("sdc1");
+  const std::string by_label = devices.AddFolder("by-label");
+  ASSERT_EQ(symlink("../sdb1", (by_label + "/My\\x20Stick").c_str()), 0);
+  ASSERT_EQ(symlink(other.c_str(), (by_label + "/BACKUP").c_str()), 0);
+
+  const auto labels = LabelsByDevice(by_label);
+  ASSERT_EQ(labels.size(), 2u);
+  EXPECT_EQ(labels.at(RealPath(disk)), "My Stick");
+  EXPECT_EQ(labels.at(RealPath(other)), "BACKUP");
+}
+
+struct HoldingCase {
+  const char* path;
+  std::size_t volume;
+
+  friend void PrintTo(const HoldingCase& c, std::ostream* out) { *out << '"' << c.path << '"'; }
+};
+
+class VolumeHoldingTest : public ::testing::TestWithParam<HoldingCase> {};
+
+TEST_P(VolumeHoldingTest, LongestMountPointAboveThePathWins) {
+  const std::vector<Volume> volumes = {
+      {"/", "", "", ""}, {"/home", "", "", ""}, {"/media/usb", "", "", ""}};
+  EXPECT_EQ(VolumeHolding(volumes, GetParam().path), GetParam().volume);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, VolumeHoldingTest,
+                         ::testing::Values(HoldingCase{"/", 0}, HoldingCase{"/etc/x", 0},
+                                           HoldingCase{"/home", 1}, HoldingCase{"/home/me/a", 1},
+                                           HoldingCase{"/homework", 0},
+                                           HoldingCase{"/media/usb/DCIM", 2},
+                                           HoldingCase{"/media/usb2", 0},
+                                           HoldingCase{"relative/path", 3}, HoldingCase{"", 3}));
+
+TEST(MountedVolumesTest, FoldersOnlySortedAndOneHoldsTheRoot) {
+  const std::vector<Volume> volumes = MountedVolumes();
+  ASSERT_FALSE(volumes.empty());
+  for (const Volume& volume : volumes) {
+    struct stat st {};
+    EXPECT_TRUE(stat(volume.MountPoint.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        << volume.MountPoint;
+    EXPECT_NE(volume.Type, "proc");
+    EXPECT_NE(volume.Type, "sysfs");
+  }
+  EXPECT_TRUE(std::is_sorted(volumes.begin(), volumes.end(), [](const auto& a, const auto& b) {
+    return a.MountPoint < b.MountPoint;
+  }));
+  EXPECT_EQ(volumes.front().MountPoint, "/");
+}
+
+}  // namespace
+}  // namespace quorvane::platform
