@@ -10,7 +10,7 @@
 #include "index/index_page_writer.h"
 #include "index/program_version.h"
 #include "platform/default_handler.h"
-#include "platform/services.h"
+#include "platform/system_services.h"
 
 namespace {
 
@@ -81,14 +81,12 @@ int main(int argc, char** argv) {
   }
 
   try {
-    const quorvane::platform::SystemClock clock;
-    const quorvane::platform::SystemFileSystem files;
-    const auto regional = quorvane::platform::Regional::FromProcessLocale();
-    const quorvane::platform::Services services{clock, regional, files};
+    const quorvane::platform::SystemServices system;
+    const quorvane::platform::Services& services = system.Get();
 
     std::string CurPath;
     std::string CurFile;
-    quorvane::FileList file_list(regional, files);
+    quorvane::FileList file_list(services.regional, services.files);
     const auto view_state = quorvane::RefreshFolderView(folder.native(), CurPath, file_list);
     if (!view_state.ListingError.empty()) {
       return Fail(view_state.ListingError);

@@ -1,64 +1,23 @@
 // Times listing a folder of many files and writing its index page, on the real file system.
-// Run: build/bench/bench/quorvane_bench [--benchmark_filter=...]; QUORVANE_BENCH_DIR picks where
-// the folder is made (default: $TMPDIR or /tmp).
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <clocale>
-#include <cstdlib>
-#include <filesystem>
-#include <map>
 #include <string>
 
+#include "bench/bench_folder.h"
 #include "index/folder_listing.h"
 #include "index/index_page_writer.h"
+#include "platform/system_services.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A folder of `count` files with names of mixed case and pictures among them, made once per size.
-const std::string& FolderOf(int count) {
-  static std::map<int, std::string> made;
-  auto& path = made[count];
-  if (!path.empty()) {
-    return path;
-  }
-  const char* base = std::getenv("QUORVANE_BENCH_DIR");
-  if (base == nullptr) base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/quorvane-bench-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::perror("mkdtemp");
-    std::exit(1);
-  }
-  static const char* const kExtensions[] = {".jpg", ".TXT", ".png", ".tar.gz", ".html"};
-  for (int i = 0; i < count; ++i) {
-    const std::string name = pattern + "/" + (i % 2 == 0 ? "Photo " : "note_") +
-                             std::to_string(i * 7919 % count) + kExtensions[i % 5];
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || ftruncate(fd, i % 4096 * 1000) != 0) {
-      std::perror(name.c_str());
-      std::exit(1);
-    }
-    close(fd);
-  }
-  std::atexit([] {
-    for (const auto& [size, folder] : made) {
-      std::error_code ignored;
-      fs::remove_all(folder, ignored);
-    }
-  });
-  path = pattern;
-  return path;
-}
+using quorvane::bench::FolderOf;
 
 struct Engine {
-  quorvane::platform::SystemClock clock;
-  quorvane::platform::SystemFileSystem files;
-  quorvane::platform::Regional regional = quorvane::platform::Regional::FromProcessLocale();
-  quorvane::FileList list{regional, files};
+  quorvane::platform::SystemServices system;
+  const quorvane::platform::Services& services = system.Get();
+  quorvane::FileList list{services.regional, services.files};
   std::string CurPath;
   std::string CurFile;
 };
@@ -78,10 +37,9 @@ void BM_MakeIndexPage(benchmark::State& state) {
   const std::string& folder = FolderOf(static_cast<int>(state.range(0)));
   Engine engine;
   quorvane::RefreshFolderView(folder, engine.CurPath, engine.list);
-  const quorvane::platform::Services services{engine.clock, engine.regional, engine.files};
   for (auto _ : state) {
     const auto outcome =
-        quorvane::MakeIndexPage(true, engine.CurPath, engine.CurFile, engine.list, services);
+        quorvane::MakeIndexPage(true, engine.CurPath, engine.CurFile, engine.list, engine.services);
     if (!outcome.Completed) {
       state.SkipWithError(outcome.Description.c_str());
       break;
@@ -92,11 +50,3 @@ void BM_MakeIndexPage(benchmark::State& state) {
 BENCHMARK(BM_MakeIndexPage)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>  // std::string
+
+namespace quorvane::bench {
+
+// A folder of `count` files with names of mixed case, pictures among them, made once per count
+// under $QUORVANE_BENCH_DIR (else $TMPDIR, else /tmp) and removed when the program ends.
+const std::string& FolderOf(int count);
+
+}  // namespace quorvane::bench
