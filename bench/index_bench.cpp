@@ -2,7 +2,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <clocale>
 #include <string>
 
 #include "bench/bench_folder.h"
