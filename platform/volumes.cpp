@@ -2,7 +2,7 @@
 
 #include <dirent.h>    // opendir, readdir
 #include <sys/stat.h>  // stat
-#include <algorithm>   // std::sort, std::remove_if
+#include <algorithm>   // std::sort, std::remove_if, std::none_of
 #include <cstdlib>     // realpath, std::free
 #include <fstream>     // std::ifstream
 #include <iterator>    // std::istreambuf_iterator
@@ -180,6 +180,11 @@ std::vector<Volume> MountedVolumes() {
         volume.Label = found->second;
       }
     }
+  }
+  // In a chroot the root is no mount point of its own, yet it is still there to browse.
+  if (std::none_of(volumes.begin(), volumes.end(),
+                   [](const Volume& volume) { return volume.MountPoint == "/"; })) {
+    volumes.push_back(Volume{"/", {}, {}, {}});
   }
   std::sort(volumes.begin(), volumes.end(),
             [](const Volume& a, const Volume& b) { return a.MountPoint < b.MountPoint; });

@@ -27,7 +27,8 @@ std::vector<Volume> ParseMountInfo(std::string_view mountinfo);
 std::map<std::string, std::string> LabelsByDevice(const std::string& by_label_folder);
 
 // The machine's volumes whose mount points are folders, with their labels, sorted by mount
-// point. Empty when the mount table cannot be read.
+// point. The root is always among them, as a volume of its own where no mount holds it (in a
+// chroot, or when the mount table cannot be read).
 std::vector<Volume> MountedVolumes();
 
 // The position in `volumes` of the one that holds `path`, an absolute path without symlinks:
