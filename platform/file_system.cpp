@@ -4,21 +4,12 @@
 #include <fcntl.h>     // AT_SYMLINK_NOFOLLOW
 #include <sys/stat.h>  // fstatat, stat
 #include <cerrno>      // errno
-#include <cstring>     // std::strcmp
-#include <memory>      // std::unique_ptr
 
 #include "platform/failure.h"
+#include "platform/folder_entries.h"
 
 namespace quorvane::platform {
 namespace {
-
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
-bool IsDotOrDotDot(const char* name) {
-  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-}
 
 // Whether the entry is a folder or leads to one. The entry type from the folder itself settles
 // most entries; only symlinks and file systems that give no type cost a status call.
@@ -36,25 +27,17 @@ bool IsFolder(int dir_fd, const dirent& entry) {
 }  // namespace
 
 std::vector<std::string> SystemFileSystem::FileNames(const std::string& folder) const {
-  const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+  const OpenFolder dir(opendir(folder.c_str()));
   if (!dir) {
     ThrowSystemFailure(errno, folder);
   }
   const int dir_fd = dirfd(dir.get());
   std::vector<std::string> names;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = readdir(dir.get());
-    if (entry == nullptr) {
-      if (errno != 0) {
-        ThrowSystemFailure(errno, folder);
-      }
-      break;
+  ForEachEntry(dir.get(), folder, [&](const dirent& entry) {
+    if (!IsFolder(dir_fd, entry)) {
+      names.emplace_back(entry.d_name);
     }
-    if (!IsDotOrDotDot(entry->d_name) && !IsFolder(dir_fd, *entry)) {
-      names.emplace_back(entry->d_name);
-    }
-  }
+  });
   return names;
 }
 

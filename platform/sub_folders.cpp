@@ -7,17 +7,13 @@
 #include <unistd.h>         // close
 #include <cerrno>           // errno
 #include <cstdint>          // std::uint64_t
-#include <memory>           // std::unique_ptr
 #include <string_view>      // std::string_view
 
 #include "platform/failure.h"
+#include "platform/folder_entries.h"
 
 namespace quorvane::platform {
 namespace {
-
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
 
 // Where a folder lies: its mount, where the system tells it, else its device.
 struct Place {
@@ -56,7 +52,7 @@ std::vector<std::string> SubFolderNames(const std::string& folder) {
   if (fd < 0) {
     ThrowSystemFailure(errno, folder);
   }
-  const std::unique_ptr<DIR, DirCloser> dir(fdopendir(fd));
+  const OpenFolder dir(fdopendir(fd));
   if (!dir) {
     const int error = errno;
     close(fd);
@@ -64,25 +60,16 @@ std::vector<std::string> SubFolderNames(const std::string& folder) {
   }
   const Place own = PlaceOf(fd, "", AT_EMPTY_PATH);
   std::vector<std::string> names;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = readdir(dir.get());
-    if (entry == nullptr) {
-      if (errno != 0) {
-        ThrowSystemFailure(errno, folder);
-      }
-      break;
-    }
-    const std::string_view name = entry->d_name;
-    if (name == "." || name == ".." || (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN)) {
-      continue;
+  ForEachEntry(dir.get(), folder, [&](const dirent& entry) {
+    if (entry.d_type != DT_DIR && entry.d_type != DT_UNKNOWN) {
+      return;
     }
     // A folder removed since the listing fails here and is simply not shown.
-    const Place place = PlaceOf(fd, entry->d_name, AT_SYMLINK_NOFOLLOW);
+    const Place place = PlaceOf(fd, entry.d_name, AT_SYMLINK_NOFOLLOW);
     if (place.is_folder && SameVolume(place, own)) {
-      names.emplace_back(name);
+      names.emplace_back(entry.d_name);
     }
-  }
+  });
   return names;
 }
 

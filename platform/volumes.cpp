@@ -8,12 +8,10 @@
 #include <iterator>    // std::istreambuf_iterator
 #include <memory>      // std::unique_ptr
 
+#include "platform/folder_entries.h"
+
 namespace quorvane::platform {
 namespace {
-
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
 
 // File systems that show the kernel's state rather than hold anyone's folders.
 constexpr std::string_view kPseudoTypes[] = {
@@ -151,16 +149,17 @@ std::vector<Volume> ParseMountInfo(std::string_view mountinfo) {
 
 std::map<std::string, std::string> LabelsByDevice(const std::string& by_label_folder) {
   std::map<std::string, std::string> labels;
-  const std::unique_ptr<DIR, DirCloser> dir(opendir(by_label_folder.c_str()));
+  const OpenFolder dir(opendir(by_label_folder.c_str()));
   if (!dir) {
     return labels;
   }
-  while (const dirent* entry = readdir(dir.get())) {
-    const std::string_view name = entry->d_name;
-    if (name == "." || name == "..") {
-      continue;
-    }
-    labels[Resolved(by_label_folder + "/" + std::string(name))] = DecodeHexEscapes(name);
+  try {
+    ForEachEntry(dir.get(), by_label_folder, [&](const dirent& entry) {
+      const std::string_view name = entry.d_name;
+      labels[Resolved(by_label_folder + "/" + std::string(name))] = DecodeHexEscapes(name);
+    });
+  } catch (const Failure&) {
+    // Labels are a courtesy: the ones read so far are shown and the rest go without.
   }
   return labels;
 }
