@@ -25,6 +25,7 @@
 #include "platform/file_system.h"
 #include "platform/regional.h"
 #include "platform/services.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 #include "window/folder_tree_model.h"
 #include "window/frm_quorvane.h"
@@ -47,15 +48,6 @@ class FixedClock final : public quorvane::platform::Clock {
   }
   double MonotonicSeconds() const override { return 0; }
 };
-
-quorvane::platform::Regional FixedRegional() {
-  quorvane::platform::RegionalSettings settings;
-  settings.GroupSeparator = ",";
-  settings.DecimalSeparator = ".";
-  settings.DateFormat = "%m/%d/%Y";
-  settings.TimeFormat = "%H:%M:%S";
-  return quorvane::platform::Regional(settings);
-}
 
 // The temporary folder's path without symlinks, as the working folder reads back.
 std::string Canonical(const TempFolder& folder) {
@@ -189,7 +181,7 @@ class FrmQuorvaneTest : public QObject {
   QStringList Opened() const { return Lines(ReadFile(opened_record_)); }
 
   const FixedClock clock_;
-  const quorvane::platform::Regional regional_ = FixedRegional();
+  const quorvane::platform::Regional regional_{quorvane::testing::UsEnglish()};
   const quorvane::platform::SystemFileSystem files_;
   const quorvane::platform::Services services_{clock_, regional_, files_};
   const std::filesystem::path first_working_folder_ = std::filesystem::current_path();
@@ -554,7 +546,7 @@ void FrmQuorvaneTest::makeHtmlWritesThePage() {
   const std::string written = ReadFile(page);
   QVERIFY(written.find("<a href=\"b.png\">b.png</a>") != std::string::npos);
   QCOMPARE(written.find("<img src=\"b.png\" border=1>") != std::string::npos, images);
-  QVERIFY(written.find(" :: 08/21/2002 23:25:18</b>") != std::string::npos);
+  QVERIFY(written.find(" :: 8/21/2002 11:25:18 PM</b>") != std::string::npos);
   QVERIFY(written.find("<b>3 object(s) :: 4k</b>") != std::string::npos);
   QCOMPARE(c.File1->currentIndex().row(), 2);
   QCOMPARE(c.File1->selectionModel()->selectedRows().size(), 1);

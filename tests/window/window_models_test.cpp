@@ -10,6 +10,7 @@
 #include "index/folder_listing.h"
 #include "platform/file_system.h"
 #include "platform/regional.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 #include "window/display_name.h"
 #include "window/file_list_model.h"
@@ -20,15 +21,6 @@ using quorvane::testing::TempFolder;
 namespace {
 
 std::string Bytes(const QByteArray& bytes) { return std::string(bytes.constData(), bytes.size()); }
-
-quorvane::platform::Regional CRegional() {
-  quorvane::platform::RegionalSettings settings;
-  settings.GroupSeparator = ",";
-  settings.DecimalSeparator = ".";
-  settings.DateFormat = "%m/%d/%Y";
-  settings.TimeFormat = "%H:%M:%S";
-  return quorvane::platform::Regional(settings);
-}
 
 }  // namespace
 
@@ -45,7 +37,7 @@ class WindowModelsTest : public QObject {
   void folderTreePassesTheModelTester();
 
  private:
-  const quorvane::platform::Regional regional_ = CRegional();
+  const quorvane::platform::Regional regional_{quorvane::testing::UsEnglish()};
   const quorvane::platform::SystemFileSystem files_;
 };
 
