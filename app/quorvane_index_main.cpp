@@ -84,13 +84,12 @@ int main(int argc, char** argv) {
     const quorvane::platform::SystemServices system;
     const quorvane::platform::Services& services = system.Get();
 
-    std::string CurPath;
+    std::string CurPath = folder.native();
+    if (CurPath.back() != '/') {
+      CurPath += '/';
+    }
     std::string CurFile;
     quorvane::FileList file_list(services.regional, services.files);
-    const auto view_state = quorvane::RefreshFolderView(folder.native(), CurPath, file_list);
-    if (!view_state.ListingError.empty()) {
-      return Fail(view_state.ListingError);
-    }
     const auto outcome =
         quorvane::MakeIndexPage(show_images, CurPath, CurFile, file_list, services);
     if (!outcome.Completed) {

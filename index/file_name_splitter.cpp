@@ -10,10 +10,13 @@ namespace {
 
 using Position = std::int16_t;  // 1-based, as the positions of the name are counted
 
+// Position arithmetic that left 16 bits; GetFileExt names the path it happened on.
+struct Overflow {};
+
 Position Checked(long long value) {
   if (value < std::numeric_limits<Position>::min() ||
       value > std::numeric_limits<Position>::max()) {
-    throw platform::Failure("Overflow");
+    throw Overflow{};
   }
   return static_cast<Position>(value);
 }
@@ -31,9 +34,7 @@ Position Find(std::string_view text, Position from, Matches matches) {
   return 0;
 }
 
-}  // namespace
-
-std::string GetFileExt(std::string_view PathIn, std::string& NomeOut, bool AddPath) {
+std::string Split(std::string_view PathIn, std::string& NomeOut, bool AddPath) {
   Position s = 1;
   for (Position p = Find(PathIn, 1, IsSeparator); p != 0;
        p = Find(PathIn, Checked(p + 1), IsSeparator)) {
@@ -58,6 +59,16 @@ std::string GetFileExt(std::string_view PathIn, std::string& NomeOut, bool AddPa
     return {};
   }
   return std::string(PathIn.substr(static_cast<std::size_t>(extension_start) - 1));
+}
+
+}  // namespace
+
+std::string GetFileExt(std::string_view PathIn, std::string& NomeOut, bool AddPath) {
+  try {
+    return Split(PathIn, NomeOut, AddPath);
+  } catch (const Overflow&) {
+    throw platform::Failure(platform::Step::kNameTooLong, PathIn);
+  }
 }
 
 }  // namespace quorvane

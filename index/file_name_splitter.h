@@ -9,7 +9,7 @@ namespace quorvane {
 // the name, with the folder part in front when `AddPath` is set. Neither includes the dot that
 // separates them; only the last dot after the last separator ("\" or "/") counts, and letter
 // case is kept. Positions are counted in 16-bit signed arithmetic, so a path of more than 32,767
-// bytes (or of 32,766 with no dot in its name) throws platform::Failure("Overflow").
+// bytes (or of 32,766 with no dot in its name) throws platform::Failure (kNameTooLong).
 std::string GetFileExt(std::string_view PathIn, std::string& NomeOut, bool AddPath);
 
 }  // namespace quorvane

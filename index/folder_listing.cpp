@@ -1,65 +1,62 @@
 #include "index/folder_listing.h"
 
-#include <algorithm>  // std::sort
-#include <numeric>    // std::iota
+#include <new>  // std::bad_alloc
 
 #include "platform/failure.h"
 
 namespace quorvane {
-namespace {
-
-// Sorts `names` by their lower-cased forms, then by their bytes. Each name is lower-cased once
-// and the names themselves are moved, not copied, into their places.
-void SortByName(std::vector<std::string>& names, const platform::Regional& regional) {
-  std::vector<std::string> keys;
-  keys.reserve(names.size());
-  for (const auto& name : names) {
-    keys.push_back(regional.Lower(name));
-  }
-  std::vector<std::size_t> order(names.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    if (const int by_key = keys[a].compare(keys[b]); by_key != 0) {
-      return by_key < 0;
-    }
-    return names[a] < names[b];
-  });
-  std::vector<std::string> sorted;
-  sorted.reserve(names.size());
-  for (const std::size_t i : order) {
-    sorted.push_back(std::move(names[i]));
-  }
-  names = std::move(sorted);
-}
-
-}  // namespace
 
 FileList::FileList(const platform::Regional& regional, const platform::FileSystem& files)
     : regional_(regional), files_(files) {}
 
+void FileList::SetFolder(std::string folder) {
+  folder_ = std::move(folder);
+  identity_.reset();
+}
+
 std::string FileList::ReRead() {
-  std::vector<std::string> names;
+  NameList names;
   std::string error;
+  std::optional<platform::FolderIdentity> identity;
   try {
-    names = files_.FileNames(folder_);
-    SortByName(names, regional_);
+    const auto folder = files_.OpenFolder(folder_);
+    identity = folder->Identity();
+    folder->ReadFileNames(names);
+    names.Sort(regional_);
   } catch (const platform::Failure& failure) {
-    names.clear();
+    names.Clear();
     error = failure.what();
+  } catch (const std::bad_alloc&) {
+    names.Clear();
+    error = platform::Describe(platform::Step::kOutOfMemory, "", 0);
   }
+  identity_ = identity;
+  Replace(names);
+  return error;
+}
+
+void FileList::ReReadFrom(const platform::Folder& folder) {
+  NameList names;
+  folder.ReadFileNames(names);
+  names.Sort(regional_);
+  folder_ = folder.Path();
+  identity_ = folder.Identity();
+  Replace(names);
+}
+
+void FileList::Replace(NameList& names) {
   if (observer_ != nullptr) {
     observer_->ListAboutToChange();
   }
-  names_ = std::move(names);
+  names_.Swap(names);
   selected_ = -1;
   if (observer_ != nullptr) {
     observer_->ListChanged();
   }
-  return error;
 }
 
-const std::string& FileList::Name(std::int64_t position) const {
-  return names_.at(static_cast<std::size_t>(position));
+std::string_view FileList::Name(std::int64_t position) const {
+  return names_[static_cast<std::size_t>(position)];
 }
 
 void FileList::Select(std::int64_t position) {
@@ -69,9 +66,8 @@ void FileList::Select(std::int64_t position) {
   }
 }
 
-const std::string& FileList::CurrentName() const {
-  static const std::string kNone;
-  return selected_ < 0 ? kNone : names_[static_cast<std::size_t>(selected_)];
+std::string_view FileList::CurrentName() const {
+  return selected_ < 0 ? std::string_view() : names_[static_cast<std::size_t>(selected_)];
 }
 
 FolderViewState RefreshFolderView(std::string_view FolderPath, std::string& CurPath,

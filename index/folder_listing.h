@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdint>      // std::int64_t
+#include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <utility>      // std::move
-#include <vector>       // std::vector
 
+#include "index/name_list.h"
 #include "platform/file_system.h"
 #include "platform/regional.h"
 
@@ -23,39 +24,48 @@ class FileListObserver {
 // The ordered names of the files in one folder, with a single selection.
 //
 // Every entry of the folder that is not a folder is listed, whatever it is: dot-files, symlinks
-// to files, dangling symlinks, fifos, sockets, devices. The order is by name without regard to
-// letter case: by the lower-cased names, then by the names' bytes, so equal names apart from case
-// still sort the same way every time. The list follows the folder only when re-read.
+// to files, dangling symlinks, fifos, sockets, devices. The order is CompareNames'. The list
+// follows the folder only when re-read.
 class FileList {
  public:
   FileList(const platform::Regional& regional, const platform::FileSystem& files);
 
-  // Points the list at `folder`; it is read at the next ReRead().
-  void SetFolder(std::string folder) { folder_ = std::move(folder); }
+  // Points the list at `folder`; it is read at the next ReRead(). Which folder that turns out
+  // to be is not known until then.
+  void SetFolder(std::string folder);
   const std::string& Folder() const { return folder_; }
 
   // Reads the folder afresh and clears the selection. When it cannot be read the list is left
   // empty and the failure's description returned; otherwise the result is empty.
   std::string ReRead();
+  // Points the list at the open folder `folder` and reads it; throws Failure when it cannot.
+  void ReReadFrom(const platform::Folder& folder);
+  // Which folder the last ReRead() found at the list's path; none when it found none.
+  const std::optional<platform::FolderIdentity>& Identity() const { return identity_; }
 
-  std::int64_t Count() const { return static_cast<std::int64_t>(names_.size()); }
-  const std::string& Name(std::int64_t position) const;
+  std::int64_t Count() const { return static_cast<std::int64_t>(names_.Size()); }
+  std::string_view Name(std::int64_t position) const;
+  // All names, in list order.
+  const NameList& Names() const { return names_; }
 
   // Makes the entry at `position` current; any position outside the list clears the selection.
   void Select(std::int64_t position);
   // The current entry's position, or -1 when none is selected.
   std::int64_t Selected() const { return selected_; }
   // The current entry's name, or an empty text when none is selected.
-  const std::string& CurrentName() const;
+  std::string_view CurrentName() const;
 
   // One observer at most; nullptr removes it. It must outlive the list or be removed first.
   void SetObserver(FileListObserver* observer) { observer_ = observer; }
 
  private:
+  void Replace(NameList& names);
+
   const platform::Regional& regional_;
   const platform::FileSystem& files_;
   std::string folder_;
-  std::vector<std::string> names_;
+  std::optional<platform::FolderIdentity> identity_;
+  NameList names_;
   std::int64_t selected_ = -1;
   FileListObserver* observer_ = nullptr;
 };

@@ -6,22 +6,20 @@
 #include <new>          // std::bad_alloc
 #include <string_view>  // std::string_view
 
+#include "index/facts_reader.h"
 #include "index/file_name_splitter.h"
 #include "index/html_text.h"
 #include "index/program_version.h"
 #include "platform/failure.h"
-#include "platform/text_file.h"
 
 namespace quorvane {
 namespace {
 
-std::int64_t CheckedAdd(std::int64_t a, std::int64_t b) {
-  std::int64_t sum = 0;
-  if (__builtin_add_overflow(a, b, &sum)) {
-    throw platform::Failure("Overflow");
-  }
-  return sum;
-}
+using platform::Failure;
+using platform::Step;
+
+// The page goes to the system in blocks of about this size.
+constexpr std::size_t kBlockSize = 1 << 20;
 
 bool IsImageExtension(std::string_view extension) {
   for (const std::string_view image : ImageExtensions) {
@@ -32,124 +30,189 @@ bool IsImageExtension(std::string_view extension) {
   return false;
 }
 
-// The footer's credit: a space, then a link to the publisher.
-std::string PublisherCredit() {
-  std::string credit = " from <a href=\"";
-  AppendHtmlText(credit, kPublisherUrl);
-  credit += "\">";
-  AppendHtmlText(credit, kPublisherName);
-  credit += "</a>";
-  return credit;
+void CheckedAdd(std::int64_t& sum, std::int64_t value, Step step, const std::string& at) {
+  if (__builtin_add_overflow(sum, value, &sum)) {
+    throw Failure(step, at);
+  }
 }
 
-void WritePage(bool ShowImages, const std::string& CurPath, std::string& CurFile, FileList& Files,
-               const platform::Services& services, std::string& OutPath) {
-  const platform::Regional& regional = services.regional;
-  const double t0 = services.clock.MonotonicSeconds();
-
-  if (std::string error = Files.ReRead(); !error.empty()) {
-    throw platform::Failure(error);
-  }
-  OutPath = CurPath + IndexFileName;
-  platform::TextFile page(OutPath);
-
-  std::string line;
-  page.WriteLine("<html>");
-  line = "<head><title>";
-  AppendHtmlText(line, CurPath);
-  line += "</title></head>";
-  page.WriteLine(line);
-  page.WriteLine("<body>");
-  page.WriteLine("<hr>");
-  line = "<b>";
-  AppendHtmlText(line, regional.Lower(CurPath));
-  line += " :: ";
-  line += regional.DateTimeText(services.clock.LocalNow());
-  line += "</b>";
-  page.WriteLine(line);
-  page.WriteLine("<hr>");
-
-  std::int64_t count = 0;
-  std::int64_t total = 0;
-  std::string scratch_name;
-  const std::int64_t n = Files.Count();
-  for (std::int64_t i = 0; i < n; ++i) {
-    Files.Select(i);
-    const std::string& name = Files.CurrentName();
-    CurFile.assign(CurPath).append(name);
-    // The page itself, from an earlier run, is no entry of its own.
-    if (CurFile == OutPath) {
-      continue;
-    }
-    const platform::FileFacts facts = services.files.Facts(CurFile);
-    const std::int64_t kb = std::max<std::int64_t>(facts.Length / 1024, 1);
-
-    line = "<p><a href=\"";
-    AppendLinkTarget(line, name);
-    line += "\">";
-    AppendHtmlText(line, name);
-    line += "</a> (";
-    line += regional.DateTimeText(platform::ToLocalTime(facts.Modified));
-    line += ", ";
-    line += regional.Grouped(kb);
-    line += "k)";
-    page.WriteLine(line);
-
-    if (ShowImages && IsImageExtension(GetFileExt(CurFile, scratch_name, false))) {
-      line = "<br><img src=\"";
-      AppendLinkTarget(line, name);
-      line += "\" border=1>";
-      page.WriteLine(line);
-    }
-    count = CheckedAdd(count, 1);
-    total = CheckedAdd(total, kb);
+// One generation: the page's text is built in a buffer that goes out in large blocks.
+class PageWriter {
+ public:
+  PageWriter(bool ShowImages, std::string& CurFile, FileList& Files,
+             const platform::Services& services)
+      : ShowImages_(ShowImages),
+        CurFile_(CurFile),
+        Files_(Files),
+        services_(services),
+        dates_(services.regional) {
+    text_.reserve(kBlockSize + 64 * 1024);
   }
 
-  page.WriteLine("<br>&nbsp;");
-  page.WriteLine("<hr>");
-  line = "<b>";
-  line += std::to_string(count);
-  line += " object(s) :: ";
-  line += regional.Grouped(total);
-  line += "k</b>";
-  page.WriteLine(line);
-  page.WriteLine("<hr>");
-  page.WriteLine("<font size=1>");
+  void Write(const platform::Folder& folder, double t0, std::string& OutPath) {
+    const std::string& CurPath = folder.Path();
+    Files_.ReReadFrom(folder);
+    OutPath = CurPath + IndexFileName;
+    page_ = folder.CreatePage(IndexFileName);
+    WriteHeader(CurPath);
+    WriteEntries(folder, CurPath);
+    WriteTotals();
+    WriteFooter(t0);
+    page_->Write(text_);
+    page_->Commit();
+  }
 
-  const double t1 = services.clock.MonotonicSeconds();
-  line = "page printed in ";
-  line += regional.Fixed2(t1 - t0);
-  line += " seconds by quorvane ";
-  line += kProgramVersionText;
-  line += PublisherCredit();
-  page.WriteLine(line);
+ private:
+  void EndLine() {
+    text_ += "\r\n";
+    if (text_.size() >= kBlockSize) {
+      page_->Write(text_);
+      text_.clear();
+    }
+  }
 
-  page.WriteLine("</font>");
-  page.WriteLine("<hr>");
-  page.WriteLine("</body>");
-  page.WriteLine("</html>");
-  page.Close();
+  void Line(std::string_view line) {
+    text_ += line;
+    EndLine();
+  }
+
+  void WriteHeader(const std::string& CurPath) {
+    Line("<html>");
+    text_ += "<head><title>";
+    AppendHtmlText(text_, CurPath);
+    Line("</title></head>");
+    Line("<body>");
+    Line("<hr>");
+    text_ += "<b>";
+    AppendHtmlText(text_, services_.regional.Lower(CurPath));
+    text_ += " :: ";
+    text_ += services_.regional.DateTimeText(services_.clock.LocalNow());
+    Line("</b>");
+    Line("<hr>");
+  }
+
+  void WriteEntries(const platform::Folder& folder, const std::string& CurPath) {
+    FactsReader facts_reader(folder, Files_.Names());
+    const std::int64_t n = Files_.Count();
+    for (std::int64_t i = 0; i < n; ++i) {
+      Files_.Select(i);
+      const std::string_view name = Files_.CurrentName();
+      CurFile_.assign(CurPath).append(name);
+      // The page itself, from an earlier run, is no entry of its own.
+      if (name == IndexFileName) {
+        continue;
+      }
+      platform::FileFacts facts;
+      if (const int error = facts_reader.Get(static_cast<std::size_t>(i), facts); error != 0) {
+        throw Failure(Step::kReadFileFacts, CurFile_, error);
+      }
+      const std::int64_t kb = std::max<std::int64_t>(facts.Length / 1024, 1);
+      WriteEntry(name, facts, kb);
+      CheckedAdd(count_, 1, Step::kCountOverflow, CurFile_);
+      CheckedAdd(total_, kb, Step::kTotalOverflow, CurFile_);
+    }
+  }
+
+  void WriteEntry(std::string_view name, const platform::FileFacts& facts, std::int64_t kb) {
+    text_ += "<p><a href=\"";
+    AppendLinkTarget(text_, name);
+    text_ += "\">";
+    AppendHtmlText(text_, name);
+    text_ += "</a> (";
+    dates_.Append(text_, facts.Modified);
+    text_ += ", ";
+    services_.regional.AppendGrouped(text_, kb);
+    Line("k)");
+    if (ShowImages_ && IsImageExtension(GetFileExt(CurFile_, scratch_name_, false))) {
+      text_ += "<br><img src=\"";
+      AppendLinkTarget(text_, name);
+      Line("\" border=1>");
+    }
+  }
+
+  void WriteTotals() {
+    Line("<br>&nbsp;");
+    Line("<hr>");
+    text_ += "<b>";
+    text_ += std::to_string(count_);
+    text_ += " object(s) :: ";
+    services_.regional.AppendGrouped(text_, total_);
+    Line("k</b>");
+    Line("<hr>");
+  }
+
+  void WriteFooter(double t0) {
+    Line("<font size=1>");
+    const double t1 = services_.clock.MonotonicSeconds();
+    text_ += "page printed in ";
+    text_ += services_.regional.Fixed2(t1 - t0);
+    text_ += " seconds by quorvane ";
+    text_ += kProgramVersionText;
+    // The credit: a space, then a link to the publisher.
+    text_ += " from <a href=\"";
+    AppendHtmlText(text_, kPublisherUrl);
+    text_ += "\">";
+    AppendHtmlText(text_, kPublisherName);
+    Line("</a>");
+    Line("</font>");
+    Line("<hr>");
+    Line("</body>");
+    Line("</html>");
+  }
+
+  const bool ShowImages_;
+  std::string& CurFile_;
+  FileList& Files_;
+  const platform::Services& services_;
+  platform::DateTimeTexts dates_;
+  std::unique_ptr<platform::PageOutput> page_;
+  std::string text_;
+  std::string scratch_name_;
+  std::int64_t count_ = 0;
+  std::int64_t total_ = 0;
+};
+
+// Runs `write`, turning any failure into the failed outcome.
+template <typename Write>
+GenerationOutcome Generate(Write&& write) {
+  GenerationOutcome outcome;
+  try {
+    write(outcome.OutPath);
+    outcome.Completed = true;
+  } catch (const std::bad_alloc&) {
+    outcome.Description = platform::Describe(Step::kOutOfMemory, "", 0);
+  } catch (const std::exception& failure) {
+    outcome.Description = failure.what();
+  }
+  if (!outcome.Completed) {
+    outcome.OutPath.clear();
+  }
+  return outcome;
 }
 
 }  // namespace
 
 GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, std::string& CurFile,
                                 FileList& Files, const platform::Services& services) {
-  GenerationOutcome outcome;
-  try {
-    WritePage(ShowImages, CurPath, CurFile, Files, services, outcome.OutPath);
-    outcome.Completed = true;
-  } catch (const std::bad_alloc&) {
-    outcome.Description = "Out of memory";
-  } catch (const std::exception& failure) {
-    outcome.Description = failure.what();
-  } catch (...) {
-    outcome.Description = "Unknown failure";
-  }
-  if (!outcome.Completed) {
-    outcome.OutPath.clear();
-  }
-  return outcome;
+  return Generate([&](std::string& OutPath) {
+    const double t0 = services.clock.MonotonicSeconds();
+    const auto folder = services.files.OpenFolder(CurPath);
+    // The path may now lead elsewhere (a volume unmounted, a folder replaced): a page written
+    // there would not be the page of the list the user sees.
+    if (Files.Identity() && *Files.Identity() != folder->Identity()) {
+      throw Failure(Step::kFolderChanged, CurPath);
+    }
+    PageWriter(ShowImages, CurFile, Files, services).Write(*folder, t0, OutPath);
+  });
+}
+
+GenerationOutcome MakeIndexPageIn(const platform::Folder& folder, bool ShowImages,
+                                  std::string& CurFile, FileList& Files,
+                                  const platform::Services& services) {
+  return Generate([&](std::string& OutPath) {
+    const double t0 = services.clock.MonotonicSeconds();
+    PageWriter(ShowImages, CurFile, Files, services).Write(folder, t0, OutPath);
+  });
 }
 
 }  // namespace quorvane

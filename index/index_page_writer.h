@@ -24,9 +24,15 @@ struct GenerationOutcome {
 // Writes the index page of the folder `CurPath` into it: a header, one entry per file of `Files`
 // (re-read first, and its selection moved to each entry as it is handled), with an inline image
 // under each picture when `ShowImages` is set, a total line and a timed footer. `CurFile` follows
-// the entry being handled. The page replaces any earlier one only once complete. Never throws:
-// any failure ends the run and comes back as the failed outcome.
+// the entry being handled. The page replaces any earlier one only once complete. When `Files`
+// was read from a folder that is no longer the one at `CurPath`, nothing is written. Never
+// throws: any failure ends the run and comes back as the failed outcome.
 GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, std::string& CurFile,
                                 FileList& Files, const platform::Services& services);
+
+// The same for a folder already open, as a walk down a tree opens them; its path is `CurPath`.
+GenerationOutcome MakeIndexPageIn(const platform::Folder& folder, bool ShowImages,
+                                  std::string& CurFile, FileList& Files,
+                                  const platform::Services& services);
 
 }  // namespace quorvane

@@ -1,22 +1,51 @@
 #pragma once
 
-#include <stdexcept>    // std::runtime_error
+#include <exception>    // std::exception
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
 namespace quorvane::platform {
 
-// A failed platform operation. what() is the description shown to the user: the cause in the
-// system's words, then the path where there is one ("Is a directory: /srv/pub/x.html").
-class Failure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+// What was being done when something failed; each has its own words.
+enum class Step {
+  kReadFolder,       // listing a folder, or opening it
+  kReadFileFacts,    // a file's length and last change
+  kWritePage,        // creating, writing, syncing, closing, linking or renaming the page
+  kKeepPermissions,  // giving the new page the old page's owner, mode and ACL
+  kKeepAttributes,   // giving the new page the old page's user extended attributes
+  kPageLinkRefused,  // the page is a symlink that may not be written through
+  kPageNotAFile,     // the page is a fifo, socket or device
+  kFolderChanged,    // the folder at the path is no longer the one that was listed
+  kCountOverflow,    // the number of entries overflows
+  kTotalOverflow,    // the summed kilobytes overflow
+  kNameTooLong,      // a path too long for the file name splitter
+  kWriteOutput,      // the tool's standard output
+  kLocaleMissing,    // regional settings of a locale that is not installed
+  kOutOfMemory,
 };
 
-// The description of errno value `errnum` for `path` (the system's words alone if path is empty).
-std::string SystemDescription(int errnum, std::string_view path);
+// A failure: the step, the path it concerns and the system's error number (0 when the step's
+// words say it all). what() is the description shown to the user, the same in the window and
+// on the command line: "Cannot write the page /srv/pub/quorvane_index.html: No space left on
+// device".
+class Failure : public std::exception {
+ public:
+  Failure(Step step, std::string_view path, int error = 0);
 
-// Throws the Failure for errno value `errnum` and `path`.
-[[noreturn]] void ThrowSystemFailure(int errnum, std::string_view path);
+  Step GetStep() const { return step_; }
+  const std::string& Path() const { return path_; }
+  int Error() const { return error_; }
+  const char* what() const noexcept override { return description_.c_str(); }
+
+ private:
+  Step step_;
+  std::string path_;
+  int error_;
+  std::string description_;
+};
+
+// The words for a failure of `step` at `path` with error number `error` (none when 0). An empty
+// path is shown as '' so that it is seen.
+std::string Describe(Step step, std::string_view path, int error);
 
 }  // namespace quorvane::platform

@@ -1,9 +1,12 @@
 #pragma once
 
-#include <cstdint>  // std::int64_t
-#include <ctime>    // std::time_t
-#include <string>   // std::string
-#include <vector>   // std::vector
+#include <cstddef>      // std::size_t
+#include <cstdint>      // std::int64_t, std::uint64_t
+#include <ctime>        // std::time_t
+#include <memory>       // std::unique_ptr
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
 
 namespace quorvane::platform {
 
@@ -12,26 +15,75 @@ struct FileFacts {
   std::time_t Modified = 0;
 };
 
-// What the engine reads from the file system. Names and paths are the file system's bytes.
-// Tests substitute their own to provoke what a real disk cannot.
+// Which folder an open folder is, whatever path led to it.
+struct FolderIdentity {
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
+
+// Takes the names a folder listing finds, one at a time.
+class NameSink {
+ public:
+  virtual void Add(std::string_view name) = 0;
+
+ protected:
+  ~NameSink() = default;
+};
+
+// A new page being written in its folder. Nothing of it shows under the page's name until
+// Commit(); dropped without a Commit(), it leaves no trace and the old page as it was.
+class PageOutput {
+ public:
+  virtual ~PageOutput() = default;
+  // Throws Failure (kWritePage) when the bytes cannot be written.
+  virtual void Write(std::string_view bytes) = 0;
+  // Puts the complete page in place of the old one. Throws Failure; the old page then stays.
+  virtual void Commit() = 0;
+};
+
+// An open folder. Everything is done relative to it, so a folder renamed while it is open is
+// still the one worked on, and paths longer than the system's limit still work name by name.
+// Names are the file system's bytes. Failures throw Failure naming the path.
+class Folder {
+ public:
+  virtual ~Folder() = default;
+
+  // The path the folder was opened by, ending in the separator.
+  virtual const std::string& Path() const = 0;
+  virtual FolderIdentity Identity() const = 0;
+
+  // Gives `names` the name of every entry that is not a folder, in the order the system gives
+  // them: regular files, dot-files, symlinks to files, dangling symlinks, fifos, sockets and
+  // devices. The program's own temporary page names are left out.
+  virtual void ReadFileNames(NameSink& names) const = 0;
+
+  // The names of the sub-folders that are on the same volume, symlinks left out.
+  virtual std::vector<std::string> SubFolderNames() const = 0;
+
+  // The facts of the file `name` (NUL-terminated): of the target for a symlink, of the link
+  // itself when it leads nowhere. Returns 0, or the system's error number when there is no
+  // such file. Safe to call from several threads at once.
+  virtual int ReadFacts(const char* name, FileFacts& facts) const noexcept = 0;
+
+  virtual std::unique_ptr<Folder> OpenSubFolder(std::string_view name) const = 0;
+
+  // Starts the new page `name` in this folder, or in the folder of its target when `name` is a
+  // symlink that may be written through. Refuses, by throwing Failure, a page that may not be
+  // replaced: a folder, a fifo, socket or device, a page the user may not write, a symlink that
+  // is not the user's or does not lead to an existing regular file of the user's.
+  virtual std::unique_ptr<PageOutput> CreatePage(std::string_view name) const = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-
-  // The names of the entries of `folder` that are not folders, in the order the system gives
-  // them: regular files, dot-files, symlinks to files, dangling symlinks, fifos, sockets and
-  // devices. Throws Failure when the folder cannot be read.
-  virtual std::vector<std::string> FileNames(const std::string& folder) const = 0;
-
-  // Length and last change of the file at `path`: of the target for a symlink, of the link
-  // itself when it dangles. Throws Failure when there is no such file.
-  virtual FileFacts Facts(const std::string& path) const = 0;
+  // Throws Failure (kReadFolder) when there is no folder at `path` that can be read.
+  virtual std::unique_ptr<Folder> OpenFolder(std::string_view path) const = 0;
 };
 
-class SystemFileSystem final : public FileSystem {
- public:
-  std::vector<std::string> FileNames(const std::string& folder) const override;
-  FileFacts Facts(const std::string& path) const override;
-};
+// Whether `name` is one of the hidden names a new page is written under where the file system
+// has no unnamed files: ".quorvane_index.html." and eight letters or digits.
+bool IsTemporaryPageName(std::string_view name);
 
 }  // namespace quorvane::platform

@@ -26,7 +26,7 @@ void ForEachEntry(DIR* dir, const std::string& folder, Visit&& visit) {
     const dirent* entry = readdir(dir);
     if (entry == nullptr) {
       if (errno != 0) {
-        ThrowSystemFailure(errno, folder);
+        throw Failure(Step::kReadFolder, folder, errno);
       }
       return;
     }

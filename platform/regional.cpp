@@ -1,6 +1,7 @@
 #include "platform/regional.h"
 
 #include <langinfo.h>  // nl_langinfo_l
+#include <locale.h>    // newlocale, duplocale, freelocale, uselocale
 #include <cerrno>      // errno
 #include <charconv>    // std::to_chars
 #include <climits>     // MB_LEN_MAX
@@ -9,6 +10,7 @@
 #include <cwctype>     // towlower_l
 #include <utility>     // std::move
 
+#include "platform/clock.h"
 #include "platform/failure.h"
 
 namespace quorvane::platform {
@@ -29,38 +31,50 @@ class ThreadLocaleScope {
 
 }  // namespace
 
-void Regional::LocaleDeleter::operator()(locale_t locale) const { freelocale(locale); }
+// The C library's locale object, freed when this goes.
+struct Regional::Locale {
+  explicit Locale(locale_t handle) : handle(handle) {}
+  Locale(const Locale&) = delete;
+  Locale& operator=(const Locale&) = delete;
+  ~Locale() { freelocale(handle); }
+  locale_t handle;
+};
 
 Regional Regional::FromProcessLocale() {
-  LocalePtr locale(duplocale(LC_GLOBAL_LOCALE));
-  if (!locale) {
-    ThrowSystemFailure(errno, "");
+  const locale_t handle = duplocale(LC_GLOBAL_LOCALE);
+  if (handle == nullptr) {
+    throw Failure(Step::kOutOfMemory, "");
   }
+  auto locale = std::make_unique<Locale>(handle);
   RegionalSettings settings;
-  settings.GroupSeparator = nl_langinfo_l(THOUSEP, locale.get());
-  settings.DecimalSeparator = nl_langinfo_l(RADIXCHAR, locale.get());
-  settings.DateFormat = nl_langinfo_l(D_FMT, locale.get());
-  settings.TimeFormat = nl_langinfo_l(T_FMT, locale.get());
+  settings.GroupSeparator = nl_langinfo_l(THOUSEP, handle);
+  settings.DecimalSeparator = nl_langinfo_l(RADIXCHAR, handle);
+  settings.DateFormat = nl_langinfo_l(D_FMT, handle);
+  settings.TimeFormat = nl_langinfo_l(T_FMT, handle);
   const char* name = setlocale(LC_CTYPE, nullptr);
   settings.LocaleName = name != nullptr ? name : "C";
   return Regional(std::move(settings), std::move(locale));
 }
 
-Regional::LocalePtr Regional::OpenLocale(const std::string& name) {
-  LocalePtr locale(newlocale(LC_ALL_MASK, name.c_str(), nullptr));
-  if (!locale) {
-    throw Failure("Locale not available: " + name);
+namespace {
+
+locale_t OpenLocale(const std::string& name) {
+  const locale_t handle = newlocale(LC_ALL_MASK, name.c_str(), nullptr);
+  if (handle == nullptr) {
+    throw Failure(Step::kLocaleMissing, name);
   }
-  return locale;
+  return handle;
 }
 
-Regional::Regional(const RegionalSettings& settings)
-    : Regional(settings, OpenLocale(settings.LocaleName)) {}
+}  // namespace
 
-Regional::Regional(RegionalSettings settings, LocalePtr locale)
+Regional::Regional(const RegionalSettings& settings)
+    : Regional(settings, std::make_unique<Locale>(OpenLocale(settings.LocaleName))) {}
+
+Regional::Regional(RegionalSettings settings, std::unique_ptr<Locale> locale)
     : settings_(std::move(settings)), locale_(std::move(locale)) {
   for (int c = 0; c < 128; ++c) {
-    const wint_t lower = towlower_l(static_cast<wint_t>(c), locale_.get());
+    const wint_t lower = towlower_l(static_cast<wint_t>(c), locale_->handle);
     ascii_lower_[c] = lower < 128 ? static_cast<char>(lower) : 0;
   }
 }
@@ -69,7 +83,7 @@ Regional::Regional(Regional&&) noexcept = default;
 Regional& Regional::operator=(Regional&&) noexcept = default;
 Regional::~Regional() = default;
 
-void Regional::AppendGrouped(std::string& out, std::uint64_t magnitude) const {
+void Regional::AppendMagnitude(std::string& out, std::uint64_t magnitude) const {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
   const auto count = static_cast<std::size_t>(end - digits);
@@ -84,14 +98,18 @@ void Regional::AppendGrouped(std::string& out, std::uint64_t magnitude) const {
 
 std::string Regional::Grouped(std::int64_t value) const {
   std::string out;
+  AppendGrouped(out, value);
+  return out;
+}
+
+void Regional::AppendGrouped(std::string& out, std::int64_t value) const {
   if (value < 0) {
     out += '-';
   }
   // Unsigned negation, so that the smallest int64 is shown rather than overflowing.
   const auto magnitude =
       value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  AppendGrouped(out, magnitude);
-  return out;
+  AppendMagnitude(out, magnitude);
 }
 
 std::string Regional::Fixed2(double value) const {
@@ -106,7 +124,7 @@ std::string Regional::Fixed2(double value) const {
   }
   const auto magnitude =
       cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
-  AppendGrouped(out, magnitude / 100);
+  AppendMagnitude(out, magnitude / 100);
   out += settings_.DecimalSeparator;
   const auto fraction = static_cast<unsigned>(magnitude % 100);
   out += static_cast<char>('0' + fraction / 10);
@@ -121,14 +139,14 @@ void Regional::AppendFormatted(std::string& out, const char* format, const std::
   // strftime cannot tell a full buffer from an empty result, so grow a few times and then take
   // the result as empty. Dates and times fit the first buffer.
   char small[128];
-  std::size_t written = strftime_l(small, sizeof small, format, &local, locale_.get());
+  std::size_t written = strftime_l(small, sizeof small, format, &local, locale_->handle);
   if (written != 0) {
     out.append(small, written);
     return;
   }
   for (std::size_t size = 1024; size <= 16384; size *= 4) {
     std::string buffer(size, '\0');
-    written = strftime_l(buffer.data(), size, format, &local, locale_.get());
+    written = strftime_l(buffer.data(), size, format, &local, locale_->handle);
     if (written != 0) {
       out.append(buffer.data(), written);
       return;
@@ -138,12 +156,20 @@ void Regional::AppendFormatted(std::string& out, const char* format, const std::
 
 std::string Regional::DateTimeText(const std::tm& local) const {
   std::string out;
-  AppendFormatted(out, settings_.DateFormat.c_str(), local);
+  AppendDate(out, local);
   if (local.tm_hour != 0 || local.tm_min != 0 || local.tm_sec != 0) {
     out += ' ';
-    AppendFormatted(out, settings_.TimeFormat.c_str(), local);
+    AppendTime(out, local);
   }
   return out;
+}
+
+void Regional::AppendDate(std::string& out, const std::tm& local) const {
+  AppendFormatted(out, settings_.DateFormat.c_str(), local);
+}
+
+void Regional::AppendTime(std::string& out, const std::tm& local) const {
+  AppendFormatted(out, settings_.TimeFormat.c_str(), local);
 }
 
 std::string Regional::Lower(std::string_view text) const {
@@ -163,7 +189,7 @@ std::string Regional::Lower(std::string_view text) const {
     return out;
   }
 
-  const ThreadLocaleScope scope(locale_.get());
+  const ThreadLocaleScope scope(locale_->handle);
   std::mbstate_t state{};
   while (i < text.size()) {
     const auto byte = static_cast<unsigned char>(text[i]);
@@ -185,7 +211,7 @@ std::string Regional::Lower(std::string_view text) const {
     char encoded[MB_LEN_MAX];
     std::mbstate_t out_state{};
     const wchar_t lower =
-        static_cast<wchar_t>(towlower_l(static_cast<wint_t>(wide), locale_.get()));
+        static_cast<wchar_t>(towlower_l(static_cast<wint_t>(wide), locale_->handle));
     const std::size_t made = std::wcrtomb(encoded, lower, &out_state);
     if (made == static_cast<std::size_t>(-1)) {
       out.append(text.data() + i, length);
@@ -195,6 +221,88 @@ std::string Regional::Lower(std::string_view text) const {
     i += length;
   }
   return out;
+}
+
+// One local day of constant offset from UTC: from `start` (its midnight) for a whole day.
+struct DateTimeTexts::Day {
+  std::time_t start = 0;
+  std::tm midnight{};
+  std::string date;
+  bool filled = false;
+};
+
+namespace {
+
+constexpr long kSecondsPerDay = 24 * 60 * 60;
+constexpr std::size_t kDays = 64;
+
+long SecondOfDay(const std::tm& t) { return (t.tm_hour * 60L + t.tm_min) * 60L + t.tm_sec; }
+
+bool SameDate(const std::tm& a, const std::tm& b) {
+  return a.tm_year == b.tm_year && a.tm_mon == b.tm_mon && a.tm_mday == b.tm_mday;
+}
+
+// The day number of `when` for an offset from UTC of `offset` seconds.
+std::size_t Slot(std::time_t when, long offset) {
+  const auto local = static_cast<long long>(when) + offset;
+  const long long day = local >= 0 ? local / kSecondsPerDay : (local + 1) / kSecondsPerDay - 1;
+  return static_cast<std::size_t>(static_cast<unsigned long long>(day) % kDays);
+}
+
+}  // namespace
+
+DateTimeTexts::DateTimeTexts(const Regional& regional)
+    : regional_(regional), days_(std::make_unique<Day[]>(kDays)) {}
+
+DateTimeTexts::~DateTimeTexts() = default;
+
+const DateTimeTexts::Day* DateTimeTexts::DayOf(std::time_t when) {
+  Day& cached = days_[Slot(when, offset_)];
+  if (cached.filled && when >= cached.start && when - cached.start < kSecondsPerDay) {
+    return &cached;
+  }
+  const std::tm local = ToLocalTime(when);
+  const std::time_t start = when - SecondOfDay(local);
+  const std::tm midnight = ToLocalTime(start);
+  const std::tm last = ToLocalTime(start + kSecondsPerDay - 1);
+  // A day when the clocks change is not 24 even hours from midnight: its times are each worked
+  // out on their own.
+  if (SecondOfDay(midnight) != 0 || !SameDate(midnight, local) || !SameDate(last, local) ||
+      SecondOfDay(last) != kSecondsPerDay - 1 || midnight.tm_gmtoff != last.tm_gmtoff) {
+    return nullptr;
+  }
+  offset_ = midnight.tm_gmtoff;
+  Day& day = days_[Slot(when, offset_)];
+  day.start = start;
+  day.midnight = midnight;
+  day.date.clear();
+  regional_.AppendDate(day.date, midnight);
+  day.filled = true;
+  return &day;
+}
+
+void DateTimeTexts::Append(std::string& out, std::time_t when) {
+  const Day* day = DayOf(when);
+  if (day == nullptr) {
+    out += regional_.DateTimeText(ToLocalTime(when));
+    return;
+  }
+  out += day->date;
+  const long second = static_cast<long>(when - day->start);
+  if (second == 0) {
+    return;  // midnight shows the date alone
+  }
+  if (when != time_of_) {
+    std::tm local = day->midnight;
+    local.tm_hour = static_cast<int>(second / 3600);
+    local.tm_min = static_cast<int>(second / 60 % 60);
+    local.tm_sec = static_cast<int>(second % 60);
+    time_text_.clear();
+    regional_.AppendTime(time_text_, local);
+    time_of_ = when;
+  }
+  out += ' ';
+  out += time_text_;
 }
 
 }  // namespace quorvane::platform

@@ -1,13 +1,11 @@
 #pragma once
 
-#include <locale.h>     // locale_t
 #include <array>        // std::array
 #include <cstdint>      // std::int64_t
-#include <ctime>        // std::tm
+#include <ctime>        // std::tm, std::time_t
 #include <memory>       // std::unique_ptr
 #include <string>       // std::string
 #include <string_view>  // std::string_view
-#include <type_traits>  // std::remove_pointer_t
 
 namespace quorvane::platform {
 
@@ -21,7 +19,8 @@ struct RegionalSettings {
   std::string LocaleName = "C";
 };
 
-// Regional formatting: grouped numbers, the general date-time text and lower-casing.
+// Regional formatting: grouped numbers, the general date-time text and lower-casing. Safe to
+// use from several threads at once.
 class Regional {
  public:
   // The settings of the process locale, as setlocale(LC_ALL, "") or a later setlocale left it.
@@ -39,32 +38,56 @@ class Regional {
 
   // A whole number with at least one digit, grouped in threes ("###,###,###,##0").
   std::string Grouped(std::int64_t value) const;
+  void AppendGrouped(std::string& out, std::int64_t value) const;
 
   // A number rounded to two decimals, grouped in threes ("###,##0.00").
   std::string Fixed2(double value) const;
 
   // The short date, a space and the long time; a value at exactly midnight shows the date alone.
   std::string DateTimeText(const std::tm& local) const;
+  void AppendDate(std::string& out, const std::tm& local) const;
+  void AppendTime(std::string& out, const std::tm& local) const;
 
   // `text` lower-cased by the locale's character rules. Bytes that do not decode stay as they are.
   std::string Lower(std::string_view text) const;
 
- private:
-  struct LocaleDeleter {
-    void operator()(locale_t locale) const;
-  };
-  using LocalePtr = std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleDeleter>;
+  // The lower-case form of each ASCII byte where the locale keeps it in ASCII, else 0. A text
+  // made only of bytes with a form here lower-cases byte by byte, as Lower() would.
+  const std::array<char, 128>& AsciiLower() const { return ascii_lower_; }
 
-  static LocalePtr OpenLocale(const std::string& name);
-  Regional(RegionalSettings settings, LocalePtr locale);
-  void AppendGrouped(std::string& out, std::uint64_t magnitude) const;
+ private:
+  struct Locale;
+
+  Regional(RegionalSettings settings, std::unique_ptr<Locale> locale);
+  void AppendMagnitude(std::string& out, std::uint64_t magnitude) const;
   void AppendFormatted(std::string& out, const char* format, const std::tm& local) const;
 
   RegionalSettings settings_;
-  LocalePtr locale_;
-  // Lower-case forms of the ASCII bytes where the locale keeps them in ASCII, else 0; the rest
-  // goes through the locale's multibyte conversion.
+  std::unique_ptr<Locale> locale_;
   std::array<char, 128> ascii_lower_{};
+};
+
+// The general date-time text of file times, for one page: the local date is worked out once per
+// day and its text kept, and the time's text kept per second, so that a folder of files made on
+// a few days costs few conversions. Not for use by several threads at once.
+class DateTimeTexts {
+ public:
+  explicit DateTimeTexts(const Regional& regional);
+  ~DateTimeTexts();
+
+  // Appends the general date-time text of `when`, in local time.
+  void Append(std::string& out, std::time_t when);
+
+ private:
+  struct Day;
+  const Day* DayOf(std::time_t when);
+
+  const Regional& regional_;
+  std::unique_ptr<Day[]> days_;  // a few days, by day number
+  long offset_ = 0;              // the offset from UTC the last day had, to find the next
+  // The time text last made, and the second it was made for.
+  std::time_t time_of_ = -1;
+  std::string time_text_;
 };
 
 }  // namespace quorvane::platform

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/clock.h"
-#include "platform/file_system.h"
 #include "platform/regional.h"
 #include "platform/services.h"
+#include "platform/system_file_system.h"
 
 namespace quorvane::platform {
 

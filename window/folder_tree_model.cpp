@@ -5,7 +5,6 @@
 #include <vector>     // std::vector
 
 #include "platform/failure.h"
-#include "platform/sub_folders.h"
 #include "window/display_name.h"
 
 namespace quorvane {
@@ -32,9 +31,13 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
 
 }  // namespace
 
-FolderTreeModel::FolderTreeModel(const platform::Regional& regional, QIcon folder_icon,
+FolderTreeModel::FolderTreeModel(const platform::Regional& regional,
+                                 const platform::FileSystem& files, QIcon folder_icon,
                                  QObject* parent)
-    : QAbstractItemModel(parent), regional_(regional), folder_icon_(std::move(folder_icon)) {}
+    : QAbstractItemModel(parent),
+      regional_(regional),
+      files_(files),
+      folder_icon_(std::move(folder_icon)) {}
 
 FolderTreeModel::~FolderTreeModel() = default;
 
@@ -152,7 +155,7 @@ void FolderTreeModel::fetchMore(const QModelIndex& parent) {
   node->listed = true;
   std::vector<std::string> names;
   try {
-    names = platform::SubFolderNames(node->path);
+    names = files_.OpenFolder(node->path)->SubFolderNames();
   } catch (const platform::Failure&) {
     // A folder that cannot be read shows no sub-folders; choosing it reports why.
   }

@@ -7,6 +7,7 @@
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
+#include "platform/file_system.h"
 #include "platform/regional.h"
 
 namespace quorvane {
@@ -18,8 +19,10 @@ class FolderTreeModel final : public QAbstractItemModel {
   Q_OBJECT
 
  public:
-  // `regional` orders the names, as the file list is ordered; it must outlive the model.
-  FolderTreeModel(const platform::Regional& regional, QIcon folder_icon, QObject* parent = nullptr);
+  // `regional` orders the names, as the file list is ordered; `files` lists the folders. Both
+  // must outlive the model.
+  FolderTreeModel(const platform::Regional& regional, const platform::FileSystem& files,
+                  QIcon folder_icon, QObject* parent = nullptr);
   ~FolderTreeModel() override;
 
   // Shows the folders of the volume mounted at `root`, none of them listed yet.
@@ -52,6 +55,7 @@ class FolderTreeModel final : public QAbstractItemModel {
   QModelIndex IndexOf(const Node* node) const;
 
   const platform::Regional& regional_;
+  const platform::FileSystem& files_;
   QIcon folder_icon_;
   std::unique_ptr<Node> root_;
 };

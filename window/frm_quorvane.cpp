@@ -112,7 +112,7 @@ frmQuorvane::frmQuorvane(const platform::Services& services, std::vector<platfor
   }
   volume_folders_.resize(volumes_.size());
   file_model_ = std::make_unique<FileListModel>(files_);
-  folder_model_ = std::make_unique<FolderTreeModel>(services.regional,
+  folder_model_ = std::make_unique<FolderTreeModel>(services.regional, services.files,
                                                     style()->standardIcon(QStyle::SP_DirIcon));
 
   CreateControls();

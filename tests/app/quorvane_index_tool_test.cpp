@@ -115,9 +115,10 @@ TEST(QuorvaneIndexToolTest, FailuresGoToStandardErrorWithStatusOne) {
     std::string folder;
     std::string err;
   } cases[] = {
-      {scratch / "missing",
-       "quorvane-index: No such file or directory: " + (scratch / "missing/") + "\n"},
-      {blocked, "quorvane-index: Is a directory: " + blocked + "/quorvane_index.html\n"},
+      {scratch / "missing", "quorvane-index: Cannot read the folder " + (scratch / "missing/") +
+                                ": No such file or directory\n"},
+      {blocked, "quorvane-index: Cannot write the page " + blocked +
+                    "/quorvane_index.html: Is a directory\n"},
   };
   for (const auto& c : cases) {
     const ToolResult result = RunTool(scratch.Path(), {c.folder});

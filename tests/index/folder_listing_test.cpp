@@ -14,7 +14,7 @@ using testing::TempFolder;
 std::vector<std::string> NamesOf(const FileList& list) {
   std::vector<std::string> names;
   for (std::int64_t i = 0; i < list.Count(); ++i) {
-    names.push_back(list.Name(i));
+    names.emplace_back(list.Name(i));
   }
   return names;
 }
@@ -135,7 +135,8 @@ TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
   ASSERT_EQ(RefreshFolderView(folder.Path(), CurPath, list).CountText, "1");
 
   const FolderViewState state = RefreshFolderView(folder / "gone", CurPath, list);
-  EXPECT_EQ(state.ListingError, "No such file or directory: " + (folder / "gone/"));
+  EXPECT_EQ(state.ListingError,
+            "Cannot read the folder " + (folder / "gone/") + ": No such file or directory");
   EXPECT_EQ(state.PathText, folder / "gone/");
   EXPECT_EQ(state.CountText, "0");
   EXPECT_FALSE(state.GenerationEnabled);

@@ -2,36 +2,32 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
+#include <fcntl.h>
 #include <unistd.h>
-#include <csignal>
-#include <cstdio>
-#include <filesystem>
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "index/html_text.h"
 #include "index/program_version.h"
+#include "tests/support/failing_calls.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane {
 namespace {
 
+using testing::Call;
+using testing::Entries;
+using testing::FailingCalls;
 using testing::FakeClock;
 using testing::FakeFileSystem;
 using testing::LocalTime;
 using testing::LocalTm;
 using testing::ReadFile;
 using testing::TempFolder;
-
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 std::string Footer(const std::string& seconds) {
   return "page printed in " + seconds + " seconds by quorvane 1.0.6 from <a href=\"" +
@@ -224,14 +220,15 @@ TEST_F(PageWriterTest, ElapsedTimeDoesNotGoNegativeAcrossMidnight) {
   EXPECT_NE(page.find(Footer("2.50")), std::string::npos) << page;
 }
 
-// Removes `path` when the list selects the entry at `position`.
-struct RemoveOnSelection final : FileListObserver {
+// Runs `act` when the list selects the entry at `position`: something that happens to the folder
+// while the page is being written.
+struct WhenSelected final : FileListObserver {
   std::int64_t position;
-  std::string path;
-  RemoveOnSelection(std::int64_t at, std::string what) : position(at), path(std::move(what)) {}
+  std::function<void()> act;
+  WhenSelected(std::int64_t at, std::function<void()> what) : position(at), act(std::move(what)) {}
   void SelectionChanged(std::int64_t selected) override {
     if (selected == position) {
-      unlink(path.c_str());
+      act();
     }
   }
 };
@@ -245,12 +242,13 @@ TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
 
   // A file that vanishes after it was listed, while the run is under way.
   Refresh(system_files_);
-  RemoveOnSelection remover(1, folder_ / "b.txt");
+  WhenSelected remover(1, [&] { unlink((folder_ / "b.txt").c_str()); });
   list_->SetObserver(&remover);
   GenerationOutcome outcome = Make(false, system_files_);
   list_->SetObserver(nullptr);
   EXPECT_FALSE(outcome.Completed);
-  EXPECT_EQ(outcome.Description, "No such file or directory: " + (folder_ / "b.txt"));
+  EXPECT_EQ(outcome.Description,
+            "Cannot read the file facts of " + (folder_ / "b.txt") + ": No such file or directory");
   EXPECT_EQ(outcome.OutPath, "");
   EXPECT_EQ(list_->Selected(), 1);
   EXPECT_EQ(ReadFile(PagePath()), previous);
@@ -263,58 +261,102 @@ TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
   }
   FakeFileSystem long_name;
   long_name.Add(std::string(33000, 'n') + ".png", 1);
-  EXPECT_EQ(RefreshAndMake(false, huge), "failed: Overflow");
-  EXPECT_EQ(RefreshAndMake(true, long_name), "failed: Overflow");
+  // Each counts 2^53 - 1 kilobytes: the 1,025th (at position 1,024) goes past 2^63 - 1.
+  const std::string overflowed = RefreshAndMake(false, huge);
+  EXPECT_EQ(overflowed, "failed: The total size overflows at " + (folder_ / list_->Name(1024)));
+  EXPECT_EQ(RefreshAndMake(true, long_name).substr(0, 60),
+            ("failed: The file name is too long to split at " + folder_.Path()).substr(0, 60));
   EXPECT_EQ(ReadFile(PagePath()), previous);
   EXPECT_EQ(Entries(folder_.Path()).size(), entries.size() - 1);
   // Without images the splitter is never asked.
   EXPECT_NE(RefreshAndMake(false, long_name).find("1 object(s)"), std::string::npos);
 }
 
-TEST_F(PageWriterTest, PageThatCannotBeCreatedIsAFailureNamingIt) {
-  folder_.AddFile("a.txt");
-  const std::string page_folder = folder_.AddFolder("quorvane_index.html");
-  EXPECT_EQ(RefreshAndMake(false, system_files_), "failed: Is a directory: " + page_folder);
-
-  const std::string gone = folder_.AddFolder("gone");
-  folder_.AddFile("gone/x.txt");
-  list_ = std::make_unique<FileList>(regional_, system_files_);
-  RefreshFolderView(gone, CurPath_, *list_);
-  std::filesystem::remove_all(gone);
-  const GenerationOutcome outcome = Make(false, system_files_);
-  EXPECT_FALSE(outcome.Completed);
-  EXPECT_EQ(outcome.Description, "No such file or directory: " + gone + "/");
-}
-
-// Makes the page of `folder` under a 4 kB file-size limit, which stops writes even for root;
-// prints the failure and exits with 3, or exits with 0 if there was none.
-[[noreturn]] void MakeUnderSizeLimit(const std::string& folder) {
-  std::signal(SIGXFSZ, SIG_IGN);  // so that the write fails instead of the process dying
-  const rlimit limit{4096, 4096};
-  setrlimit(RLIMIT_FSIZE, &limit);
-  const platform::Regional regional(testing::UsEnglish());
-  const platform::SystemClock clock;
-  const platform::SystemFileSystem files;
-  FileList list(regional, files);
-  std::string CurPath;
-  std::string CurFile;
-  RefreshFolderView(folder, CurPath, list);
-  const GenerationOutcome outcome =
-      MakeIndexPage(false, CurPath, CurFile, list, {clock, regional, files});
-  std::fprintf(stderr, "%s\n", outcome.Description.c_str());
-  std::_Exit(outcome.Completed ? 0 : 3);
-}
-
-TEST(PageWriterDeathTest, WriteFailureKeepsThePreviousPage) {
-  const TempFolder folder;
-  for (int i = 0; i < 200; ++i) {
-    folder.AddFile("file number " + std::to_string(i) + ".txt");
+TEST_F(PageWriterTest, AFailingSystemCallEndsTheRunWithItsWords) {
+  for (int i = 0; i < 300; ++i) {
+    folder_.AddFile("file number " + std::to_string(i) + ".txt");
   }
-  const std::string page = folder.AddFile("quorvane_index.html", 3);
-  EXPECT_EXIT(MakeUnderSizeLimit(folder.Path()), ::testing::ExitedWithCode(3),
-              "File too large: " + page);
-  EXPECT_EQ(ReadFile(page), std::string(3, '\0'));
-  EXPECT_EQ(Entries(folder.Path()).size(), 201u);
+  const std::string page = folder_.AddFile("quorvane_index.html", 3);
+  const struct {
+    FailingCalls::Rule rule;
+    std::string words;
+  } cases[] = {
+      {{Call::kGetEntries, EIO}, "Cannot read the folder " + folder_.Path() + "/"},
+      {{Call::kStatAt, EOVERFLOW, 1, "file number 123.txt"},
+       "Cannot read the file facts of " + (folder_ / "file number 123.txt")},
+      {{Call::kWrite, EFBIG}, "Cannot write the page " + page},
+      {{Call::kRenameAt, EXDEV}, "Cannot write the page " + page},
+  };
+  for (const auto& c : cases) {
+    FailingCalls calls;
+    calls.Fail(c.rule);
+    const platform::SystemFileSystem files(calls);
+    list_ = std::make_unique<FileList>(regional_, files);
+    CurPath_ = folder_.Path() + "/";
+    const GenerationOutcome outcome = Make(false, files);
+    EXPECT_EQ(outcome.Description, c.words + ": " + std::generic_category().message(c.rule.error));
+    EXPECT_EQ(ReadFile(page), std::string(3, '\0'));
+    EXPECT_EQ(Entries(folder_.Path()).size(), 301u);
+  }
+}
+
+TEST_F(PageWriterTest, TheFolderIsTheOneListedWhereverItGoes) {
+  folder_.AddFile("a.txt");
+  folder_.AddFile("b.txt");
+  const std::string shown = folder_.AddFolder("shown");
+  folder_.AddFile("shown/c.txt");
+  // A folder renamed while its page is made still gets the whole page, in its new place.
+  Refresh(system_files_);
+  list_ = std::make_unique<FileList>(regional_, system_files_);
+  RefreshFolderView(shown, CurPath_, *list_);
+  WhenSelected mover(0, [&] { rename(shown.c_str(), (folder_ / "moved").c_str()); });
+  list_->SetObserver(&mover);
+  EXPECT_TRUE(Make(false, system_files_).Completed);
+  list_->SetObserver(nullptr);
+  EXPECT_NE(ReadFile(folder_ / "moved/quorvane_index.html").find("c.txt</a>"), std::string::npos);
+
+  // Another folder now at the path shown (a volume unmounted, a folder replaced) gets no page.
+  list_ = std::make_unique<FileList>(regional_, system_files_);
+  RefreshFolderView(folder_ / "moved", CurPath_, *list_);
+  ASSERT_EQ(rename((folder_ / "moved").c_str(), (folder_ / "elsewhere").c_str()), 0);
+  folder_.AddFolder("moved");
+  const GenerationOutcome outcome = Make(false, system_files_);
+  EXPECT_EQ(outcome.Description,
+            "The folder " + (folder_ / "moved/") + " is no longer the one shown; refresh the list");
+  EXPECT_EQ(Entries(folder_ / "moved"), std::vector<std::string>{});
+}
+
+TEST_F(PageWriterTest, ConcurrentRunsEachEndWithOneWholePage) {
+  for (int i = 0; i < 200; ++i) {
+    folder_.AddFile("file " + std::to_string(i));
+  }
+  // Hidden names, as on a file system without unnamed files, so that runs could see each other's.
+  FailingCalls calls;
+  for (int n = 1; n <= 1000; ++n) {
+    calls.Fail({Call::kOpenAt, EOPNOTSUPP, n, ".", O_TMPFILE});
+  }
+  const platform::SystemFileSystem files(calls);
+  std::atomic<int> failed{0};
+  std::vector<std::thread> runs;
+  for (int run = 0; run < 4; ++run) {
+    runs.emplace_back([&] {
+      for (int again = 0; again < 10; ++again) {
+        FileList list(regional_, files);
+        std::string CurPath = folder_.Path() + "/";
+        std::string CurFile;
+        const platform::Services services{clock_, regional_, files};
+        failed += MakeIndexPage(false, CurPath, CurFile, list, services).Completed ? 0 : 1;
+      }
+    });
+  }
+  for (std::thread& run : runs) {
+    run.join();
+  }
+  EXPECT_EQ(failed, 0);
+  const std::string page = ReadFile(PagePath());
+  EXPECT_NE(page.find("<b>200 object(s) :: 200k</b>"), std::string::npos);
+  EXPECT_EQ(page.find(".quorvane_index.html."), std::string::npos);
+  EXPECT_EQ(Entries(folder_.Path()).size(), 201u);
 }
 
 }  // namespace

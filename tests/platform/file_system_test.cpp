@@ -2,19 +2,82 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <algorithm>
+#include <climits>
+#include <csignal>
+#include <functional>
 
 #include "platform/failure.h"
+#include "platform/system_file_system.h"
+#include "platform/temporary_names.h"
+#include "tests/support/failing_calls.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::platform {
 namespace {
 
+using quorvane::testing::Call;
+using quorvane::testing::Entries;
+using quorvane::testing::FailingCalls;
+using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
+using quorvane::testing::WriteFile;
+
+constexpr uid_t kNobody = 65534;
+constexpr char kAcl[] = "system.posix_acl_access";
+
+struct Names final : NameSink {
+  std::vector<std::string> names;
+  void Add(std::string_view name) override { names.emplace_back(name); }
+};
+
+std::vector<std::string> FileNamesOf(const std::string& path) {
+  Names sink;
+  SystemFileSystem().OpenFolder(path)->ReadFileNames(sink);
+  std::sort(sink.names.begin(), sink.names.end());
+  return sink.names;
+}
+
+// What a Failure says, or "" when `run` throws none.
+std::string FailureOf(const std::function<void()>& run) {
+  try {
+    run();
+  } catch (const Failure& failure) {
+    return failure.what();
+  }
+  return "";
+}
+
+// Replaces `name` in `folder` with a page holding `text`, every call going through `calls`.
+void Replace(const std::string& folder, const std::string& name, const std::string& text,
+             const SystemCalls& calls = SystemCalls::Real()) {
+  const SystemFileSystem files(calls);
+  const auto open = files.OpenFolder(folder);
+  const auto page = open->CreatePage(name);
+  page->Write(text);
+  page->Commit();
+}
+
+// An attribute's value, or "(none)".
+std::string Attribute(const std::string& path, const char* name) {
+  char value[4096];
+  const ssize_t size = lgetxattr(path.c_str(), name, value, sizeof value);
+  return size < 0 ? "(none)" : std::string(value, static_cast<std::size_t>(size));
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0);
+  return st.st_mode;
+}
 
 void MakeSocket(const std::string& path) {
   const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -27,11 +90,43 @@ void MakeSocket(const std::string& path) {
   close(fd);
 }
 
-TEST(FileSystemTest, ListsEveryEntryThatIsNotAFolder) {
+void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
+
+// Runs `run` in a child process as the user and group nobody (CI runs as root, where permission
+// bits stop nothing), and returns what it returned.
+std::string AsNobody(const std::function<std::string()>& run) {
+  int pipe_fds[2];
+  EXPECT_EQ(pipe(pipe_fds), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    close(pipe_fds[0]);
+    std::string result = "cannot become nobody";
+    if (setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
+        setresuid(kNobody, kNobody, kNobody) == 0) {
+      result = run();
+    }
+    const ssize_t written = write(pipe_fds[1], result.data(), result.size());
+    _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
+  }
+  close(pipe_fds[1]);
+  std::string result;
+  char buffer[512];
+  for (ssize_t got; (got = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) {
+    result.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(pipe_fds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return result;
+}
+
+TEST(FolderTest, ListsEveryEntryThatIsNotAFolderButItsOwnTemporaryNames) {
   const TempFolder folder;
   folder.AddFile("plain.txt");
   folder.AddFile(".hidden");
   folder.AddFile("\xFF\xFEnot-utf8");
+  folder.AddFile(".quorvane_index.html.AbCd1234");  // a hidden page name: left out
+  folder.AddFile(".quorvane_index.html.AbCd12");    // not one: listed
   folder.AddFolder("sub");
   folder.AddFolder(".hidden-folder");
   ASSERT_EQ(symlink("plain.txt", (folder / "to-file").c_str()), 0);
@@ -41,31 +136,425 @@ TEST(FileSystemTest, ListsEveryEntryThatIsNotAFolder) {
   ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0644), 0);
   MakeSocket(folder / "socket");
 
-  std::vector<std::string> names = SystemFileSystem().FileNames(folder.Path());
-  std::sort(names.begin(), names.end());
-  const std::vector<std::string> expected = {
-      ".hidden", "dangling", "fifo", "loop", "plain.txt", "socket", "to-file", "\xFF\xFEnot-utf8"};
-  EXPECT_EQ(names, expected);
+  const std::vector<std::string> expected = {".hidden",
+                                             ".quorvane_index.html.AbCd12",
+                                             "dangling",
+                                             "fifo",
+                                             "loop",
+                                             "plain.txt",
+                                             "socket",
+                                             "to-file",
+                                             "\xFF\xFEnot-utf8"};
+  EXPECT_EQ(FileNamesOf(folder.Path()), expected);
 }
 
-TEST(FileSystemTest, FactsFollowSymlinksUnlessTheyLeadNowhere) {
+TEST(FolderTest, SubFoldersAreFoldersOfTheSameVolumeWithoutSymlinks) {
+  const TempFolder folder;
+  folder.AddFolder("photos");
+  folder.AddFolder(".config");
+  folder.AddFolder("caf\xE9");
+  folder.AddFolder("photos/2002");
+  folder.AddFile("notes.txt");
+  ASSERT_EQ(symlink("photos", (folder / "link-to-photos").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (folder / "dangling").c_str()), 0);
+  std::vector<std::string> names = SystemFileSystem().OpenFolder(folder.Path())->SubFolderNames();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".config", "caf\xE9", "photos"}));
+
+  // /proc is a file system of its own on every Linux machine, so a walk down from / stops there.
+  names = SystemFileSystem().OpenFolder("/")->SubFolderNames();
+  EXPECT_EQ(std::find(names.begin(), names.end(), "proc"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "etc"), names.end());
+}
+
+TEST(FolderTest, FactsFollowSymlinksUnlessTheyLeadNowhere) {
   const TempFolder folder;
   const std::time_t when = 1030000000;
   folder.AddFile("data", 5000, when);
   ASSERT_EQ(symlink("data", (folder / "link").c_str()), 0);
   ASSERT_EQ(symlink("no-such-target", (folder / "dangling").c_str()), 0);
-  const SystemFileSystem files;
+  const auto open = SystemFileSystem().OpenFolder(folder.Path());
 
-  const FileFacts through_link = files.Facts(folder / "link");
-  EXPECT_EQ(through_link.Length, 5000);
-  EXPECT_EQ(through_link.Modified, when);
-  EXPECT_EQ(files.Facts(folder / "dangling").Length, 14);  // the link's own: its target's name
+  FileFacts facts;
+  EXPECT_EQ(open->ReadFacts("link", facts), 0);
+  EXPECT_EQ(facts.Length, 5000);
+  EXPECT_EQ(facts.Modified, when);
+  EXPECT_EQ(open->ReadFacts("dangling", facts), 0);
+  EXPECT_EQ(facts.Length, 14);  // the link's own: its target's name
+  EXPECT_EQ(open->ReadFacts("vanished", facts), ENOENT);
+}
 
-  try {
-    files.Facts(folder / "vanished");
-    ADD_FAILURE() << "no failure for a missing file";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.what(), "No such file or directory: " + (folder / "vanished"));
+TEST(FolderTest, WorksOnThroughTheOpenFolder) {
+  const TempFolder scratch;
+  // A path longer than the system takes in one call, of names that are each fine.
+  const std::string name(200, 'd');
+  std::string deep = scratch.Path();
+  int fd = open(deep.c_str(), O_PATH | O_DIRECTORY);
+  while (deep.size() <= PATH_MAX + 300) {
+    ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+    const int next = openat(fd, name.c_str(), O_PATH | O_DIRECTORY);
+    close(fd);
+    fd = next;
+    deep += "/" + name;
+  }
+  ASSERT_EQ(symlinkat("x", fd, "entry"), 0);
+  close(fd);
+  Names names;
+  SystemFileSystem().OpenFolder(deep)->ReadFileNames(names);
+  EXPECT_EQ(names.names, std::vector<std::string>{"entry"});
+  Shell("rm -rf " + (scratch / name));  // deeper than the test folder's own removal goes
+
+  // A folder renamed while open is still the one written to.
+  const std::string before = scratch.AddFolder("before");
+  scratch.AddFile("before/a.txt", 7);
+  const auto moved = SystemFileSystem().OpenFolder(before);
+  ASSERT_EQ(rename(before.c_str(), (scratch / "after").c_str()), 0);
+  FileFacts facts;
+  EXPECT_EQ(moved->ReadFacts("a.txt", facts), 0);
+  const auto page = moved->CreatePage("page.html");
+  page->Write("text");
+  page->Commit();
+  EXPECT_EQ(ReadFile(scratch / "after/page.html"), "text");
+}
+
+TEST(FolderTest, FolderThatCannotBeOpenedFailsNamingIt) {
+  const TempFolder scratch;
+  const std::string file = scratch.AddFile("file");
+  const struct {
+    std::string path;
+    std::string words;
+  } cases[] = {
+      {scratch / "gone",
+       "Cannot read the folder " + (scratch / "gone/") + ": No such file or directory"},
+      {file, "Cannot read the folder " + file + "/: Not a directory"},
+      {"", "Cannot read the folder '': No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(c.path); }), c.words);
+  }
+}
+
+TEST(PageOutputTest, ReplacesOnlyWhenCommittedAndLeavesNoTraceWhenDropped) {
+  const TempFolder folder;
+  const std::string path = folder / "page.html";
+  WriteFile(path, "old page");
+  const auto open = SystemFileSystem().OpenFolder(folder.Path());
+  {
+    const auto page = open->CreatePage("page.html");
+    page->Write(std::string(200000, 'x'));
+    EXPECT_EQ(ReadFile(path), "old page");
+  }
+  EXPECT_EQ(ReadFile(path), "old page");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+  const auto page = open->CreatePage("page.html");
+  page->Write("new page");
+  page->Commit();
+  EXPECT_EQ(ReadFile(path), "new page");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+}
+
+TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
+  using Rule = FailingCalls::Rule;
+  const Rule no_unnamed{Call::kOpenAt, EOPNOTSUPP, 1, ".", O_TMPFILE};
+  const struct {
+    const char* step;
+    std::vector<Rule> (*rules)(int error, const Rule& no_unnamed);
+    bool with_acl;
+    Step words;
+  } steps[] = {
+      {"create",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kOpenAt, e, 1, ".", O_TMPFILE}};
+       },
+       false, Step::kWritePage},
+      {"create named",
+       [](int e, const Rule& n) {
+         return std::vector<Rule>{n, {Call::kOpenAt, e, 1, "", O_CREAT | O_EXCL}};
+       },
+       false, Step::kWritePage},
+      {"write",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kWrite, e}};
+       },
+       false, Step::kWritePage},
+      {"write named",
+       [](int e, const Rule& n) {
+         return std::vector<Rule>{n, {Call::kWrite, e}};
+       },
+       false, Step::kWritePage},
+      {"sync",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kSync, e}};
+       },
+       false, Step::kWritePage},
+      {"link",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kLinkAt, e}};
+       },
+       false, Step::kWritePage},
+      {"close",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kClose, e}};
+       },
+       false, Step::kWritePage},
+      {"rename",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kRenameAt, e}};
+       },
+       false, Step::kWritePage},
+      {"rename named",
+       [](int e, const Rule& n) {
+         return std::vector<Rule>{n, {Call::kRenameAt, e}};
+       },
+       false, Step::kWritePage},
+      {"owner",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kChangeOwner, e}};
+       },
+       false, Step::kKeepPermissions},
+      {"mode",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kChangeMode, e}};
+       },
+       false, Step::kKeepPermissions},
+      {"no ACL",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kRemoveAttribute, e}};
+       },
+       false, Step::kKeepPermissions},
+      {"ACL",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kSetAttribute, e, 1, kAcl}};
+       },
+       true, Step::kKeepPermissions},
+      {"attributes",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kListAttributes, e}};
+       },
+       false, Step::kKeepAttributes},
+  };
+  for (const auto& step : steps) {
+    for (const int error : {ENOSPC, EDQUOT, EIO, EACCES}) {
+      const TempFolder folder;
+      const std::string path = folder / "page.html";
+      const std::string old_page(5022, 'o');
+      WriteFile(path, old_page);
+      if (step.with_acl) {
+        Shell("setfacl -m u:nobody:r " + path);
+      }
+      FailingCalls calls;
+      for (const auto& rule : step.rules(error, no_unnamed)) {
+        calls.Fail(rule);
+      }
+      const std::string failure =
+          FailureOf([&] { Replace(folder.Path(), "page.html", std::string(9000, 'n'), calls); });
+      EXPECT_EQ(failure, Describe(step.words, path, error)) << step.step;
+      EXPECT_TRUE(ReadFile(path) == old_page) << step.step;
+      EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << step.step;
+    }
+  }
+}
+
+TEST(PageOutputTest, SymlinkedPagesAreWrittenThroughOnlyWhenAllIsTheUsers) {
+  const struct {
+    const char* name;
+    std::function<void(const TempFolder&)> make;  // makes "page.html" in the folder
+    bool written;
+  } cases[] = {
+      {"own link to own file",
+       [](const TempFolder& f) {
+         WriteFile(f / "real.html", "old");
+         symlink("real.html", (f / "page.html").c_str());
+       },
+       true},
+      {"own link into another folder",
+       [](const TempFolder& f) {
+         f.AddFolder("site");
+         WriteFile(f / "site/real.html", "old");
+         symlink((f / "site/real.html").c_str(), (f / "page.html").c_str());
+       },
+       true},
+      {"link of another user",
+       [](const TempFolder& f) {
+         WriteFile(f / "real.html", "old");
+         symlink("real.html", (f / "page.html").c_str());
+         lchown((f / "page.html").c_str(), kNobody, kNobody);
+       },
+       false},
+      {"link to another user's file",
+       [](const TempFolder& f) {
+         WriteFile(f / "real.html", "old");
+         chown((f / "real.html").c_str(), kNobody, kNobody);
+         symlink("real.html", (f / "page.html").c_str());
+       },
+       false},
+      {"dangling link",
+       [](const TempFolder& f) { symlink("real.html", (f / "page.html").c_str()); }, false},
+      {"link to a folder",
+       [](const TempFolder& f) {
+         f.AddFolder("real.html");
+         symlink("real.html", (f / "page.html").c_str());
+       },
+       false},
+      {"link to a link",
+       [](const TempFolder& f) {
+         WriteFile(f / "file.html", "old");
+         symlink("file.html", (f / "real.html").c_str());
+         symlink("real.html", (f / "page.html").c_str());
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    const TempFolder folder;
+    c.make(folder);
+    const std::vector<std::string> names = Entries(folder.Path());
+    const std::string failure = FailureOf([&] { Replace(folder.Path(), "page.html", "new"); });
+    EXPECT_TRUE(S_ISLNK(ModeOf(folder / "page.html"))) << c.name;
+    if (c.written) {
+      EXPECT_EQ(failure, "") << c.name;
+      EXPECT_EQ(ReadFile(folder / "page.html"), "new") << c.name;
+    } else {
+      EXPECT_EQ(failure, "The page " + (folder / "page.html") +
+                             " is a symbolic link that does not lead to an existing file of yours "
+                             "through a link of yours; nothing was written")
+          << c.name;
+      EXPECT_NE(ReadFile(folder / "page.html"), "new") << c.name;
+      EXPECT_FALSE(quorvane::testing::Exists(folder / "real.html") &&
+                   ReadFile(folder / "real.html") == "new")
+          << c.name;
+    }
+    EXPECT_EQ(Entries(folder.Path()), names) << c.name;
+  }
+}
+
+TEST(PageOutputTest, OtherKindsOfPageAreReplacedOrRefused) {
+  const TempFolder folder;
+  // A page with other hard links is replaced by the rename: the other names keep the old text.
+  WriteFile(folder / "page.html", "old");
+  ASSERT_EQ(link((folder / "page.html").c_str(), (folder / "other.html").c_str()), 0);
+  Replace(folder.Path(), "page.html", "new");
+  EXPECT_EQ(ReadFile(folder / "page.html"), "new");
+  EXPECT_EQ(ReadFile(folder / "other.html"), "old");
+
+  folder.AddFolder("folder.html");
+  ASSERT_EQ(mkfifo((folder / "fifo.html").c_str(), 0644), 0);
+  EXPECT_EQ(FailureOf([&] { Replace(folder.Path(), "folder.html", "new"); }),
+            "Cannot write the page " + (folder / "folder.html") + ": Is a directory");
+  EXPECT_EQ(FailureOf([&] { Replace(folder.Path(), "fifo.html", "new"); }),
+            "The page " + (folder / "fifo.html") + " is not a regular file; nothing was written");
+  EXPECT_TRUE(S_ISFIFO(ModeOf(folder / "fifo.html")));
+}
+
+TEST(PageOutputTest, NewPageTakesTheOldPagesPermissionsAndNeverWiderAccess) {
+  const TempFolder folder;
+  const std::string page = folder / "page.html";
+  WriteFile(page, "old");
+  ASSERT_EQ(chown(page.c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(chmod(page.c_str(), 0604), 0);
+  Shell("setfacl -m u:daemon:rw,m::r " + page);
+  ASSERT_EQ(setxattr(page.c_str(), "user.note", "kept", 4, 0), 0);
+  const std::string acl = Attribute(page, kAcl);
+  const mode_t mode = ModeOf(page);
+  Replace(folder.Path(), "page.html", "new");
+  struct stat st {};
+  ASSERT_EQ(stat(page.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, kNobody);
+  EXPECT_EQ(st.st_gid, kNobody);
+  EXPECT_EQ(st.st_mode, mode);
+  EXPECT_EQ(Attribute(page, kAcl), acl);
+  EXPECT_EQ(Attribute(page, "user.note"), "kept");
+
+  // In a folder whose default ACL opens new files to another user, an old page without an ACL
+  // stays without one, while a first page gets what any new file gets.
+  const mode_t previous = umask(022);
+  Shell("setfacl -d -m u:daemon:rw " + folder.Path());
+  WriteFile(folder / "plain.html", "old");
+  ASSERT_EQ(chmod((folder / "plain.html").c_str(), 0600), 0);
+  Shell("setfacl -b " + (folder / "plain.html"));
+  Replace(folder.Path(), "plain.html", "new");
+  Replace(folder.Path(), "first.html", "new");
+  umask(previous);
+  EXPECT_EQ(Attribute(folder / "plain.html", kAcl), "(none)");
+  EXPECT_EQ(ModeOf(folder / "plain.html") & 07777, 0600u);
+  EXPECT_NE(Attribute(folder / "first.html", kAcl), "(none)");
+}
+
+TEST(PageOutputTest, PagesTheUserMayNotWriteStay) {
+  const struct {
+    const char* name;
+    mode_t folder_mode;
+    uid_t page_owner;
+    mode_t page_mode;
+  } cases[] = {
+      {"another user's page in an open folder", 0777, 0, 0644},
+      {"own read-only page", 0777, kNobody, 0444},
+      {"writable page in a folder the user cannot write", 0755, 0, 0666},
+  };
+  for (const auto& c : cases) {
+    const TempFolder scratch;
+    const std::string folder = scratch.AddFolder("pub");
+    const std::string page = folder + "/page.html";
+    WriteFile(page, "old");
+    ASSERT_EQ(chown(page.c_str(), c.page_owner, c.page_owner), 0);
+    ASSERT_EQ(chmod(page.c_str(), c.page_mode), 0);
+    ASSERT_EQ(chmod(folder.c_str(), c.folder_mode), 0);
+    ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
+    const std::string failure =
+        AsNobody([&] { return FailureOf([&] { Replace(folder, "page.html", "new"); }); });
+    EXPECT_EQ(failure, "Cannot write the page " + page + ": Permission denied") << c.name;
+    EXPECT_EQ(ReadFile(page), "old") << c.name;
+    EXPECT_EQ(Entries(folder), std::vector<std::string>{"page.html"}) << c.name;
+  }
+}
+
+// Calls that make the new page under a hidden name, then stop in the middle of writing it until
+// the process is ended.
+class StopMidWrite final : public SystemCalls {
+ public:
+  explicit StopMidWrite(int tell_fd) : tell_fd_(tell_fd) {}
+  int OpenAt(int dir, const char* path, int flags, mode_t mode) const override {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+      errno = EOPNOTSUPP;
+      return -1;
+    }
+    return SystemCalls::OpenAt(dir, path, flags, mode);
+  }
+  ssize_t Write(int fd, const void* data, std::size_t size) const override {
+    const ssize_t written = SystemCalls::Write(fd, data, size);
+    if (::write(tell_fd_, "w", 1) == 1) {
+      pause();
+    }
+    return written;
+  }
+
+ private:
+  int tell_fd_;
+};
+
+TEST(PageOutputTest, SignalsLeaveNoHiddenNameBehind) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    const TempFolder folder;
+    WriteFile(folder / "page.html", "old");
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      RemoveTemporaryNamesOnSignals();
+      const StopMidWrite calls(pipe_fds[1]);
+      Replace(folder.Path(), "page.html", "new", calls);
+      _exit(0);
+    }
+    char told = 0;
+    ASSERT_EQ(read(pipe_fds[0], &told, 1), 1);
+    EXPECT_EQ(Entries(folder.Path()).size(), 2u);  // the page and the new one's hidden name
+    kill(child, signal_number);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << signal_number;
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << signal_number;
+    EXPECT_EQ(ReadFile(folder / "page.html"), "old");
   }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,10 +11,12 @@
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/regional.h"
+#include "platform/system_file_system.h"
 
 namespace quorvane::testing {
 
-// US-English settings: short date M/d/yyyy, long time h:mm:ss AM/PM, "," and ".".
+// US-English settings: short date M/d/yyyy, long time h:mm:ss AM/PM, "," and ".". No real locale
+// writes dates quite like this; it is the rendering of the classic worked example.
 inline platform::RegionalSettings UsEnglish() {
   return {",", ".", "%-m/%-d/%Y", "%-I:%M:%S %p", "C"};
 }
@@ -54,7 +58,9 @@ class FakeClock final : public platform::Clock {
   mutable std::size_t ticks_read_ = 0;
 };
 
-// A folder that exists only in memory: names in the order given, facts by name.
+// Folders whose files exist only in memory: names in the order given, facts by name. Every
+// folder opened through it lists the same files; its identity and its page are those of the real
+// folder at the path, where there is one, so that pages land on disk where a test can read them.
 class FakeFileSystem final : public platform::FileSystem {
  public:
   // Adds a file, by default last changed on 22 August 2002 at 9:06:40 local time.
@@ -64,20 +70,61 @@ class FakeFileSystem final : public platform::FileSystem {
     facts_[name] = {length, modified};
   }
 
-  std::vector<std::string> FileNames(const std::string& /*folder*/) const override {
-    return names_;
-  }
-  platform::FileFacts Facts(const std::string& path) const override {
-    const auto found = facts_.find(path.substr(path.rfind('/') + 1));
-    if (found == facts_.end()) {
-      throw platform::Failure("No such file or directory: " + path);
+  std::unique_ptr<platform::Folder> OpenFolder(std::string_view path) const override {
+    std::unique_ptr<platform::Folder> real;
+    try {
+      real = real_.OpenFolder(path);
+    } catch (const platform::Failure&) {
     }
-    return found->second;
+    return std::make_unique<Folder>(*this, std::move(real), std::string(path));
   }
 
  private:
+  class Folder final : public platform::Folder {
+   public:
+    Folder(const FakeFileSystem& files, std::unique_ptr<platform::Folder> real, std::string path)
+        : files_(files), real_(std::move(real)), path_(std::move(path)) {}
+    const std::string& Path() const override { return real_ ? real_->Path() : path_; }
+    platform::FolderIdentity Identity() const override {
+      return real_ ? real_->Identity() : platform::FolderIdentity{};
+    }
+    void ReadFileNames(platform::NameSink& names) const override {
+      for (const std::string& name : files_.names_) {
+        names.Add(name);
+      }
+    }
+    std::vector<std::string> SubFolderNames() const override { return {}; }
+    int ReadFacts(const char* name, platform::FileFacts& facts) const noexcept override {
+      const auto found = files_.facts_.find(name);
+      if (found == files_.facts_.end()) {
+        return ENOENT;
+      }
+      facts = found->second;
+      return 0;
+    }
+    std::unique_ptr<platform::Folder> OpenSubFolder(std::string_view name) const override {
+      return Real().OpenSubFolder(name);
+    }
+    std::unique_ptr<platform::PageOutput> CreatePage(std::string_view name) const override {
+      return Real().CreatePage(name);
+    }
+
+   private:
+    const platform::Folder& Real() const {
+      if (!real_) {
+        throw platform::Failure(platform::Step::kReadFolder, path_, ENOENT);
+      }
+      return *real_;
+    }
+
+    const FakeFileSystem& files_;
+    std::unique_ptr<platform::Folder> real_;
+    std::string path_;
+  };
+
+  platform::SystemFileSystem real_;
   std::vector<std::string> names_;
-  std::map<std::string, platform::FileFacts> facts_;
+  std::map<std::string, platform::FileFacts, std::less<>> facts_;
 };
 
 }  // namespace quorvane::testing

@@ -3,10 +3,10 @@
 #include <fcntl.h>     // open
 #include <sys/stat.h>  // lstat, mkdir, utimensat
 #include <unistd.h>    // ftruncate, close
+#include <algorithm>   // std::sort
 #include <cstdlib>     // std::getenv, mkdtemp
 #include <filesystem>  // std::filesystem::remove_all
-#include <fstream>     // std::ifstream
-#include <iterator>    // std::istreambuf_iterator
+#include <fstream>     // std::ofstream
 #include <stdexcept>   // std::runtime_error
 #include <system_error>
 
@@ -62,13 +62,39 @@ std::string TempFolder::AddFolder(std::string_view name) const {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string text;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    return text;
+  }
+  char buffer[65536];
+  for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) {
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(fd);
+  return text;
 }
 
 bool Exists(const std::string& path) {
   struct stat st {};
   return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> Entries(const std::string& path) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out.flush()) {
+    throw std::runtime_error("cannot write " + path);
+  }
 }
 
 }  // namespace quorvane::testing

@@ -4,6 +4,7 @@
 #include <ctime>        // std::time_t
 #include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <vector>       // std::vector
 
 namespace quorvane::testing {
 
@@ -34,5 +35,11 @@ std::string ReadFile(const std::string& path);
 
 // Whether something exists at `path`, following no symlink.
 bool Exists(const std::string& path);
+
+// The names in the folder at `path`, sorted by their bytes.
+std::vector<std::string> Entries(const std::string& path);
+
+// Replaces the file at `path` by one holding `text`.
+void WriteFile(const std::string& path, const std::string& text);
 
 }  // namespace quorvane::testing

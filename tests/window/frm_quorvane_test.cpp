@@ -473,7 +473,7 @@ void FrmQuorvaneTest::unreadablePlaceReportsAndGoesBack() {
   }
   QTRY_VERIFY(catcher.caught);
   QCOMPARE(catcher.title, QStringLiteral("quorvane"));
-  QCOMPARE(catcher.text, Text("No such file or directory: " + lost + "/"));
+  QCOMPARE(catcher.text, Text("Cannot read the folder " + lost + "/: No such file or directory"));
   QCOMPARE(c.Drive1->currentIndex(), 0);
   QCOMPARE(c.Dir1Path(), Canonical(first) + "/here");
   QCOMPARE(c.lblPath->text(), Text(Canonical(first) + "/here/"));
@@ -574,7 +574,8 @@ void FrmQuorvaneTest::failedPageIsReportedAndNothingOpened() {
   QVERIFY(catcher.caught);
   QVERIFY(catcher.modal);
   QCOMPARE(catcher.title, QStringLiteral("quorvane"));
-  QCOMPARE(catcher.text, Text("Is a directory: " + Canonical(volume) + "/quorvane_index.html"));
+  QCOMPARE(catcher.text, Text("Cannot write the page " + Canonical(volume) +
+                              "/quorvane_index.html: Is a directory"));
   QCOMPARE(catcher.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   QCOMPARE(catcher.button_count, 1);
 

@@ -107,7 +107,7 @@ void WindowModelsTest::folderTreeListsOnDemandInFileListOrder() {
   volume.AddFolder("gamma");
   volume.AddFolder("gamma/inner");
   volume.AddFile("not-a-folder");
-  quorvane::FolderTreeModel model(regional_, QIcon());
+  quorvane::FolderTreeModel model(regional_, files_, QIcon());
 
   model.SetRoot(volume.Path());
   const QModelIndex root = model.RootIndex();
@@ -150,7 +150,7 @@ void WindowModelsTest::folderTreeFindsPathsAsBytes() {
   volume.AddFolder("gamma");
   volume.AddFolder("gamma/inner");
   volume.AddFolder("caf\xE9");
-  quorvane::FolderTreeModel model(regional_, QIcon());
+  quorvane::FolderTreeModel model(regional_, files_, QIcon());
   model.SetRoot(volume.Path());
 
   const QModelIndex index = model.Find(volume.Path() + Bytes(wanted));
@@ -162,7 +162,7 @@ void WindowModelsTest::folderTreePassesTheModelTester() {
   volume.AddFolder("old");
   volume.AddFolder("old/inner");
   volume.AddFolder("other");
-  quorvane::FolderTreeModel model(regional_, QIcon());
+  quorvane::FolderTreeModel model(regional_, files_, QIcon());
   model.SetRoot(volume.Path());
   // Qt 6.4's tester fetches more from inside the model's own reset and insert signals and then
   // takes the rows that arrive for a change still in flight; so it comes in once the root is

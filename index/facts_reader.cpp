@@ -1,0 +1,111 @@
+#include "index/facts_reader.h"
+
+#include <algorithm>  // std::min
+#include <chrono>     // std::chrono::steady_clock
+#include <system_error>
+
+namespace quorvane {
+namespace {
+
+constexpr std::size_t kBlock = 64;        // names a worker reads in one go
+constexpr std::size_t kRing = 256;        // blocks read ahead of the writer at most
+constexpr std::size_t kMaxWorkers = 64;   // reads in flight on a slow file system
+constexpr std::size_t kFirstWorkers = 2;  // enough for a local disk
+// A block whose reads take longer than this each is on a file system that answers slowly.
+constexpr auto kSlowRead = std::chrono::microseconds(30);
+
+}  // namespace
+
+FactsReader::FactsReader(const platform::Folder& folder, const NameList& names)
+    : folder_(folder),
+      names_(names),
+      blocks_((names.Size() + kBlock - 1) / kBlock),
+      results_(std::make_unique<Result[]>(kRing * kBlock)),
+      ready_(std::make_unique<std::atomic<std::size_t>[]>(kRing)) {
+  // A short list is read by the writer itself: starting threads would cost more.
+  if (blocks_ > 2) {
+    AddWorkers(kFirstWorkers);
+  }
+}
+
+FactsReader::~FactsReader() {
+  stop_.store(true);
+  writer_block_.store(blocks_ + kRing);
+  writer_block_.notify_all();
+  for (std::thread& worker : workers_) {
+    worker.join();
+  }
+}
+
+void FactsReader::AddWorkers(std::size_t count) {
+  for (std::size_t i = 0; i < count && workers_.size() < kMaxWorkers; ++i) {
+    try {
+      workers_.emplace_back(&FactsReader::Work, this);
+    } catch (const std::system_error&) {
+      return;  // the threads there are will do, or the writer reads for itself
+    }
+  }
+}
+
+void FactsReader::Work() {
+  for (;;) {
+    const std::size_t block = next_block_.fetch_add(1);
+    if (block >= blocks_) {
+      return;
+    }
+    // Wait for the ring slot: the writer must have moved past the block that held it.
+    for (std::size_t writer = writer_block_.load(); block >= writer + kRing;
+         writer = writer_block_.load()) {
+      writer_block_.wait(writer);
+    }
+    if (stop_.load()) {
+      return;
+    }
+    ReadBlock(block);
+  }
+}
+
+void FactsReader::ReadBlock(std::size_t block) {
+  const auto started = std::chrono::steady_clock::now();
+  const std::size_t first = block * kBlock;
+  const std::size_t end = std::min(first + kBlock, names_.Size());
+  Result* results = &results_[block % kRing * kBlock];
+  for (std::size_t i = first; i < end && !stop_.load(std::memory_order_relaxed); ++i) {
+    Result& result = results[i - first];
+    result.error = folder_.ReadFacts(names_.CString(i), result.facts);
+  }
+  if (std::chrono::steady_clock::now() - started > kSlowRead * (end - first)) {
+    slow_.store(true, std::memory_order_relaxed);
+  }
+  std::atomic<std::size_t>& ready = ready_[block % kRing];
+  ready.store(block + 1, std::memory_order_release);
+  ready.notify_all();
+}
+
+int FactsReader::Get(std::size_t position, platform::FileFacts& facts) {
+  const std::size_t block = position / kBlock;
+  if (workers_.empty()) {
+    return folder_.ReadFacts(names_.CString(position), facts);
+  }
+  if (block != writer_block_.load(std::memory_order_relaxed)) {
+    writer_block_.store(block);
+    writer_block_.notify_all();
+  }
+  std::atomic<std::size_t>& ready = ready_[block % kRing];
+  for (std::size_t seen = ready.load(std::memory_order_acquire); seen != block + 1;
+       seen = ready.load(std::memory_order_acquire)) {
+    // Waiting on a slow file system: more reads in flight hide more of its delay.
+    if (may_grow_ && slow_.load(std::memory_order_relaxed)) {
+      const std::size_t before = workers_.size();
+      AddWorkers(before);
+      may_grow_ = workers_.size() > before && workers_.size() < kMaxWorkers;
+      continue;
+    }
+    ready.wait(seen, std::memory_order_acquire);
+  }
+  const Result& result = results_[block % kRing * kBlock + position % kBlock];
+  facts = result.facts;
+  return result.error;
+}
+
+}  // namespace quorvane

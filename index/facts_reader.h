@@ -1,0 +1,54 @@
+#pragma once
+
+#include <atomic>   // std::atomic
+#include <cstddef>  // std::size_t
+#include <memory>   // std::unique_ptr
+#include <thread>   // std::thread
+#include <vector>   // std::vector
+
+#include "index/name_list.h"
+#include "platform/file_system.h"
+
+namespace quorvane {
+
+// Reads the facts of the files of a list ahead of the one who writes them, on threads of its
+// own, and hands them over in list order. Where the file system answers slowly (over a network)
+// it keeps many reads in flight at once; a local disk needs only a couple.
+class FactsReader {
+ public:
+  // `folder` and `names` must outlive the reader and stay as they are.
+  FactsReader(const platform::Folder& folder, const NameList& names);
+  FactsReader(const FactsReader&) = delete;
+  FactsReader& operator=(const FactsReader&) = delete;
+  // Stops the reads still to come and waits for those under way.
+  ~FactsReader();
+
+  // The facts of the name at `position`, asked for in ascending order. Returns 0, or the
+  // system's error number for that name.
+  int Get(std::size_t position, platform::FileFacts& facts);
+
+ private:
+  struct Result {
+    platform::FileFacts facts;
+    int error = 0;
+  };
+
+  void Work();
+  void ReadBlock(std::size_t block);
+  void AddWorkers(std::size_t count);
+
+  const platform::Folder& folder_;
+  const NameList& names_;
+  std::size_t blocks_;
+  // A ring of blocks: a block's results stay until the writer has moved past the block.
+  std::unique_ptr<Result[]> results_;
+  std::unique_ptr<std::atomic<std::size_t>[]> ready_;  // per ring slot: its block number + 1
+  std::atomic<std::size_t> next_block_{0};             // the next block for a worker to take
+  std::atomic<std::size_t> writer_block_{0};           // the block the writer is in
+  std::atomic<bool> slow_{false};
+  std::atomic<bool> stop_{false};
+  bool may_grow_ = true;  // the writer's: whether more workers can still be added
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace quorvane
