@@ -1,0 +1,191 @@
+#include "app/console.h"
+
+#include <unistd.h>   // write, isatty
+#include <algorithm>  // std::max
+#include <cerrno>     // errno
+#include <chrono>     // std::chrono
+
+#include "platform/failure.h"
+
+namespace quorvane::tool {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A run that takes longer than this shows its progress, redrawn this often.
+constexpr auto kProgressAfter = 1s;
+constexpr auto kProgressEvery = 100ms;
+
+void AppendOctal(std::string& out, unsigned char byte) {
+  out += '\\';
+  out += static_cast<char>('0' + (byte >> 6));
+  out += static_cast<char>('0' + ((byte >> 3) & 7));
+  out += static_cast<char>('0' + (byte & 7));
+}
+
+// The length of the UTF-8 sequence at the start of `text`, 0 when it is not one; `code` gets
+// its code point.
+std::size_t Utf8Length(std::string_view text, char32_t& code) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  std::size_t length = 0;
+  char32_t least = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, code = lead & 0x1F, least = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, code = lead & 0x0F, least = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, code = lead & 0x07, least = 0x10000;
+  }
+  if (length == 0 || text.size() < length) {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0) != 0x80) {
+      return 0;
+    }
+    code = (code << 6) | (byte & 0x3F);
+  }
+  const bool valid = code >= least && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+  return valid ? length : 0;
+}
+
+}  // namespace
+
+std::string ForTerminal(std::string_view text) {
+  static constexpr char kNamed[] = "\a\b\t\n\v\f\r";
+  static constexpr char kLetters[] = "abtnvfr";
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte != 0 &&
+               std::string_view(kNamed).find(static_cast<char>(byte)) != std::string_view::npos) {
+      out += '\\';
+      out += kLetters[std::string_view(kNamed).find(static_cast<char>(byte))];
+    } else if (byte < 0x20 || byte == 0x7F) {
+      AppendOctal(out, byte);
+    } else if (byte >= 0x80) {
+      char32_t code = 0;
+      const std::size_t length = Utf8Length(text.substr(i), code);
+      // C1 controls are commands to a terminal too, in UTF-8 as much as in bytes.
+      if (length == 0 || code < 0xA0) {
+        for (std::size_t j = 0; j < std::max<std::size_t>(length, 1); ++j) {
+          AppendOctal(out, static_cast<unsigned char>(text[i + j]));
+        }
+        i += std::max<std::size_t>(length, 1);
+        continue;
+      }
+      out.append(text.substr(i, length));
+      i += length;
+      continue;
+    } else {
+      out += static_cast<char>(byte);
+    }
+    ++i;
+  }
+  return out;
+}
+
+Console::Console()
+    : out_is_terminal_(isatty(STDOUT_FILENO) == 1), err_is_terminal_(isatty(STDERR_FILENO) == 1) {
+  if (err_is_terminal_) {
+    progress_ = std::thread([this] {
+      const auto started = std::chrono::steady_clock::now();
+      std::unique_lock lock(mutex_);
+      while (!stop_.wait_for(lock, kProgressEvery, [this] { return stopping_; })) {
+        if (std::chrono::steady_clock::now() - started >= kProgressAfter) {
+          ShowProgress();
+        }
+      }
+    });
+  }
+}
+
+Console::~Console() { Finish(0); }
+
+void Console::Write(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = write(fd, text.data(), text.size());
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      if (fd == STDOUT_FILENO && out_error_ == 0) {
+        out_error_ = errno;
+      }
+      return;
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+void Console::Print(std::string_view text) {
+  const std::lock_guard lock(mutex_);
+  Write(STDOUT_FILENO, text);
+}
+
+void Console::PagePath(std::string_view path) {
+  const std::lock_guard lock(mutex_);
+  ClearProgress();
+  std::string line = out_is_terminal_ ? ForTerminal(path) : std::string(path);
+  line += '\n';
+  Write(STDOUT_FILENO, line);
+}
+
+void Console::Report(std::string_view words) {
+  const std::lock_guard lock(mutex_);
+  ClearProgress();
+  std::string line = "quorvane-index: ";
+  line += err_is_terminal_ ? ForTerminal(words) : std::string(words);
+  line += '\n';
+  Write(STDERR_FILENO, line);
+}
+
+void Console::ShowProgress() {
+  if (files_total_.load() == 0 && folders_done_.load() == 0) {
+    return;  // still reading the first folder: nothing to count yet
+  }
+  std::string line = "\rquorvane-index: " + std::to_string(files_written_.load()) + " of " +
+                     std::to_string(files_total_.load()) + " files";
+  const std::int64_t folders = folders_done_.load();
+  if (folders > 0) {
+    line += ", " + std::to_string(folders) + (folders == 1 ? " folder" : " folders") + " done";
+  }
+  line += "\033[K";
+  Write(STDERR_FILENO, line);
+  progress_shown_ = true;
+}
+
+void Console::ClearProgress() {
+  if (progress_shown_) {
+    Write(STDERR_FILENO, "\r\033[K");
+    progress_shown_ = false;
+  }
+}
+
+int Console::Finish(int status) {
+  if (progress_.joinable()) {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    stop_.notify_all();
+    progress_.join();
+  }
+  const std::lock_guard lock(mutex_);
+  ClearProgress();
+  if (out_error_ != 0) {
+    const std::string words =
+        "quorvane-index: " +
+        platform::Describe(platform::Step::kWriteOutput, "standard output", out_error_) + "\n";
+    Write(STDERR_FILENO, words);
+    out_error_ = 0;
+    return 1;
+  }
+  return status;
+}
+
+}  // namespace quorvane::tool
