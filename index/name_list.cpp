@@ -1,7 +1,7 @@
 #include "index/name_list.h"
 
-#include <algorithm>  // std::sort, std::min
-#include <cstring>    // std::memcmp
+#include <algorithm>  // std::sort, std::min, std::max
+#include <cstring>    // std::memcmp, std::memcpy
 #include <limits>     // std::numeric_limits
 #include <new>        // std::bad_alloc
 
@@ -35,13 +35,16 @@ int CompareBytes(std::string_view a, std::string_view b) {
   return by_bytes != 0 ? by_bytes : Sign(a.size(), b.size());
 }
 
+unsigned char ByteOf(const LowerTable& lower, const Key& key, std::size_t i) {
+  const auto byte = static_cast<unsigned char>(key.bytes[i]);
+  return key.mapped ? static_cast<unsigned char>(lower[byte]) : byte;
+}
+
 int CompareKeys(const LowerTable& lower, const Key& a, const Key& b) {
   const std::size_t common = std::min(a.size, b.size);
   for (std::size_t i = 0; i < common; ++i) {
-    auto x = static_cast<unsigned char>(a.bytes[i]);
-    auto y = static_cast<unsigned char>(b.bytes[i]);
-    if (a.mapped) x = static_cast<unsigned char>(lower[x]);
-    if (b.mapped) y = static_cast<unsigned char>(lower[y]);
+    const unsigned char x = ByteOf(lower, a, i);
+    const unsigned char y = ByteOf(lower, b, i);
     if (x != y) {
       return x < y ? -1 : 1;
     }
@@ -51,17 +54,67 @@ int CompareKeys(const LowerTable& lower, const Key& a, const Key& b) {
 
 }  // namespace
 
+namespace {
+
+constexpr std::size_t kBlockSize = 1 << 20;
+
+// The length of the part all of `keys` start with.
+template <typename KeyOf>
+std::size_t CommonStart(std::size_t count, KeyOf&& key_of, const LowerTable& lower) {
+  if (count == 0) {
+    return 0;
+  }
+  const Key first = key_of(0);
+  std::size_t common = first.size;
+  for (std::size_t i = 1; i < count && common > 0; ++i) {
+    const Key other = key_of(i);
+    std::size_t same = 0;
+    const std::size_t most = std::min(common, other.size);
+    while (same < most && ByteOf(lower, first, same) == ByteOf(lower, other, same)) {
+      ++same;
+    }
+    common = same;
+  }
+  return common;
+}
+
+// Eight bytes of the key from `from`, the first the most significant, zero past its end.
+std::uint64_t PrefixOf(const LowerTable& lower, const Key& key, std::size_t from) {
+  std::uint64_t prefix = 0;
+  for (std::size_t i = from; i < from + 8; ++i) {
+    prefix = (prefix << 8) | (i < key.size ? ByteOf(lower, key, i) : 0);
+  }
+  return prefix;
+}
+
+}  // namespace
+
 void NameList::Clear() {
-  bytes_.clear();
+  blocks_.clear();
+  block_used_ = 0;
+  block_size_ = 0;
   entries_.clear();
 }
 
+char* NameList::Room(std::size_t size) {
+  if (block_used_ + size > block_size_) {
+    block_size_ = std::max(size, kBlockSize);
+    blocks_.push_back(std::make_unique<char[]>(block_size_));
+    block_used_ = 0;
+  }
+  char* room = blocks_.back().get() + block_used_;
+  block_used_ += size;
+  return room;
+}
+
 void NameList::Add(std::string_view name) {
-  if (name.size() > std::numeric_limits<std::uint32_t>::max()) {
+  if (name.size() >= std::numeric_limits<std::uint32_t>::max()) {
     throw std::bad_alloc();
   }
-  entries_.push_back({bytes_.size(), static_cast<std::uint32_t>(name.size()), kPlain});
-  bytes_.append(name).push_back('\0');
+  char* copy = Room(name.size() + 1);
+  std::memcpy(copy, name.data(), name.size());
+  copy[name.size()] = '\0';
+  entries_.push_back({0, copy, static_cast<std::uint32_t>(name.size()), kPlain});
 }
 
 void NameList::Sort(const platform::Regional& regional) {
@@ -69,7 +122,7 @@ void NameList::Sort(const platform::Regional& regional) {
   // Only names with bytes the table cannot lower keep a converted copy while sorting.
   std::vector<std::string> keys;
   for (Entry& entry : entries_) {
-    const std::string_view name(bytes_.data() + entry.offset, entry.length);
+    const std::string_view name(entry.name, entry.length);
     if (IsPlain(lower, name)) {
       entry.key = kPlain;
     } else {
@@ -79,22 +132,32 @@ void NameList::Sort(const platform::Regional& regional) {
   }
   const auto key_of = [&](const Entry& entry) {
     if (entry.key == kPlain) {
-      return Key{bytes_.data() + entry.offset, entry.length, true};
+      return Key{entry.name, entry.length, true};
     }
     const std::string& key = keys[entry.key];
     return Key{key.data(), key.size(), false};
   };
+  // Names that share a long start ("IMG_2023...") are told apart by what follows it.
+  const std::size_t common =
+      CommonStart(entries_.size(), [&](std::size_t i) { return key_of(entries_[i]); }, lower);
+  for (Entry& entry : entries_) {
+    entry.prefix = PrefixOf(lower, key_of(entry), common);
+  }
   std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
+    if (a.prefix != b.prefix) {
+      return a.prefix < b.prefix;
+    }
     if (const int by_key = CompareKeys(lower, key_of(a), key_of(b)); by_key != 0) {
       return by_key < 0;
     }
-    return CompareBytes({bytes_.data() + a.offset, a.length},
-                        {bytes_.data() + b.offset, b.length}) < 0;
+    return CompareBytes({a.name, a.length}, {b.name, b.length}) < 0;
   });
 }
 
 void NameList::Swap(NameList& other) noexcept {
-  bytes_.swap(other.bytes_);
+  blocks_.swap(other.blocks_);
+  std::swap(block_used_, other.block_used_);
+  std::swap(block_size_, other.block_size_);
   entries_.swap(other.entries_);
 }
 

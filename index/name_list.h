@@ -2,6 +2,7 @@
 
 #include <cstddef>      // std::size_t
 #include <cstdint>      // std::uint32_t, std::uint64_t
+#include <memory>       // std::unique_ptr
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
@@ -11,19 +12,18 @@
 
 namespace quorvane {
 
-// Names kept compactly: all in one buffer, each ending in a NUL so that it can be handed to the
-// system as it is, and found by position.
+// Names kept compactly: packed one after another in large blocks, each ending in a NUL so that
+// it can be handed to the system as it is, and found by position. No name has a heap block of
+// its own, and the blocks never move, so a list of a million names is not copied as it grows.
 class NameList final : public platform::NameSink {
  public:
   void Clear();
   void Add(std::string_view name) override;
 
   std::size_t Size() const { return entries_.size(); }
-  std::string_view operator[](std::size_t i) const {
-    return {bytes_.data() + entries_[i].offset, entries_[i].length};
-  }
+  std::string_view operator[](std::size_t i) const { return {entries_[i].name, entries_[i].length}; }
   // The name at `i`, NUL-terminated.
-  const char* CString(std::size_t i) const { return bytes_.data() + entries_[i].offset; }
+  const char* CString(std::size_t i) const { return entries_[i].name; }
 
   // Puts the names in name order (see CompareNames).
   void Sort(const platform::Regional& regional);
@@ -32,13 +32,20 @@ class NameList final : public platform::NameSink {
 
  private:
   struct Entry {
-    std::uint64_t offset;
+    // Eight bytes of the lower-cased name, from where the names start to differ, to compare
+    // without reading the names themselves; filled in by Sort().
+    std::uint64_t prefix;
+    const char* name;
     std::uint32_t length;
-    std::uint32_t key;  // where the lower-cased form is kept, or kPlain for a plain name
+    std::uint32_t key;  // which converted lower-case form it has, or kPlain for none
   };
   static constexpr std::uint32_t kPlain = 0xFFFFFFFF;
 
-  std::string bytes_;
+  char* Room(std::size_t size);
+
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t block_used_ = 0;
+  std::size_t block_size_ = 0;
   std::vector<Entry> entries_;
 };
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <random>
+
 namespace quorvane {
 namespace {
 
@@ -36,6 +39,57 @@ TEST(HtmlTextTest, NamesAreSafeAsLinksAndAsText) {
     std::string text;
     AppendHtmlText(text, c.name);
     EXPECT_EQ(text, c.text) << c.name;
+  }
+}
+
+// What a browser makes of a percent-encoded link target: the bytes it stands for.
+std::string Decoded(const std::string& link) {
+  std::string bytes;
+  for (std::size_t i = 0; i < link.size(); ++i) {
+    if (link[i] == '%' && i + 2 < link.size() &&
+        std::isxdigit(static_cast<unsigned char>(link[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(link[i + 2]))) {
+      bytes += static_cast<char>(std::stoi(link.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      bytes += link[i];
+    }
+  }
+  return bytes;
+}
+
+// Whether `text` holds a byte that would end an attribute, open or close a tag, or break a line.
+bool HasUnsafeByte(const std::string& text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '<' || c == '>' || c == '"' || byte < 0x20 || byte == 0x7F) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(HtmlTextTest, AnyNameAtAllLinksToItselfAndCannotBreakThePage) {
+  std::mt19937 random(20261207);  // seeded: a failure is repeated exactly
+  std::uniform_int_distribution<int> length(1, 255);
+  std::uniform_int_distribution<int> byte(1, 255);
+  for (int round = 0; round < 5000; ++round) {
+    std::string name(static_cast<std::size_t>(length(random)), ' ');
+    for (char& c : name) {
+      do {
+        c = static_cast<char>(byte(random));
+      } while (c == '/');
+    }
+    std::string link;
+    AppendLinkTarget(link, name);
+    std::string text;
+    AppendHtmlText(text, name);
+    ASSERT_EQ(Decoded(link), name) << round;
+    ASSERT_FALSE(HasUnsafeByte(link)) << round;
+    ASSERT_FALSE(HasUnsafeByte(text)) << round;
+    // A browser drops a space at either end of a link.
+    ASSERT_NE(link.front(), ' ');
+    ASSERT_NE(link.back(), ' ');
   }
 }
 
