@@ -7,9 +7,9 @@
 namespace quorvane {
 namespace {
 
-constexpr std::size_t kBlock = 64;        // names a worker reads in one go
-constexpr std::size_t kRing = 256;        // blocks read ahead of the writer at most
-constexpr std::size_t kMaxWorkers = 64;   // reads in flight on a slow file system
+constexpr std::size_t kBlock = 16;        // names a worker reads in one go
+constexpr std::size_t kRing = 1024;       // blocks read ahead of the writer at most
+constexpr std::size_t kMaxWorkers = 32;   // reads in flight on a slow file system
 constexpr std::size_t kFirstWorkers = 2;  // enough for a local disk
 // A read that takes longer than this waited for the file system. When most reads of a block do,
 // the file system answers slowly; a thread merely paused by the scheduler delays only one.

@@ -138,8 +138,8 @@ void NameList::Sort(const platform::Regional& regional) {
     return Key{key.data(), key.size(), false};
   };
   // Names that share a long start ("IMG_2023...") are told apart by what follows it.
-  const std::size_t common =
-      CommonStart(entries_.size(), [&](std::size_t i) { return key_of(entries_[i]); }, lower);
+  const std::size_t common = CommonStart(
+      entries_.size(), [&](std::size_t i) { return key_of(entries_[i]); }, lower);
   for (Entry& entry : entries_) {
     entry.prefix = PrefixOf(lower, key_of(entry), common);
   }

@@ -21,7 +21,9 @@ class NameList final : public platform::NameSink {
   void Add(std::string_view name) override;
 
   std::size_t Size() const { return entries_.size(); }
-  std::string_view operator[](std::size_t i) const { return {entries_[i].name, entries_[i].length}; }
+  std::string_view operator[](std::size_t i) const {
+    return {entries_[i].name, entries_[i].length};
+  }
   // The name at `i`, NUL-terminated.
   const char* CString(std::size_t i) const { return entries_[i].name; }
 
