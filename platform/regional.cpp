@@ -172,53 +172,54 @@ void Regional::AppendTime(std::string& out, const std::tm& local) const {
   AppendFormatted(out, settings_.TimeFormat.c_str(), local);
 }
 
-std::string Regional::Lower(std::string_view text) const {
-  std::string out;
-  out.reserve(text.size());
+std::size_t Regional::LowerAscii(std::string_view text, std::string& out) const {
   std::size_t i = 0;
-  // Plain ASCII needs no conversion; only a text with other bytes pays for the locale switch.
-  while (i < text.size()) {
+  for (; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte >= 128 || ascii_lower_[byte] == 0) {
       break;
     }
     out += ascii_lower_[byte];
-    ++i;
   }
+  return i;
+}
+
+std::size_t Regional::LowerCharacter(std::string_view text, std::mbstate_t& state,
+                                     std::string& out) const {
+  wchar_t wide = 0;
+  const std::size_t used = std::mbrtowc(&wide, text.data(), text.size(), &state);
+  if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
+    // Not a character of this locale: keep the byte and start afresh after it.
+    state = std::mbstate_t{};
+    out += text[0];
+    return 1;
+  }
+  const std::size_t length = used == 0 ? 1 : used;  // 0 means a NUL byte
+  char encoded[MB_LEN_MAX];
+  std::mbstate_t out_state{};
+  const auto lower = static_cast<wchar_t>(towlower_l(static_cast<wint_t>(wide), locale_->handle));
+  const std::size_t made = std::wcrtomb(encoded, lower, &out_state);
+  if (made == static_cast<std::size_t>(-1)) {
+    out.append(text.data(), length);
+  } else {
+    out.append(encoded, made);
+  }
+  return length;
+}
+
+std::string Regional::Lower(std::string_view text) const {
+  std::string out;
+  out.reserve(text.size());
+  // Plain ASCII needs no conversion; only a text with other bytes pays for the locale switch.
+  std::size_t i = LowerAscii(text, out);
   if (i == text.size()) {
     return out;
   }
-
   const ThreadLocaleScope scope(locale_->handle);
   std::mbstate_t state{};
   while (i < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 128 && ascii_lower_[byte] != 0) {
-      out += ascii_lower_[byte];
-      ++i;
-      continue;
-    }
-    wchar_t wide = 0;
-    const std::size_t used = std::mbrtowc(&wide, text.data() + i, text.size() - i, &state);
-    if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
-      // Not a character of this locale: keep the byte and start afresh after it.
-      state = std::mbstate_t{};
-      out += text[i];
-      ++i;
-      continue;
-    }
-    const std::size_t length = used == 0 ? 1 : used;  // 0 means a NUL byte
-    char encoded[MB_LEN_MAX];
-    std::mbstate_t out_state{};
-    const wchar_t lower =
-        static_cast<wchar_t>(towlower_l(static_cast<wint_t>(wide), locale_->handle));
-    const std::size_t made = std::wcrtomb(encoded, lower, &out_state);
-    if (made == static_cast<std::size_t>(-1)) {
-      out.append(text.data() + i, length);
-    } else {
-      out.append(encoded, made);
-    }
-    i += length;
+    i += LowerCharacter(text.substr(i), state, out);
+    i += LowerAscii(text.substr(i), out);
   }
   return out;
 }

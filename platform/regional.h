@@ -3,6 +3,7 @@
 #include <array>        // std::array
 #include <cstdint>      // std::int64_t
 #include <ctime>        // std::tm, std::time_t
+#include <cwchar>       // std::mbstate_t
 #include <memory>       // std::unique_ptr
 #include <string>       // std::string
 #include <string_view>  // std::string_view
@@ -59,6 +60,10 @@ class Regional {
   struct Locale;
 
   Regional(RegionalSettings settings, std::unique_ptr<Locale> locale);
+  // Append the lower-case form of the plain ASCII start of `text`, and of the one character
+  // (or undecodable byte) that starts it; each returns how many bytes it took.
+  std::size_t LowerAscii(std::string_view text, std::string& out) const;
+  std::size_t LowerCharacter(std::string_view text, std::mbstate_t& state, std::string& out) const;
   void AppendMagnitude(std::string& out, std::uint64_t magnitude) const;
   void AppendFormatted(std::string& out, const char* format, const std::tm& local) const;
 
