@@ -10,7 +10,6 @@
 #include <system_error>
 #include <thread>
 
-#include "index/html_text.h"
 #include "index/program_version.h"
 #include "tests/support/failing_calls.h"
 #include "tests/support/fakes.h"
@@ -162,13 +161,27 @@ TEST_F(PageWriterTest, ImageLinesOnlyForTheSevenExtensionsInLowerCase) {
   }
   const std::string with_images = RefreshAndMake(true, files);
   for (const auto& c : cases) {
-    std::string line;
-    AppendLinkTarget(line, c.name);
-    line = "\">" + std::string(c.name) + "</a> (8/22/2002 9:06:40 AM, 1k)\r\n<br><img src=\"" +
-           line + "\" border=1>\r\n";
+    // Each name here links as it is: no byte of them needs encoding.
+    const std::string line = "\">" + std::string(c.name) +
+                             "</a> (8/22/2002 9:06:40 AM, 1k)\r\n<br><img src=\"" + c.name +
+                             "\" border=1>\r\n";
     EXPECT_EQ(with_images.find(line) != std::string::npos, c.image) << c.name;
   }
   EXPECT_EQ(RefreshAndMake(false, files).find("<img"), std::string::npos);
+}
+
+TEST_F(PageWriterTest, FolderPathIsTextInTheTitleAndTheHeader) {
+  const std::string folder = folder_.AddFolder("Tom & Jerry <Best>");
+  FakeFileSystem files;
+  list_ = std::make_unique<FileList>(regional_, files);
+  RefreshFolderView(folder, CurPath_, *list_);
+  ASSERT_TRUE(Make(false, files).Completed);
+  const std::string page = ReadFile(folder + "/quorvane_index.html");
+  const std::string above = folder_.Path() + "/";
+  EXPECT_NE(page.find("<head><title>" + above + "Tom &amp; Jerry &lt;Best&gt;/</title></head>\r\n"),
+            std::string::npos);
+  EXPECT_NE(page.find("<b>" + regional_.Lower(above) + "tom &amp; jerry &lt;best&gt;/ :: "),
+            std::string::npos);
 }
 
 TEST_F(PageWriterTest, ReRunOverwritesItsOwnPageWithoutListingIt) {
