@@ -1,5 +1,6 @@
 #include "platform/failure.h"
 
+#include <iterator>      // std::size
 #include <system_error>  // std::generic_category
 
 namespace quorvane::platform {
@@ -11,46 +12,31 @@ struct Words {
   const char* after;
 };
 
-Words WordsOf(Step step) {
-  switch (step) {
-    case Step::kReadFolder:
-      return {"Cannot read the folder ", ""};
-    case Step::kReadFileFacts:
-      return {"Cannot read the file facts of ", ""};
-    case Step::kWritePage:
-      return {"Cannot write the page ", ""};
-    case Step::kKeepPermissions:
-      return {"Cannot carry the permissions of ", " over to the new page"};
-    case Step::kKeepAttributes:
-      return {"Cannot carry the extended attributes of ", " over to the new page"};
-    case Step::kPageLinkRefused:
-      return {"The page ",
-              " is a symbolic link that does not lead to an existing file of yours through a link "
-              "of yours; nothing was written"};
-    case Step::kPageNotAFile:
-      return {"The page ", " is not a regular file; nothing was written"};
-    case Step::kFolderChanged:
-      return {"The folder ", " is no longer the one shown; refresh the list"};
-    case Step::kCountOverflow:
-      return {"The number of files overflows at ", ""};
-    case Step::kTotalOverflow:
-      return {"The total size overflows at ", ""};
-    case Step::kNameTooLong:
-      return {"The file name is too long to split at ", ""};
-    case Step::kWriteOutput:
-      return {"Cannot write the ", ""};
-    case Step::kLocaleMissing:
-      return {"The locale ", " is not available"};
-    case Step::kOutOfMemory:
-      break;
-  }
-  return {"Out of memory", ""};
-}
+// In the order of Step.
+constexpr Words kWords[] = {
+    {"Cannot read the folder ", ""},
+    {"Cannot read the file facts of ", ""},
+    {"Cannot write the page ", ""},
+    {"Cannot carry the permissions of ", " over to the new page"},
+    {"Cannot carry the extended attributes of ", " over to the new page"},
+    {"The page ",
+     " is a symbolic link that does not lead to an existing file of yours through a link of "
+     "yours; nothing was written"},
+    {"The page ", " is not a regular file; nothing was written"},
+    {"The folder ", " is no longer the one shown; refresh the list"},
+    {"The number of files overflows at ", ""},
+    {"The total size overflows at ", ""},
+    {"The file name is too long to split at ", ""},
+    {"Cannot write the ", ""},
+    {"The locale ", " is not available"},
+    {"Out of memory", ""},
+};
+static_assert(std::size(kWords) == static_cast<std::size_t>(Step::kOutOfMemory) + 1);
 
 }  // namespace
 
 std::string Describe(Step step, std::string_view path, int error) {
-  const Words words = WordsOf(step);
+  const Words words = kWords[static_cast<std::size_t>(step)];
   std::string text = words.before;
   if (step != Step::kOutOfMemory) {
     if (path.empty()) {

@@ -206,33 +206,32 @@ class SystemPageOutput final : public PageOutput {
         Fail(Step::kWritePage, errno);
       }
     }
-    for (;;) {
-      std::string name = TemporaryName();
-      hold_.Hold(target_.dir_fd, name.c_str());
-      fd_ = calls_.OpenAt(target_.dir_fd, name.c_str(),
+    TakeTemporaryName([this](const char* name) {
+      fd_ = calls_.OpenAt(target_.dir_fd, name,
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-      if (fd_ >= 0) {
-        temporary_ = std::move(name);
-        return;
-      }
-      if (errno != EEXIST) {
-        hold_.Release();
-        Fail(Step::kWritePage, errno);
-      }
-    }
+      return fd_ >= 0;
+    });
   }
 
   void LinkUnnamed() {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    TakeTemporaryName([&](const char* name) {
+      if (calls_.LinkAt(fd_, "", target_.dir_fd, name, AT_EMPTY_PATH) == 0) {
+        return true;
+      }
+      return (errno == ENOENT || errno == EPERM) &&
+             calls_.LinkAt(AT_FDCWD, self.c_str(), target_.dir_fd, name, AT_SYMLINK_FOLLOW) == 0;
+    });
+  }
+
+  // Gives the new page a hidden name of its own: `make` makes it, false with errno when it
+  // cannot; a name another run has taken is tried again with another.
+  template <typename Make>
+  void TakeTemporaryName(Make&& make) {
     for (;;) {
       std::string name = TemporaryName();
       hold_.Hold(target_.dir_fd, name.c_str());
-      int linked = calls_.LinkAt(fd_, "", target_.dir_fd, name.c_str(), AT_EMPTY_PATH);
-      if (linked != 0 && (errno == ENOENT || errno == EPERM)) {
-        linked =
-            calls_.LinkAt(AT_FDCWD, self.c_str(), target_.dir_fd, name.c_str(), AT_SYMLINK_FOLLOW);
-      }
-      if (linked == 0) {
+      if (make(name.c_str())) {
         temporary_ = std::move(name);
         return;
       }
