@@ -106,7 +106,7 @@ class PageWriter {
       if (const int error = facts_reader.Get(static_cast<std::size_t>(i), facts); error != 0) {
         throw Failure(Step::kReadFileFacts, CurFile_, error);
       }
-      const std::int64_t kb = std::max<std::int64_t>(facts.Length / 1024, 1);
+      const std::int64_t kb = std::max<std::int64_t>(facts.length / 1024, 1);
       WriteEntry(name, facts, kb);
       CheckedAdd(count_, 1, Step::kCountOverflow, CurFile_);
       CheckedAdd(total_, kb, Step::kTotalOverflow, CurFile_);
@@ -119,7 +119,7 @@ class PageWriter {
     text_ += "\">";
     AppendHtmlText(text_, name);
     text_ += "</a> (";
-    dates_.Append(text_, facts.Modified);
+    dates_.Append(text_, facts.modified);
     text_ += ", ";
     services_.regional.AppendGrouped(text_, kb);
     Line("k)");

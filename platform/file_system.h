@@ -11,14 +11,14 @@
 namespace quorvane::platform {
 
 struct FileFacts {
-  std::int64_t Length = 0;
-  std::time_t Modified = 0;
+  std::int64_t length = 0;
+  std::time_t modified = 0;
 };
 
 // Which folder an open folder is, whatever path led to it.
 struct FolderIdentity {
-  std::uint64_t Device = 0;
-  std::uint64_t Inode = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
   friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
 };
 

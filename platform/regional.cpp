@@ -47,12 +47,12 @@ Regional Regional::FromProcessLocale() {
   }
   auto locale = std::make_unique<Locale>(handle);
   RegionalSettings settings;
-  settings.GroupSeparator = nl_langinfo_l(THOUSEP, handle);
-  settings.DecimalSeparator = nl_langinfo_l(RADIXCHAR, handle);
-  settings.DateFormat = nl_langinfo_l(D_FMT, handle);
-  settings.TimeFormat = nl_langinfo_l(T_FMT, handle);
+  settings.group_separator = nl_langinfo_l(THOUSEP, handle);
+  settings.decimal_separator = nl_langinfo_l(RADIXCHAR, handle);
+  settings.date_format = nl_langinfo_l(D_FMT, handle);
+  settings.time_format = nl_langinfo_l(T_FMT, handle);
   const char* name = setlocale(LC_CTYPE, nullptr);
-  settings.LocaleName = name != nullptr ? name : "C";
+  settings.locale_name = name != nullptr ? name : "C";
   return Regional(std::move(settings), std::move(locale));
 }
 
@@ -69,7 +69,7 @@ locale_t OpenLocale(const std::string& name) {
 }  // namespace
 
 Regional::Regional(const RegionalSettings& settings)
-    : Regional(settings, std::make_unique<Locale>(OpenLocale(settings.LocaleName))) {}
+    : Regional(settings, std::make_unique<Locale>(OpenLocale(settings.locale_name))) {}
 
 Regional::Regional(RegionalSettings settings, std::unique_ptr<Locale> locale)
     : settings_(std::move(settings)), locale_(std::move(locale)) {
@@ -90,7 +90,7 @@ void Regional::AppendMagnitude(std::string& out, std::uint64_t magnitude) const 
   std::size_t group = count % 3 == 0 ? 3 : count % 3;
   for (std::size_t i = 0; i < count; i += group, group = 3) {
     if (i != 0) {
-      out += settings_.GroupSeparator;
+      out += settings_.group_separator;
     }
     out.append(digits + i, group);
   }
@@ -125,7 +125,7 @@ std::string Regional::Fixed2(double value) const {
   const auto magnitude =
       cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
   AppendMagnitude(out, magnitude / 100);
-  out += settings_.DecimalSeparator;
+  out += settings_.decimal_separator;
   const auto fraction = static_cast<unsigned>(magnitude % 100);
   out += static_cast<char>('0' + fraction / 10);
   out += static_cast<char>('0' + fraction % 10);
@@ -165,11 +165,11 @@ std::string Regional::DateTimeText(const std::tm& local) const {
 }
 
 void Regional::AppendDate(std::string& out, const std::tm& local) const {
-  AppendFormatted(out, settings_.DateFormat.c_str(), local);
+  AppendFormatted(out, settings_.date_format.c_str(), local);
 }
 
 void Regional::AppendTime(std::string& out, const std::tm& local) const {
-  AppendFormatted(out, settings_.TimeFormat.c_str(), local);
+  AppendFormatted(out, settings_.time_format.c_str(), local);
 }
 
 std::size_t Regional::LowerAscii(std::string_view text, std::string& out) const {

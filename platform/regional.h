@@ -12,12 +12,12 @@ namespace quorvane::platform {
 
 // The regional settings the page is written with. Texts are in the locale's own encoding.
 struct RegionalSettings {
-  std::string GroupSeparator;    // between groups of three digits; empty means no grouping
-  std::string DecimalSeparator;  // before the decimals
-  std::string DateFormat;        // strftime format of the short date
-  std::string TimeFormat;        // strftime format of the long time
+  std::string group_separator;    // between groups of three digits; empty means no grouping
+  std::string decimal_separator;  // before the decimals
+  std::string date_format;        // strftime format of the short date
+  std::string time_format;        // strftime format of the long time
   // The locale whose character rules lower-case text and whose names strftime uses (%p, %b).
-  std::string LocaleName = "C";
+  std::string locale_name = "C";
 };
 
 // Regional formatting: grouped numbers, the general date-time text and lower-casing. Safe to
@@ -28,7 +28,7 @@ class Regional {
   static Regional FromProcessLocale();
 
   // Fixed settings, for tests and for callers that want a given rendering. Throws Failure when
-  // settings.LocaleName is not available.
+  // settings.locale_name is not available.
   explicit Regional(const RegionalSettings& settings);
 
   Regional(Regional&&) noexcept;

@@ -161,8 +161,8 @@ class SystemFolder final : public Folder {
         return error;
       }
     }
-    facts.Length = static_cast<std::int64_t>(st.st_size);
-    facts.Modified = st.st_mtime;
+    facts.length = static_cast<std::int64_t>(st.st_size);
+    facts.modified = st.st_mtime;
     return 0;
   }
 

@@ -40,7 +40,7 @@ TEST(FolderListingTest, SortsNonAsciiNamesByTheLocalesLowerCase) {
     files.Add(name, 0);
   }
   platform::RegionalSettings settings = testing::UsEnglish();
-  settings.LocaleName = "C.UTF-8";
+  settings.locale_name = "C.UTF-8";
   const platform::Regional regional(settings);
   FileList list(regional, files);
   list.ReRead();

@@ -128,8 +128,8 @@ TEST_F(PageWriterTest, KilobytesRoundDownWithAFloorOfOneAndTotalsAddThem) {
     files.Add(c.name, c.length);
   }
   platform::RegionalSettings italian = testing::UsEnglish();
-  italian.GroupSeparator = ".";
-  italian.DecimalSeparator = ",";
+  italian.group_separator = ".";
+  italian.decimal_separator = ",";
   for (const bool is_italian : {false, true}) {
     regional_ = platform::Regional(is_italian ? italian : testing::UsEnglish());
     const std::string page = RefreshAndMake(false, files);

@@ -177,10 +177,10 @@ TEST(FolderTest, FactsFollowSymlinksUnlessTheyLeadNowhere) {
 
   FileFacts facts;
   EXPECT_EQ(open->ReadFacts("link", facts), 0);
-  EXPECT_EQ(facts.Length, 5000);
-  EXPECT_EQ(facts.Modified, when);
+  EXPECT_EQ(facts.length, 5000);
+  EXPECT_EQ(facts.modified, when);
   EXPECT_EQ(open->ReadFacts("dangling", facts), 0);
-  EXPECT_EQ(facts.Length, 14);  // the link's own: its target's name
+  EXPECT_EQ(facts.length, 14);  // the link's own: its target's name
   EXPECT_EQ(open->ReadFacts("vanished", facts), ENOENT);
 }
 

@@ -84,7 +84,7 @@ TEST(RegionalTest, LowerCasesByTheLocalesCharacterRules) {
   };
   for (const auto& c : cases) {
     RegionalSettings settings = UsEnglish();
-    settings.LocaleName = c.locale;
+    settings.locale_name = c.locale;
     EXPECT_EQ(Regional(settings).Lower(c.text), c.expected) << c.locale << " " << c.text;
   }
 }
