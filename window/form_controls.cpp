@@ -57,31 +57,32 @@ void CreateButtons(QWidget& form, FormControls& c) {
   c.cmdMake->setDefault(true);
 }
 
-void Name(QWidget* control, const char* object_name, const QString& name,
-          const QString& description) {
-  control->setObjectName(QLatin1String(object_name));
-  control->setAccessibleName(name);
-  control->setAccessibleDescription(description);
-}
-
 void NameControls(const FormControls& c) {
-  Name(c.cmdRefresh, "cmdRefresh", QStringLiteral("Refresh List"),
-       QStringLiteral("Reads the folder's files and sub-folders again"));
-  Name(c.chkImg, "chkImg", QStringLiteral("Show Images in HTML Page"),
-       QStringLiteral("Shows each picture inline under its entry in the page"));
-  Name(c.chkView, "chkView", QStringLiteral("View HTML"),
-       QStringLiteral("Opens the finished page in the web browser"));
-  Name(c.cmdMake, "cmdMake", QStringLiteral("Make HTML"),
-       QStringLiteral("Writes quorvane_index.html, the folder's index page, into the folder"));
-  Name(c.File1, "File1", QStringLiteral("Files"), QStringLiteral("The files in the folder"));
-  Name(c.Dir1, "Dir1", QStringLiteral("Folders"),
-       QStringLiteral("The folders of the volume; the one chosen is listed"));
-  Name(c.Drive1, "Drive1", QStringLiteral("Volume"),
-       QStringLiteral("The mounted volume whose folders are shown"));
-  Name(c.lblPath, "lblPath", QStringLiteral("Folder path"),
-       QStringLiteral("The full path of the folder listed"));
-  Name(c.lblFCount, "lblFCount", QStringLiteral("Number of files"),
-       QStringLiteral("How many files the folder held when it was last read"));
+  const struct {
+    QWidget* control;
+    const char* object_name;
+    const char* name;  // what a screen reader calls it: the caption without its "&"
+    const char* description;
+  } names[] = {
+      {c.cmdRefresh, "cmdRefresh", "Refresh List",
+       "Reads the folder's files and sub-folders again"},
+      {c.chkImg, "chkImg", "Show Images in HTML Page",
+       "Shows each picture inline under its entry in the page"},
+      {c.chkView, "chkView", "View HTML", "Opens the finished page in the web browser"},
+      {c.cmdMake, "cmdMake", "Make HTML",
+       "Writes quorvane_index.html, the folder's index page, into the folder"},
+      {c.File1, "File1", "Files", "The files in the folder"},
+      {c.Dir1, "Dir1", "Folders", "The folders of the volume; the one chosen is listed"},
+      {c.Drive1, "Drive1", "Volume", "The mounted volume whose folders are shown"},
+      {c.lblPath, "lblPath", "Folder path", "The full path of the folder listed"},
+      {c.lblFCount, "lblFCount", "Number of files",
+       "How many files the folder held when it was last read"},
+  };
+  for (const auto& each : names) {
+    each.control->setObjectName(QLatin1String(each.object_name));
+    each.control->setAccessibleName(QString::fromUtf8(each.name));
+    each.control->setAccessibleDescription(QString::fromUtf8(each.description));
+  }
 }
 
 }  // namespace
