@@ -10,7 +10,10 @@
 #include <filesystem>  // std::filesystem::path
 
 #include "bench/bench_folder.h"
+#include "index/folder_navigator.h"
+#include "platform/default_handler.h"
 #include "platform/system_services.h"
+#include "platform/volumes.h"
 #include "window/folder_tree_model.h"
 #include "window/frm_quorvane.h"
 
@@ -20,7 +23,9 @@ void BM_MakeHtmlInTheWindow(benchmark::State& state) {
   const std::string& folder = quorvane::bench::FolderOf(static_cast<int>(state.range(0)));
   const quorvane::platform::SystemServices system;
   const std::string volume = std::filesystem::path(folder).parent_path().native();
-  quorvane::frmQuorvane window(system.Get(), {{volume, "bench", "bench", ""}});
+  const quorvane::platform::SystemDefaultHandler opener;
+  quorvane::frmQuorvane window(system.Get(), opener, {{volume, "bench", "bench", ""}},
+                               quorvane::StartFolders{volume, ""});
   window.show();
 
   auto* Dir1 = window.findChild<QTreeView*>(QStringLiteral("Dir1"));

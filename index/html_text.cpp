@@ -49,7 +49,6 @@ void AppendHtmlText(std::string& out, std::string_view text) {
 }
 
 void AppendLinkTarget(std::string& out, std::string_view name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   for (std::size_t i = 0; i < name.size(); ++i) {
     const auto byte = static_cast<unsigned char>(name[i]);
     const bool edge_space = byte == ' ' && (i == 0 || i + 1 == name.size());
@@ -57,10 +56,15 @@ void AppendLinkTarget(std::string& out, std::string_view name) {
       out += name[i];
     } else {
       out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
+      AppendHexByte(out, byte);
     }
   }
+}
+
+void AppendHexByte(std::string& out, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += kHex[byte >> 4];
+  out += kHex[byte & 0xF];
 }
 
 }  // namespace quorvane

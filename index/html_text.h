@@ -16,4 +16,7 @@ void AppendHtmlText(std::string& out, std::string_view text);
 // encoding a browser guesses for the page.
 void AppendLinkTarget(std::string& out, std::string_view name);
 
+// Appends `byte` as two upper-case hexadecimal digits: 0xE9 as "E9".
+void AppendHexByte(std::string& out, unsigned char byte);
+
 }  // namespace quorvane

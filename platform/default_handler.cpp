@@ -3,6 +3,7 @@
 #include <spawn.h>     // posix_spawn
 #include <sys/wait.h>  // waitpid
 #include <cerrno>      // errno, EINTR
+#include <string>      // std::string
 
 extern char** environ;
 
@@ -32,5 +33,7 @@ void OpenWithDefaultHandler(const std::string& path) {
   }
   posix_spawnattr_destroy(&attributes);
 }
+
+void SystemDefaultHandler::Open(const std::string& path) const { OpenWithDefaultHandler(path); }
 
 }  // namespace quorvane::platform

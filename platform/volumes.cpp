@@ -7,6 +7,7 @@
 #include <fstream>     // std::ifstream
 #include <iterator>    // std::istreambuf_iterator
 #include <memory>      // std::unique_ptr
+#include <utility>     // std::move
 
 #include "platform/folder_entries.h"
 
@@ -25,15 +26,6 @@ constexpr std::string_view kKernelTrees[] = {"/proc", "/sys", "/dev"};
 bool IsPseudoType(std::string_view type) {
   return std::find(std::begin(kPseudoTypes), std::end(kPseudoTypes), type) !=
          std::end(kPseudoTypes);
-}
-
-// Whether `folder` is `path` or a folder above it.
-bool Holds(std::string_view folder, std::string_view path) {
-  if (folder == "/") {
-    return !path.empty() && path.front() == '/';
-  }
-  return path.substr(0, folder.size()) == folder &&
-         (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
 bool InKernelTree(std::string_view mount_point) {
@@ -107,12 +99,34 @@ std::string Resolved(const std::string& path) {
   return resolved ? std::string(resolved.get()) : path;
 }
 
-bool IsFolder(const std::string& path) {
+}  // namespace
+
+bool Holds(std::string_view folder, std::string_view path) {
+  if (folder == "/") {
+    return !path.empty() && path.front() == '/';
+  }
+  return path.substr(0, folder.size()) == folder &&
+         (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+SystemVolumeSource::SystemVolumeSource(std::string mountinfo, std::string by_label_folder)
+    : mountinfo_(std::move(mountinfo)), by_label_folder_(std::move(by_label_folder)) {}
+
+std::string SystemVolumeSource::MountInfo() const {
+  std::ifstream table(mountinfo_, std::ios::binary);
+  return {std::istreambuf_iterator<char>(table), std::istreambuf_iterator<char>()};
+}
+
+bool SystemVolumeSource::IsFolder(const std::string& path) const {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace
+std::string SystemVolumeSource::Label(const std::string& device) const {
+  const std::map<std::string, std::string> labels = LabelsByDevice(by_label_folder_);
+  const auto found = labels.find(Resolved(device));
+  return found != labels.end() ? found->second : std::string();
+}
 
 std::vector<Volume> ParseMountInfo(std::string_view mountinfo) {
   std::vector<Volume> volumes;
@@ -130,16 +144,16 @@ std::vector<Volume> ParseMountInfo(std::string_view mountinfo) {
       continue;
     }
     Volume volume;
-    volume.MountPoint = DecodeOctalEscapes(fields[4]);
-    volume.Type = DecodeOctalEscapes(separator[1]);
-    volume.Source = DecodeOctalEscapes(separator[2]);
-    if (volume.MountPoint.empty() || volume.MountPoint.front() != '/' ||
-        IsPseudoType(volume.Type) || InKernelTree(volume.MountPoint)) {
+    volume.mount_point = DecodeOctalEscapes(fields[4]);
+    volume.type = DecodeOctalEscapes(separator[1]);
+    volume.source = DecodeOctalEscapes(separator[2]);
+    if (volume.mount_point.empty() || volume.mount_point.front() != '/' ||
+        IsPseudoType(volume.type) || InKernelTree(volume.mount_point)) {
       continue;
     }
     volumes.erase(std::remove_if(volumes.begin(), volumes.end(),
                                  [&](const Volume& earlier) {
-                                   return earlier.MountPoint == volume.MountPoint;
+                                   return earlier.mount_point == volume.mount_point;
                                  }),
                   volumes.end());
     volumes.push_back(std::move(volume));
@@ -164,38 +178,35 @@ std::map<std::string, std::string> LabelsByDevice(const std::string& by_label_fo
   return labels;
 }
 
-std::vector<Volume> MountedVolumes() {
-  std::ifstream table("/proc/self/mountinfo", std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(table), std::istreambuf_iterator<char>()};
-  std::vector<Volume> volumes = ParseMountInfo(text);
+std::vector<Volume> MountedVolumes(const VolumeSource& source) {
+  std::vector<Volume> volumes = ParseMountInfo(source.MountInfo());
   // Files bound over files (a container's /etc/hosts) are mounts too, but no volume to browse.
-  volumes.erase(std::remove_if(volumes.begin(), volumes.end(),
-                               [](const Volume& volume) { return !IsFolder(volume.MountPoint); }),
-                volumes.end());
-  const std::map<std::string, std::string> labels = LabelsByDevice("/dev/disk/by-label");
+  volumes.erase(
+      std::remove_if(volumes.begin(), volumes.end(),
+                     [&](const Volume& volume) { return !source.IsFolder(volume.mount_point); }),
+      volumes.end());
   for (Volume& volume : volumes) {
-    if (!volume.Source.empty() && volume.Source.front() == '/') {
-      if (const auto found = labels.find(Resolved(volume.Source)); found != labels.end()) {
-        volume.Label = found->second;
-      }
+    // Only a device has a label; server:/export and tmpfs have none.
+    if (!volume.source.empty() && volume.source.front() == '/') {
+      volume.label = source.Label(volume.source);
     }
   }
   // In a chroot the root is no mount point of its own, yet it is still there to browse.
   if (std::none_of(volumes.begin(), volumes.end(),
-                   [](const Volume& volume) { return volume.MountPoint == "/"; })) {
+                   [](const Volume& volume) { return volume.mount_point == "/"; })) {
     volumes.push_back(Volume{"/", {}, {}, {}});
   }
   std::sort(volumes.begin(), volumes.end(),
-            [](const Volume& a, const Volume& b) { return a.MountPoint < b.MountPoint; });
+            [](const Volume& a, const Volume& b) { return a.mount_point < b.mount_point; });
   return volumes;
 }
 
 std::size_t VolumeHolding(const std::vector<Volume>& volumes, std::string_view path) {
   std::size_t holder = volumes.size();
   for (std::size_t i = 0; i < volumes.size(); ++i) {
-    if (Holds(volumes[i].MountPoint, path) &&
+    if (Holds(volumes[i].mount_point, path) &&
         (holder == volumes.size() ||
-         volumes[i].MountPoint.size() > volumes[holder].MountPoint.size())) {
+         volumes[i].mount_point.size() > volumes[holder].mount_point.size())) {
       holder = i;
     }
   }

@@ -10,10 +10,38 @@ namespace quorvane::platform {
 
 // A mounted file system whose folders can be browsed.
 struct Volume {
-  std::string MountPoint;  // the file system's bytes; ends in "/" only when it is "/"
-  std::string Source;      // what is mounted, as the system names it: /dev/sda1, server:/export
-  std::string Type;        // ext4, vfat, nfs4...
-  std::string Label;       // empty when the file system has none
+  std::string mount_point;  // the file system's bytes; ends in "/" only when it is "/"
+  std::string source;       // what is mounted, as the system names it: /dev/sda1, server:/export
+  std::string type;         // ext4, vfat, nfs4...
+  std::string label;        // empty when the file system has none
+};
+
+// What the system tells of its mounts, behind one seam so that tests give their own.
+class VolumeSource {
+ public:
+  virtual ~VolumeSource() = default;
+  // The mount table in the format of /proc/self/mountinfo; empty when it cannot be read.
+  virtual std::string MountInfo() const = 0;
+  // Whether `path` is a folder, following symlinks: files bound over files are mounts too.
+  virtual bool IsFolder(const std::string& path) const = 0;
+  // The label of the file system on the device at `device` (/dev/sda1, or a link to it); empty
+  // when it has none.
+  virtual std::string Label(const std::string& device) const = 0;
+};
+
+// The machine's own: the mount table at `mountinfo` and udev's labels in `by_label_folder`.
+class SystemVolumeSource final : public VolumeSource {
+ public:
+  explicit SystemVolumeSource(std::string mountinfo = "/proc/self/mountinfo",
+                              std::string by_label_folder = "/dev/disk/by-label");
+
+  std::string MountInfo() const override;
+  bool IsFolder(const std::string& path) const override;
+  std::string Label(const std::string& device) const override;
+
+ private:
+  std::string mountinfo_;
+  std::string by_label_folder_;
 };
 
 // The volumes in `mountinfo`, the text of /proc/self/mountinfo, in mount order. Pseudo file
@@ -26,10 +54,14 @@ std::vector<Volume> ParseMountInfo(std::string_view mountinfo);
 // keyed by the device's path with symlinks resolved. Empty when the folder cannot be read.
 std::map<std::string, std::string> LabelsByDevice(const std::string& by_label_folder);
 
-// The machine's volumes whose mount points are folders, with their labels, sorted by mount
+// The volumes of `source` whose mount points are folders, with their labels, sorted by mount
 // point. The root is always among them, as a volume of its own where no mount holds it (in a
 // chroot, or when the mount table cannot be read).
-std::vector<Volume> MountedVolumes();
+std::vector<Volume> MountedVolumes(const VolumeSource& source);
+
+// Whether the folder `folder` is `path` or a folder above it; both absolute, without symlinks
+// and without a trailing separator but for "/".
+bool Holds(std::string_view folder, std::string_view path);
 
 // The position in `volumes` of the one that holds `path`, an absolute path without symlinks:
 // the one with the longest mount point that is `path` or a folder above it. volumes.size() when

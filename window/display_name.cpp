@@ -1,18 +1,20 @@
 #include "window/display_name.h"
 
-#include <QChar>
-
 #include <cstdint>  // std::uint32_t
+#include <string>   // std::string
+
+#include "index/html_text.h"
 
 namespace quorvane {
 namespace {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// The code point of the UTF-8 sequence that starts `bytes`, with its length in `length`; 0 length
-// when the sequence is malformed, overlong, a surrogate or beyond U+10FFFF.
-std::uint32_t Decode(std::string_view bytes, std::size_t& length) {
+// The length of the UTF-8 sequence that starts `bytes`; 0 when it is malformed, overlong, a
+// surrogate or beyond U+10FFFF.
+std::size_t SequenceLength(std::string_view bytes) {
   const auto lead = static_cast<unsigned char>(bytes[0]);
+  std::size_t length = 0;
   std::uint32_t code = 0;
   std::uint32_t least = 0;
   if (lead >= 0xC2 && lead <= 0xDF) {
@@ -22,67 +24,55 @@ std::uint32_t Decode(std::string_view bytes, std::size_t& length) {
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     length = 4, code = lead & 0x07, least = 0x10000;
   } else {
-    length = 0;
     return 0;
   }
   if (bytes.size() < length) {
-    length = 0;
     return 0;
   }
   for (std::size_t i = 1; i < length; ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     if (!IsContinuation(byte)) {
-      length = 0;
       return 0;
     }
     code = (code << 6) | (byte & 0x3F);
   }
-  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-    length = 0;
-  }
-  return code;
+  const bool valid = code >= least && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+  return valid ? length : 0;
 }
 
-void AppendEscaped(QString& out, unsigned char byte) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  out += QLatin1String("\\x");
-  out += QLatin1Char(kHex[byte >> 4]);
-  out += QLatin1Char(kHex[byte & 0xF]);
+void AppendEscaped(std::string& out, unsigned char byte) {
+  out += "\\x";
+  AppendHexByte(out, byte);
 }
 
 }  // namespace
 
 QString DisplayName(std::string_view bytes) {
-  QString out;
-  out.reserve(static_cast<qsizetype>(bytes.size()));
+  // Built as UTF-8 that is valid throughout, then decoded once.
+  std::string out;
+  out.reserve(bytes.size());
   std::size_t i = 0;
   while (i < bytes.size()) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    if (byte < 0x80) {
-      if (byte < 0x20 || byte == 0x7F) {
-        AppendEscaped(out, byte);
-      } else {
-        out += QChar(static_cast<char16_t>(byte));
-      }
+    if (byte == '\\') {
+      // Doubled, so that a backslash in the name never reads as the start of an escape.
+      out += "\\\\";
       ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    const std::uint32_t code = Decode(bytes.substr(i), length);
-    if (length == 0) {
+    } else if (byte < 0x20 || byte == 0x7F) {
       AppendEscaped(out, byte);
       ++i;
-      continue;
-    }
-    if (QChar::requiresSurrogates(code)) {
-      out += QChar(QChar::highSurrogate(code));
-      out += QChar(QChar::lowSurrogate(code));
+    } else if (byte < 0x80) {
+      out += static_cast<char>(byte);
+      ++i;
+    } else if (const std::size_t length = SequenceLength(bytes.substr(i)); length > 0) {
+      out.append(bytes.substr(i, length));
+      i += length;
     } else {
-      out += QChar(static_cast<char16_t>(code));
+      AppendEscaped(out, byte);
+      ++i;
     }
-    i += length;
   }
-  return out;
+  return QString::fromStdString(out);
 }
 
 }  // namespace quorvane

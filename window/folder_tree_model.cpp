@@ -4,7 +4,9 @@
 #include <utility>    // std::move
 #include <vector>     // std::vector
 
+#include "index/name_list.h"
 #include "platform/failure.h"
+#include "platform/volumes.h"
 #include "window/display_name.h"
 
 namespace quorvane {
@@ -60,15 +62,11 @@ QModelIndex FolderTreeModel::Find(std::string_view path) {
   if (!root_) {
     return {};
   }
-  const std::string& root = root_->path;
-  const bool on_volume = root == "/" ? path.substr(0, 1) == "/"
-                                     : path.substr(0, root.size()) == root &&
-                                           (path.size() == root.size() || path[root.size()] == '/');
   Node* node = root_.get();
-  if (!on_volume) {
+  if (!platform::Holds(node->path, path)) {
     return IndexOf(node);
   }
-  std::string_view rest = path.substr(root == "/" ? 1 : root.size());
+  std::string_view rest = path.substr(node->path.size());
   while (!rest.empty()) {
     const std::size_t slash = std::min(rest.find('/'), rest.size());
     const std::string_view name = rest.substr(0, slash);
@@ -160,21 +158,17 @@ void FolderTreeModel::fetchMore(const QModelIndex& parent) {
     // A folder that cannot be read shows no sub-folders; choosing it reports why.
   }
   if (names.empty()) {
-    // Its expander goes.
+    // The view asks hasChildren() again and stops drawing the folder as one that opens.
     Q_EMIT dataChanged(parent, parent);
     return;
   }
-  // The order of the file list: by lower-cased name, then by the bytes.
-  std::vector<std::pair<std::string, std::string>> keyed;
-  keyed.reserve(names.size());
-  for (auto& name : names) {
-    keyed.emplace_back(regional_.Lower(name), std::move(name));
-  }
-  std::sort(keyed.begin(), keyed.end());
+  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+    return CompareNames(regional_, a, b) < 0;
+  });
 
-  beginInsertRows(parent, 0, static_cast<int>(keyed.size()) - 1);
-  node->children.reserve(keyed.size());
-  for (auto& [key, name] : keyed) {
+  beginInsertRows(parent, 0, static_cast<int>(names.size()) - 1);
+  node->children.reserve(names.size());
+  for (auto& name : names) {
     auto child = std::make_unique<Node>();
     child->path = JoinPath(node->path, name);
     child->name = std::move(name);

@@ -3,193 +3,82 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTreeView>
 
-#include <algorithm>   // std::max
-#include <filesystem>  // std::filesystem::current_path
-#include <utility>     // std::move, std::pair
+#include <utility>  // std::move
 
+#include "index/folder_listing.h"
+#include "index/folder_navigator.h"
 #include "index/index_page_writer.h"
 #include "index/program_version.h"
 #include "platform/default_handler.h"
+#include "platform/services.h"
+#include "platform/volumes.h"
+#include "window/count_label.h"
 #include "window/display_name.h"
 #include "window/file_list_model.h"
 #include "window/folder_tree_model.h"
+#include "window/window_icon.h"
 
 namespace quorvane {
 namespace {
 
-// The layout is designed in twips, 15 to a pixel at 96 dots per inch.
-struct Twips {
-  int left;
-  int top;
-  int width;
-  int height;
-};
-
-constexpr int kTwipsPerPixel = 15;
-
-constexpr int Pixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
-
-QRect ToPixels(const Twips& twips) {
-  return QRect(Pixels(twips.left), Pixels(twips.top), Pixels(twips.width), Pixels(twips.height));
-}
-
-constexpr int kClientWidth = Pixels(6945);
-constexpr int kClientHeight = Pixels(4260);
-
-constexpr Twips kCmdRefresh{3960, 3900, 1440, 315};
-constexpr Twips kChkImg{60, 3900, 2355, 300};
-constexpr Twips kChkView{2520, 3900, 1335, 300};
-constexpr Twips kCmdMake{5460, 3900, 1450, 315};
-constexpr Twips kFile1{3900, 60, 3015, 3405};
-constexpr Twips kDir1{0, 420, 3855, 3015};
-constexpr Twips kDrive1{0, 60, 3855, 315};
-constexpr Twips kLblPath{0, 3480, 5355, 315};
-constexpr Twips kLblFCount{5460, 3480, 1450, 315};
-
-// 11 pixels is 8 points at 96 dots per inch; a face too wide for the captions gets smaller, to 8.
-constexpr int kLargestFontPixels = 11;
-constexpr int kSmallestFontPixels = 8;
-
 // A page generation moves the file selection once per file; it is painted this often at most.
 constexpr qint64 kSelectionPaintMilliseconds = 40;
 
-// A page of index lines with a folder in front of it.
-QPixmap DrawIcon(int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.scale(size / 16.0, size / 16.0);
-  painter.setPen(QColor(0x40, 0x40, 0x40));
-  painter.setBrush(Qt::white);
-  painter.drawRect(QRectF(4.5, 0.5, 10, 13));
-  painter.setPen(QPen(QColor(0x10, 0x30, 0xC0), 1));
-  for (const double y : {3.5, 5.5, 7.5, 9.5, 11.5}) {
-    painter.drawLine(QPointF(6.5, y), QPointF(12.5, y));
+// The volume's mount point, and its label in brackets where it has one.
+QString VolumeText(const platform::Volume& volume) {
+  QString text = DisplayName(volume.mount_point);
+  if (!volume.label.empty()) {
+    text += QStringLiteral("  [") % DisplayName(volume.label) % u']';
   }
-  painter.setPen(QColor(0x80, 0x60, 0x00));
-  painter.setBrush(QColor(0xF0, 0xC0, 0x30));
-  painter.drawRect(QRectF(0.5, 7.5, 4, 2));
-  painter.drawRect(QRectF(0.5, 8.5, 9, 6));
-  return pixmap;
-}
-
-QIcon WindowIcon() {
-  QIcon icon;
-  icon.addPixmap(DrawIcon(16));
-  icon.addPixmap(DrawIcon(32));
-  return icon;
-}
-
-std::string WorkingFolder() {
-  std::error_code error;
-  std::string folder = std::filesystem::current_path(error).native();
-  return error ? std::string("/") : folder;
+  return text;
 }
 
 }  // namespace
 
-frmQuorvane::frmQuorvane(const platform::Services& services, std::vector<platform::Volume> volumes,
+frmQuorvane::frmQuorvane(const platform::Services& services, const platform::DefaultHandler& opener,
+                         std::vector<platform::Volume> volumes, const StartFolders& start,
                          QWidget* parent)
     : QWidget(parent),
       services_(services),
-      volumes_(std::move(volumes)),
-      files_(services.regional, services.files) {
-  if (volumes_.empty()) {
-    volumes_.push_back(platform::Volume{"/", {}, {}, {}});
+      opener_(opener),
+      layout_(FormLayout::DesktopScale()),
+      navigator_(std::make_unique<FolderNavigator>(services.files, std::move(volumes))),
+      files_(std::make_unique<FileList>(services.regional, services.files)),
+      file_model_(std::make_unique<FileListModel>(*files_)),
+      folder_model_(std::make_unique<FolderTreeModel>(services.regional, services.files,
+                                                      style()->standardIcon(QStyle::SP_DirIcon))) {
+  CreateControls(*this, *file_model_, *folder_model_, *this);
+  const QIcon drive_icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
+  for (const platform::Volume& volume : navigator_->Volumes()) {
+    Drive1->addItem(drive_icon, VolumeText(volume));
   }
-  volume_folders_.resize(volumes_.size());
-  file_model_ = std::make_unique<FileListModel>(files_);
-  folder_model_ = std::make_unique<FolderTreeModel>(services.regional, services.files,
-                                                    style()->standardIcon(QStyle::SP_DirIcon));
-
-  CreateControls();
   ConnectControls();
-  FitCaptionFont();
-  setMinimumSize(kClientWidth, kClientHeight);
-  resize(kClientWidth, kClientHeight);
-  PlaceControls(size());
+  layout_.FitFont(*this, *this);
+  setMinimumSize(layout_.ClientSize());
+  resize(layout_.ClientSize());
+  layout_.Place(*this, size());
   setObjectName(QStringLiteral("frmQuorvane"));
   setWindowTitle(QStringLiteral("quorvane"));
   setWindowIcon(WindowIcon());
+  // The id of the installed desktop entry, by which Wayland and the task bar find the icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
 
-  Form_Load();
+  Form_Load(start);
 }
 
 frmQuorvane::~frmQuorvane() = default;
-
-void frmQuorvane::CreateControls() {
-  cmdRefresh = new QPushButton(QStringLiteral("&Refresh List"), this);
-  chkImg = new QCheckBox(QStringLiteral("Show &Images in HTML Page"), this);
-  chkView = new QCheckBox(QStringLiteral("&View HTML"), this);
-  cmdMake = new QPushButton(QStringLiteral("Make &HTML"), this);
-
-  File1 = new QListView(this);
-  File1->setModel(file_model_.get());
-  File1->setSelectionMode(QAbstractItemView::SingleSelection);
-  File1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  // Rows of one height let a folder of 100,000 files scroll without measuring each name.
-  File1->setUniformItemSizes(true);
-
-  Dir1 = new QTreeView(this);
-  Dir1->setModel(folder_model_.get());
-  Dir1->setHeaderHidden(true);
-  Dir1->setSelectionMode(QAbstractItemView::SingleSelection);
-  Dir1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  Dir1->setUniformRowHeights(true);
-  Dir1->setIndentation(12);
-
-  Drive1 = new QComboBox(this);
-  const QIcon drive_icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
-  for (const platform::Volume& volume : volumes_) {
-    QString text = DisplayName(volume.MountPoint);
-    if (!volume.Label.empty()) {
-      text += QStringLiteral("  [") % DisplayName(volume.Label) % u']';
-    }
-    Drive1->addItem(drive_icon, text);
-  }
-
-  lblPath = new QLabel(this);
-  lblFCount = new QLabel(this);
-  for (QLabel* label : {lblPath, lblFCount}) {
-    // Folder names are shown as they are, never read as markup or access keys.
-    label->setTextFormat(Qt::PlainText);
-    label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    label->setIndent(3);
-  }
-  lblPath->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  lblFCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
-  cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
-  chkImg->setObjectName(QStringLiteral("chkImg"));
-  chkView->setObjectName(QStringLiteral("chkView"));
-  cmdMake->setObjectName(QStringLiteral("cmdMake"));
-  File1->setObjectName(QStringLiteral("File1"));
-  Dir1->setObjectName(QStringLiteral("Dir1"));
-  Drive1->setObjectName(QStringLiteral("Drive1"));
-  lblPath->setObjectName(QStringLiteral("lblPath"));
-  lblFCount->setObjectName(QStringLiteral("lblFCount"));
-
-  setTabOrder(Drive1, Dir1);
-  setTabOrder(Dir1, File1);
-  setTabOrder(File1, chkImg);
-  setTabOrder(chkImg, chkView);
-  setTabOrder(chkView, cmdRefresh);
-  setTabOrder(cmdRefresh, cmdMake);
-  Drive1->setFocus();
-}
 
 void frmQuorvane::ConnectControls() {
   connect(Drive1, &QComboBox::currentIndexChanged, this, &frmQuorvane::Drive1_Change);
@@ -201,77 +90,35 @@ void frmQuorvane::ConnectControls() {
           &frmQuorvane::FollowFileSelection);
   connect(File1->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &frmQuorvane::File1_Select);
-}
-
-void frmQuorvane::FitCaptionFont() {
-  QFont font;
-  // Narrow faces first; Debian always has DejaVu Sans.
-  font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                    QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
-  font.setStyleHint(QFont::SansSerif);
-  for (int pixels = kLargestFontPixels; pixels >= kSmallestFontPixels; --pixels) {
-    font.setPixelSize(pixels);
-    setFont(font);
-    if (CaptionsFit()) {
-      break;
-    }
-  }
-}
-
-bool frmQuorvane::CaptionsFit() const {
-  const std::pair<const QWidget*, Twips> captioned[] = {
-      {cmdRefresh, kCmdRefresh}, {chkImg, kChkImg}, {chkView, kChkView}, {cmdMake, kCmdMake}};
-  for (const auto& [control, twips] : captioned) {
-    const QSize needed = control->sizeHint();
-    const QRect room = ToPixels(twips);
-    if (needed.width() > room.width() || needed.height() > room.height()) {
-      return false;
-    }
-  }
-  return true;
-}
-
-void frmQuorvane::PlaceControls(QSize client) {
-  // Beyond the first size the lists share the extra width and take the extra height; the two
-  // bottom rows stay at the bottom, with lblFCount and cmdMake at the right.
-  const int wider = std::max(client.width() - kClientWidth, 0);
-  const int taller = std::max(client.height() - kClientHeight, 0);
-  const int left_wider = wider / 2;
-
-  Drive1->setGeometry(ToPixels(kDrive1).adjusted(0, 0, left_wider, 0));
-  Dir1->setGeometry(ToPixels(kDir1).adjusted(0, 0, left_wider, taller));
-  File1->setGeometry(ToPixels(kFile1).adjusted(left_wider, 0, wider, taller));
-  lblPath->setGeometry(ToPixels(kLblPath).adjusted(0, taller, wider, taller));
-  lblFCount->setGeometry(ToPixels(kLblFCount).translated(wider, taller));
-  chkImg->setGeometry(ToPixels(kChkImg).translated(0, taller));
-  chkView->setGeometry(ToPixels(kChkView).translated(0, taller));
-  cmdRefresh->setGeometry(ToPixels(kCmdRefresh).translated(0, taller));
-  cmdMake->setGeometry(ToPixels(kCmdMake).translated(wider, taller));
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
+          &QWidget::close);
 }
 
 void frmQuorvane::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  PlaceControls(event->size());
+  layout_.Place(*this, event->size());
 }
 
-void frmQuorvane::Form_Load() {
-  setWindowTitle(QStringLiteral("quorvane %1.%2.%3")
-                     .arg(ProgramVersion.Major)
-                     .arg(ProgramVersion.Minor)
-                     .arg(ProgramVersion.Revision));
-  std::size_t volume = platform::VolumeHolding(volumes_, WorkingFolder());
-  if (volume == volumes_.size()) {
-    volume = 0;
+void frmQuorvane::keyPressEvent(QKeyEvent* event) {
+  // Enter that no control took presses the default button, as in a dialog.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    cmdMake->click();
+    return;
   }
-  {
-    // Drive1 only shows the current volume here; Dir1 is pointed at its root just below.
-    const QSignalBlocker quiet(Drive1);
-    Drive1->setCurrentIndex(static_cast<int>(volume));
-  }
-  folder_model_->SetRoot(volumes_[volume].MountPoint);
-  GoToFolder(volumes_[volume].MountPoint);
+  QWidget::keyPressEvent(event);
+}
+
+void frmQuorvane::Form_Load(const StartFolders& start) {
+  setWindowTitle(QStringLiteral("quorvane ") % QLatin1String(kProgramVersionText));
+  const StartPlace place = navigator_->Start(start);
+  GoTo(place.place);
   // Dir1's change has shown the folder already; showing it once more leaves the same state.
   ShowFolder();
+  if (!place.error.empty()) {
+    // Said over the window once it shows, rather than before there is a window to say it over.
+    QMetaObject::invokeMethod(
+        this, [this, error = place.error] { ShowFailure(error); }, Qt::QueuedConnection);
+  }
 }
 
 void frmQuorvane::Drive1_Change(int volume) {
@@ -279,52 +126,22 @@ void frmQuorvane::Drive1_Change(int volume) {
     return;
   }
   // Dir1 goes to the volume's current folder, and its change notification shows it.
-  const std::string& remembered = volume_folders_[static_cast<std::size_t>(volume)];
-  const std::string& root = volumes_[static_cast<std::size_t>(volume)].MountPoint;
-  folder_model_->SetRoot(root);
-  GoToFolder(remembered.empty() ? root : remembered);
+  GoTo(navigator_->VolumeChosen(static_cast<std::size_t>(volume)));
 }
 
-void frmQuorvane::Dir1_Change() {
-  const std::string error = ShowFolder();
-  if (error.empty()) {
-    shown_volume_ = Drive1->currentIndex();
-    shown_folder_ = folder_model_->Path(Dir1->currentIndex());
-    volume_folders_[static_cast<std::size_t>(shown_volume_)] = shown_folder_;
-  } else if (!going_back_) {
-    // Reported once the view is done with the click or key that chose the folder, so that no
-    // mouse button is left held down behind the message box.
-    QMetaObject::invokeMethod(
-        this,
-        [this, error] {
-          ShowFailure(error);
-          GoBack();
-        },
-        Qt::QueuedConnection);
-  }
-}
+void frmQuorvane::Dir1_Change() { ShowFolderOrFallBack(); }
 
 void frmQuorvane::cmdRefresh_Click() {
-  files_.ReRead();
-  // Sub-folders made since the folder was first opened appear too.
+  // Sub-folders made since the folder was first opened appear too. Showing the folder re-reads
+  // the file list, so it is read once.
   folder_model_->Relist(Dir1->currentIndex());
-  if (const std::string error = ShowFolder(); !error.empty()) {
-    ShowFailure(error);
-  }
+  ShowFolderOrFallBack();
 }
 
 void frmQuorvane::cmdMake_Click() {
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  generating_ = true;
-  file_selection_painted_.invalidate();
-  const GenerationOutcome outcome =
-      MakeIndexPage(chkImg->isChecked(), CurPath, CurFile, files_, services_);
-  generating_ = false;
-  FollowFileSelection();
-  QGuiApplication::restoreOverrideCursor();
-
+  const GenerationOutcome outcome = MakePage();
   if (outcome.Completed && chkView->isChecked()) {
-    platform::OpenWithDefaultHandler(outcome.OutPath);
+    opener_.Open(outcome.OutPath);
   }
   if (!outcome.Completed) {
     ShowFailure(outcome.Description);
@@ -333,14 +150,50 @@ void frmQuorvane::cmdMake_Click() {
 
 std::string frmQuorvane::ShowFolder() {
   const FolderViewState state =
-      RefreshFolderView(folder_model_->Path(Dir1->currentIndex()), CurPath, files_);
-  lblFCount->setText(QString::fromStdString(state.CountText));
+      RefreshFolderView(folder_model_->Path(Dir1->currentIndex()), CurPath, *files_);
+  lblFCount->ShowCount(QString::fromStdString(state.CountText));
   lblPath->setText(DisplayName(state.PathText));
   lblPath->setToolTip(lblPath->text());
   cmdMake->setEnabled(state.GenerationEnabled);
   chkView->setEnabled(state.GenerationEnabled);
   chkImg->setEnabled(state.GenerationEnabled);
   return state.ListingError;
+}
+
+void frmQuorvane::ShowFolderOrFallBack() {
+  const Place place = CurrentPlace();
+  const std::string error = ShowFolder();
+  if (error.empty()) {
+    navigator_->Shown(place);
+  } else if (!falling_back_) {
+    // Reported once the view is done with the click or key that chose the folder, so that no
+    // mouse button is left held down behind the message box.
+    QMetaObject::invokeMethod(
+        this,
+        [this, error, place] {
+          ShowFailure(error);
+          FallBack(place);
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+Place frmQuorvane::CurrentPlace() const {
+  return {static_cast<std::size_t>(Drive1->currentIndex()),
+          folder_model_->Path(Dir1->currentIndex())};
+}
+
+void frmQuorvane::GoTo(const Place& place) {
+  if (Drive1->currentIndex() != static_cast<int>(place.volume)) {
+    // Drive1 only shows the volume; Dir1 is pointed at the folder just below.
+    const QSignalBlocker quiet(Drive1);
+    Drive1->setCurrentIndex(static_cast<int>(place.volume));
+  }
+  const std::string& root = navigator_->Root(place.volume);
+  if (folder_model_->Path(folder_model_->RootIndex()) != root) {
+    folder_model_->SetRoot(root);
+  }
+  GoToFolder(place.folder);
 }
 
 void frmQuorvane::GoToFolder(const std::string& folder) {
@@ -357,18 +210,12 @@ void frmQuorvane::GoToFolder(const std::string& folder) {
   Dir1->scrollTo(target);
 }
 
-void frmQuorvane::GoBack() {
-  if (shown_volume_ < 0) {
-    return;  // nothing has been shown yet to go back to
-  }
-  going_back_ = true;
-  if (Drive1->currentIndex() != shown_volume_) {
-    const QSignalBlocker quiet(Drive1);
-    Drive1->setCurrentIndex(shown_volume_);
-    folder_model_->SetRoot(volumes_[static_cast<std::size_t>(shown_volume_)].MountPoint);
-  }
-  GoToFolder(shown_folder_);
-  going_back_ = false;
+void frmQuorvane::FallBack(const Place& failed) {
+  falling_back_ = true;
+  GoTo(navigator_->AfterFailure(failed));
+  // A folder that went away leaves the tree where the window lands.
+  folder_model_->Relist(Dir1->currentIndex());
+  falling_back_ = false;
 }
 
 void frmQuorvane::ShowFailure(const std::string& description) {
@@ -378,12 +225,24 @@ void frmQuorvane::ShowFailure(const std::string& description) {
   box.exec();
 }
 
+GenerationOutcome frmQuorvane::MakePage() {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  generating_ = true;
+  file_selection_painted_.invalidate();
+  GenerationOutcome outcome =
+      MakeIndexPage(chkImg->isChecked(), CurPath, CurFile, *files_, services_);
+  generating_ = false;
+  FollowFileSelection();
+  QGuiApplication::restoreOverrideCursor();
+  return outcome;
+}
+
 void frmQuorvane::FollowFileSelection() {
   if (generating_ && file_selection_painted_.isValid() &&
       !file_selection_painted_.hasExpired(kSelectionPaintMilliseconds)) {
     return;
   }
-  const qint64 position = files_.Selected();
+  const qint64 position = files_->Selected();
   const QModelIndex current =
       position < 0 ? QModelIndex() : file_model_->index(static_cast<int>(position));
   if (current != File1->currentIndex()) {
@@ -399,8 +258,8 @@ void frmQuorvane::FollowFileSelection() {
 
 void frmQuorvane::File1_Select(const QModelIndex& current) {
   const qint64 position = current.isValid() ? current.row() : -1;
-  if (position != files_.Selected()) {
-    files_.Select(position);
+  if (position != files_->Selected()) {
+    files_->Select(position);
   }
 }
 

@@ -7,88 +7,85 @@
 #include <string>  // std::string
 #include <vector>  // std::vector
 
-#include "index/folder_listing.h"
-#include "platform/services.h"
-#include "platform/volumes.h"
+#include "window/form_controls.h"
+#include "window/form_layout.h"
 
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QListView;
 class QModelIndex;
-class QPushButton;
-class QTreeView;
 
 namespace quorvane {
 
+class FileList;
 class FileListModel;
+class FolderNavigator;
 class FolderTreeModel;
+struct GenerationOutcome;
+struct Place;
+struct StartFolders;
+
+namespace platform {
+class DefaultHandler;
+struct Services;
+struct Volume;
+}  // namespace platform
 
 // The program's one window: a volume, a folder and its files to choose from, and the button that
 // writes the folder's index page.
-class frmQuorvane final : public QWidget {
+class frmQuorvane final : public QWidget, private FormControls {
   Q_OBJECT
 
  public:
-  // `services` must outlive the window. `volumes` fill Drive1 (platform::MountedVolumes() for the
-  // machine's own); the window starts at the root of the one that holds the working folder.
-  frmQuorvane(const platform::Services& services, std::vector<platform::Volume> volumes,
+  // `services` and `opener` must outlive the window. `volumes` fill Drive1 (the machine's own
+  // from platform::MountedVolumes()); the window starts at `start.asked` or, without it, at the
+  // root of the volume that holds `start.working`.
+  frmQuorvane(const platform::Services& services, const platform::DefaultHandler& opener,
+              std::vector<platform::Volume> volumes, const StartFolders& start,
               QWidget* parent = nullptr);
   ~frmQuorvane() override;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void CreateControls();
   void ConnectControls();
-  void FitCaptionFont();
-  bool CaptionsFit() const;
-  void PlaceControls(QSize client);
 
-  void Form_Load();
+  void Form_Load(const StartFolders& start);
   void Drive1_Change(int volume);
   void Dir1_Change();
   void cmdRefresh_Click();
   void cmdMake_Click();
 
-  // Shows Dir1's folder: refreshes the folder view and shows its state. Returns why the folder
+  // Refreshes the folder view from Dir1's folder and shows its state. Returns why the folder
   // could not be read, or an empty text.
   std::string ShowFolder();
-  // Makes `folder` Dir1's current folder, which raises its change notification.
+  // Shows Dir1's folder and, when it cannot be read, reports why and goes where the navigator
+  // says.
+  void ShowFolderOrFallBack();
+  Place CurrentPlace() const;
+  // Makes the place's volume Drive1's and its folder Dir1's, which shows the folder.
+  void GoTo(const Place& place);
   void GoToFolder(const std::string& folder);
-  // Returns to the last volume and folder shown without failure.
-  void GoBack();
+  void FallBack(const Place& failed);
   void ShowFailure(const std::string& description);
+
+  GenerationOutcome MakePage();
   void FollowFileSelection();
   void File1_Select(const QModelIndex& current);
 
-  const platform::Services services_;
-  std::vector<platform::Volume> volumes_;
-  std::vector<std::string> volume_folders_;  // the folder last shown on each volume this run
-  FileList files_;
-  std::string CurPath;
-  std::string CurFile;
-  // Members rather than children: the file model must let go of files_ before files_ goes.
+  const platform::Services& services_;
+  const platform::DefaultHandler& opener_;
+  const FormLayout layout_;
+  std::unique_ptr<FolderNavigator> navigator_;
+  std::unique_ptr<FileList> files_;
+  // Destroyed before files_, which the file model follows.
   std::unique_ptr<FileListModel> file_model_;
   std::unique_ptr<FolderTreeModel> folder_model_;
+  std::string CurPath;
+  std::string CurFile;
 
-  int shown_volume_ = -1;  // none until a folder has been shown without failure
-  std::string shown_folder_;
-  bool going_back_ = false;
-
+  bool falling_back_ = false;  // a failure there is not reported again, so no report loops
   bool generating_ = false;
   QElapsedTimer file_selection_painted_;
-
-  QPushButton* cmdRefresh = nullptr;
-  QCheckBox* chkImg = nullptr;
-  QCheckBox* chkView = nullptr;
-  QPushButton* cmdMake = nullptr;
-  QListView* File1 = nullptr;
-  QTreeView* Dir1 = nullptr;
-  QComboBox* Drive1 = nullptr;
-  QLabel* lblPath = nullptr;
-  QLabel* lblFCount = nullptr;
 };
 
 }  // namespace quorvane

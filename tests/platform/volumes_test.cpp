@@ -1,14 +1,13 @@
 #include "platform/volumes.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>  // stat
-#include <unistd.h>    // symlink
+#include <unistd.h>  // symlink
 
-#include <algorithm>  // std::is_sorted
-#include <climits>    // PATH_MAX
-#include <cstdlib>    // realpath
-#include <ostream>    // std::ostream
+#include <map>
+#include <ostream>  // std::ostream
+#include <set>
 #include <string>
+#include <utility>  // std::move
 #include <vector>
 
 #include "tests/support/temp_folder.h"
@@ -20,7 +19,7 @@ namespace {
 std::vector<std::string> Described(const std::vector<Volume>& volumes) {
   std::vector<std::string> described;
   for (const Volume& volume : volumes) {
-    described.push_back(volume.MountPoint + "|" + volume.Type + "|" + volume.Source);
+    described.push_back(volume.mount_point + "|" + volume.type + "|" + volume.source);
   }
   return described;
 }
@@ -81,23 +80,26 @@ INSTANTIATE_TEST_SUITE_P(
                       {"/ok|ext4|/dev/vda"}}),
     [](const auto& info) { return info.param.name; });
 
-std::string RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
-}
-
-TEST(LabelsByDeviceTest, DecodesUdevEscapesAndKeysByTheResolvedDevice) {
+TEST(SystemVolumeSourceTest, ReadsTheTableAndTheLabelsFromTheirFiles) {
   const testing::TempFolder devices;
   const std::string disk = devices.AddFile("sdb1");
   const std::string other = devices.AddFile("sdc1");
   const std::string by_label = devices.AddFolder("by-label");
   ASSERT_EQ(symlink("../sdb1", (by_label + "/My\\x20Stick").c_str()), 0);
   ASSERT_EQ(symlink(other.c_str(), (by_label + "/BACKUP").c_str()), 0);
+  ASSERT_EQ(symlink(disk.c_str(), (devices / "alias").c_str()), 0);
+  const std::string table = "27 1 254:0 / / rw - ext4 /dev/vda1 rw\n";
+  testing::WriteFile(devices / "mountinfo", table);
 
-  const auto labels = LabelsByDevice(by_label);
-  ASSERT_EQ(labels.size(), 2u);
-  EXPECT_EQ(labels.at(RealPath(disk)), "My Stick");
-  EXPECT_EQ(labels.at(RealPath(other)), "BACKUP");
+  const SystemVolumeSource source(devices / "mountinfo", by_label);
+  EXPECT_EQ(source.MountInfo(), table);
+  EXPECT_EQ(source.Label(disk), "My Stick");
+  EXPECT_EQ(source.Label(devices / "alias"), "My Stick");
+  EXPECT_EQ(source.Label(other), "BACKUP");
+  EXPECT_EQ(source.Label(devices / "sdd1"), "");
+  EXPECT_TRUE(source.IsFolder(by_label));
+  EXPECT_FALSE(source.IsFolder(disk));
+  EXPECT_EQ(SystemVolumeSource(devices / "missing", devices / "missing").MountInfo(), "");
 }
 
 struct HoldingCase {
@@ -123,21 +125,64 @@ INSTANTIATE_TEST_SUITE_P(Cases, VolumeHoldingTest,
                                            HoldingCase{"/media/usb2", 0},
                                            HoldingCase{"relative/path", 3}, HoldingCase{"", 3}));
 
-TEST(MountedVolumesTest, FoldersOnlySortedAndOneHoldsTheRoot) {
-  const std::vector<Volume> volumes = MountedVolumes();
-  ASSERT_FALSE(volumes.empty());
-  for (const Volume& volume : volumes) {
-    struct stat st {};
-    EXPECT_TRUE(stat(volume.MountPoint.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        << volume.MountPoint;
-    EXPECT_NE(volume.Type, "proc");
-    EXPECT_NE(volume.Type, "sysfs");
+// A mount table given as text, with the folders and labels a test names.
+class FakeVolumeSource final : public VolumeSource {
+ public:
+  FakeVolumeSource(std::string mountinfo, std::set<std::string> folders,
+                   std::map<std::string, std::string> labels)
+      : mountinfo_(std::move(mountinfo)),
+        folders_(std::move(folders)),
+        labels_(std::move(labels)) {}
+
+  std::string MountInfo() const override { return mountinfo_; }
+  bool IsFolder(const std::string& path) const override { return folders_.count(path) > 0; }
+  std::string Label(const std::string& device) const override {
+    const auto found = labels_.find(device);
+    return found != labels_.end() ? found->second : std::string();
   }
-  EXPECT_TRUE(std::is_sorted(volumes.begin(), volumes.end(), [](const auto& a, const auto& b) {
-    return a.MountPoint < b.MountPoint;
-  }));
-  EXPECT_EQ(volumes.front().MountPoint, "/");
+
+ private:
+  std::string mountinfo_;
+  std::set<std::string> folders_;
+  std::map<std::string, std::string> labels_;
+};
+
+// Each volume as "mount point|label".
+std::vector<std::string> Labelled(const std::vector<Volume>& volumes) {
+  std::vector<std::string> labelled;
+  for (const Volume& volume : volumes) {
+    labelled.push_back(volume.mount_point + "|" + volume.label);
+  }
+  return labelled;
 }
 
+TEST(MountedVolumesTest, FoldersOnlyLabelledSortedAndTheRootAlwaysThere) {
+  const std::string table =
+      "40 27 8:17 / /media/me/USB rw - vfat /dev/sdb1 rw\n"
+      "27 1 254:0 / / rw - ext4 /dev/vda1 rw\n"
+      "45 27 0:50 / /etc/hosts rw - ext4 /dev/vda1 rw\n"
+      "46 27 0:51 / /srv/share rw - nfs4 server:/export rw\n"
+      "47 27 0:52 / /data rw - ext4 /dev/sdc1 rw\n";
+  const struct {
+    const char* name;
+    std::string mountinfo;
+    std::vector<std::string> volumes;
+  } cases[] = {
+      {"a file bound over a file is left out; a label only where the device has one",
+       table,
+       {"/|root", "/data|", "/media/me/USB|My Stick", "/srv/share|"}},
+      {"the root is added where no mount holds it",
+       "40 27 8:17 / /media/me/USB rw - vfat /dev/sdb1 rw\n",
+       {"/|", "/media/me/USB|My Stick"}},
+      {"an unreadable table leaves the root", "", {"/|"}},
+  };
+  const std::set<std::string> folders = {"/", "/media/me/USB", "/srv/share", "/data"};
+  for (const auto& c : cases) {
+    const FakeVolumeSource source(
+        c.mountinfo, folders,
+        {{"/dev/sdb1", "My Stick"}, {"/dev/vda1", "root"}, {"server:/export", "never asked"}});
+    EXPECT_EQ(Labelled(MountedVolumes(source)), c.volumes) << c.name;
+  }
+}
 }  // namespace
 }  // namespace quorvane::platform

@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/regional.h"
 #include "tests/support/fakes.h"
+#include "tests/support/qt_test_main.h"
 #include "tests/support/temp_folder.h"
 #include "window/display_name.h"
 #include "window/file_list_model.h"
@@ -58,6 +59,10 @@ void WindowModelsTest::displayName_data() {
       << QByteArray("\x80\xC3\xA9") << QStringLiteral(u"\\x80\u00E9");
   QTest::addRow("control characters")
       << QByteArray("line\nbreak\x7F") << QStringLiteral("line\\x0Abreak\\x7F");
+  // A backslash in the name is doubled, so it never reads like the byte it would spell.
+  QTest::addRow("literal backslash") << QByteArray("caf\\xE9") << QStringLiteral("caf\\\\xE9");
+  QTest::addRow("backslash before a stray byte")
+      << QByteArray("a\\\xE9") << QStringLiteral("a\\\\\\xE9");
 }
 
 void WindowModelsTest::displayName() {
@@ -180,5 +185,5 @@ void WindowModelsTest::folderTreePassesTheModelTester() {
   QCOMPARE(model.index(1, 0, root).data().toString(), QStringLiteral("other"));
 }
 
-QTEST_MAIN(WindowModelsTest)
+QUORVANE_QTEST_MAIN(WindowModelsTest)
 #include "window_models_test.moc"
