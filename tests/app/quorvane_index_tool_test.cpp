@@ -9,10 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
-#include <chrono>
 #include <csignal>
-#include <thread>
 
+#include "tests/support/stand_in_opener.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -271,22 +270,19 @@ TEST(QuorvaneIndexToolTest, OnATerminalNamesAreEscapedAndOtherwiseKept) {
             "quorvane-index: Cannot read the folder " + missing + "/: No such file or directory\n");
 }
 
-TEST(QuorvaneIndexToolTest, ViewHandsTheFinishedPageToTheDefaultHandler) {
+TEST(QuorvaneIndexToolTest, OpenHandsEachFinishedPageToTheDefaultHandler) {
   const TempFolder scratch;
-  scratch.AddFile("a.txt");
-  const std::string bin = scratch.AddFolder("bin");
-  const std::string record = scratch / "opened";
-  WriteFile(bin + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + record + ".part' && mv '" +
-                                   record + ".part' '" + record + "'\n");
-  chmod((bin + "/xdg-open").c_str(), 0755);
-
-  const ToolResult result =
-      RunTool({scratch.Path(), {"--view"}, {"PATH=" + bin + ":/usr/bin:/bin"}});
+  const std::string one = scratch.AddFolder("one");
+  const std::string two = scratch.AddFolder("two");
+  const quorvane::testing::StandInOpener opener;
+  const ToolResult result = RunTool({scratch.Path(),
+                                     {"--view", "one", "-o", "two"},
+                                     {"PATH=" + opener.Bin() + ":/usr/bin:/bin"}});
   ASSERT_EQ(result.status, 0) << result.err;
-  for (int i = 0; i < 200 && !quorvane::testing::Exists(record); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  }
-  EXPECT_EQ(ReadFile(record), scratch / "quorvane_index.html");
+  std::vector<std::string> opened = opener.WaitForOpened(2);
+  std::sort(opened.begin(), opened.end());
+  EXPECT_EQ(opened,
+            (std::vector<std::string>{one + "/quorvane_index.html", two + "/quorvane_index.html"}));
 }
 
 // Runs headless Chromium on the file `page` and returns the document as it stands once loaded.

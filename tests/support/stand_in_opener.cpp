@@ -12,12 +12,12 @@ StandInOpener::StandInOpener() {
   const char* path = std::getenv("PATH");
   saved_path_ = path != nullptr ? path : "";
   folder_.AddFolder("bin");
-  // Each path ends in a NUL, which no path holds; the whole record is replaced at once, so that
-  // a reader never sees half a path.
-  const std::string record = folder_ / "opened";
-  WriteFile(Bin() + "/xdg-open", "#!/bin/sh\n{ cat '" + record +
-                                     "' 2>/dev/null; printf '%s\\0' \"$1\"; } > '" + record +
-                                     ".part' && mv '" + record + ".part' '" + record + "'\n");
+  // Each request gets a file of its own, named by the time it came, so that requests made at
+  // once lose nothing; each is put in place whole, so that a reader never sees half a path.
+  const std::string record = folder_.AddFolder("opened");
+  WriteFile(Bin() + "/xdg-open", "#!/bin/sh\nname=$(date +%s%N).$$\nprintf '%s' \"$1\" > '" +
+                                     record + "/.'$name && mv '" + record + "/.'$name '" + record +
+                                     "/'$name\n");
   if (chmod((Bin() + "/xdg-open").c_str(), 0755) != 0) {
     throw std::runtime_error("cannot make the stand-in xdg-open runnable");
   }
@@ -27,11 +27,11 @@ StandInOpener::StandInOpener() {
 StandInOpener::~StandInOpener() { setenv("PATH", saved_path_.c_str(), 1); }
 
 std::vector<std::string> StandInOpener::Opened() const {
-  const std::string record = ReadFile(folder_ / "opened");
   std::vector<std::string> paths;
-  for (std::size_t start = 0, end; (end = record.find('\0', start)) != std::string::npos;
-       start = end + 1) {
-    paths.push_back(record.substr(start, end - start));
+  for (const std::string& name : Entries(folder_ / "opened")) {
+    if (name.front() != '.') {
+      paths.push_back(ReadFile(folder_ / "opened/" + name));
+    }
   }
   return paths;
 }
