@@ -110,8 +110,8 @@ class Runner {
 
   void Settle(const GenerationOutcome& outcome) {
     console_.FolderDone();
-    if (!outcome.Completed) {
-      Fail(outcome.Description);
+    if (!outcome.completed) {
+      Fail(outcome.description);
       return;
     }
     console_.PagePath(outcome.OutPath);

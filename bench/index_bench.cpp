@@ -39,8 +39,8 @@ void BM_MakeIndexPage(benchmark::State& state) {
   for (auto _ : state) {
     const auto outcome =
         quorvane::MakeIndexPage(true, engine.CurPath, engine.CurFile, engine.list, engine.services);
-    if (!outcome.Completed) {
-      state.SkipWithError(outcome.Description.c_str());
+    if (!outcome.completed) {
+      state.SkipWithError(outcome.description.c_str());
       break;
     }
   }

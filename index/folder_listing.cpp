@@ -78,10 +78,10 @@ FolderViewState RefreshFolderView(std::string_view FolderPath, std::string& CurP
   }
   Files.SetFolder(CurPath);
   FolderViewState state;
-  state.ListingError = Files.ReRead();
-  state.CountText = std::to_string(Files.Count());
-  state.PathText = CurPath;
-  state.GenerationEnabled = Files.Count() > 0;
+  state.listing_error = Files.ReRead();
+  state.count_text = std::to_string(Files.Count());
+  state.path_text = CurPath;
+  state.generation_enabled = Files.Count() > 0;
   return state;
 }
 

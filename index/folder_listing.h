@@ -72,10 +72,10 @@ class FileList {
 
 // What the window shows of the current folder.
 struct FolderViewState {
-  std::string PathText;
-  std::string CountText;  // the count in plain decimal
-  bool GenerationEnabled = false;
-  std::string ListingError;  // why the folder could not be read; empty when it was
+  std::string path_text;
+  std::string count_text;  // the count in plain decimal
+  bool generation_enabled = false;
+  std::string listing_error;  // why the folder could not be read; empty when it was
 };
 
 // The path separator that ends `CurPath`.
@@ -83,7 +83,7 @@ inline constexpr char kPathSeparator = '/';
 
 // Makes `FolderPath` the current folder: sets `CurPath` to it, ending in the separator, points
 // `Files` at it and re-reads it, and returns the folder view state. A folder that cannot be read
-// gives an empty list, generation disabled and the reason in ListingError.
+// gives an empty list, generation disabled and the reason in listing_error.
 FolderViewState RefreshFolderView(std::string_view FolderPath, std::string& CurPath,
                                   FileList& Files);
 

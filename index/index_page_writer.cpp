@@ -41,9 +41,9 @@ class PageWriter {
  public:
   PageWriter(bool ShowImages, std::string& CurFile, FileList& Files,
              const platform::Services& services)
-      : ShowImages_(ShowImages),
-        CurFile_(CurFile),
-        Files_(Files),
+      : show_images_(ShowImages),
+        cur_file_(CurFile),
+        files_(Files),
         services_(services),
         dates_(services.regional) {
     text_.reserve(kBlockSize + 64 * 1024);
@@ -51,7 +51,7 @@ class PageWriter {
 
   void Write(const platform::Folder& folder, double t0, std::string& OutPath) {
     const std::string& CurPath = folder.Path();
-    Files_.ReReadFrom(folder);
+    files_.ReReadFrom(folder);
     OutPath = CurPath + IndexFileName;
     page_ = folder.CreatePage(IndexFileName);
     WriteHeader(CurPath);
@@ -92,24 +92,24 @@ class PageWriter {
   }
 
   void WriteEntries(const platform::Folder& folder, const std::string& CurPath) {
-    FactsReader facts_reader(folder, Files_.Names());
-    const std::int64_t n = Files_.Count();
+    FactsReader facts_reader(folder, files_.Names());
+    const std::int64_t n = files_.Count();
     for (std::int64_t i = 0; i < n; ++i) {
-      Files_.Select(i);
-      const std::string_view name = Files_.CurrentName();
-      CurFile_.assign(CurPath).append(name);
+      files_.Select(i);
+      const std::string_view name = files_.CurrentName();
+      cur_file_.assign(CurPath).append(name);
       // The page itself, from an earlier run, is no entry of its own.
       if (name == IndexFileName) {
         continue;
       }
       platform::FileFacts facts;
       if (const int error = facts_reader.Get(static_cast<std::size_t>(i), facts); error != 0) {
-        throw Failure(Step::kReadFileFacts, CurFile_, error);
+        throw Failure(Step::kReadFileFacts, cur_file_, error);
       }
       const std::int64_t kb = std::max<std::int64_t>(facts.length / 1024, 1);
       WriteEntry(name, facts, kb);
-      CheckedAdd(count_, 1, Step::kCountOverflow, CurFile_);
-      CheckedAdd(total_, kb, Step::kTotalOverflow, CurFile_);
+      CheckedAdd(count_, 1, Step::kCountOverflow, cur_file_);
+      CheckedAdd(total_, kb, Step::kTotalOverflow, cur_file_);
     }
   }
 
@@ -123,7 +123,7 @@ class PageWriter {
     text_ += ", ";
     services_.regional.AppendGrouped(text_, kb);
     Line("k)");
-    if (ShowImages_ && IsImageExtension(GetFileExt(CurFile_, scratch_name_, false))) {
+    if (show_images_ && IsImageExtension(GetFileExt(cur_file_, scratch_name_, false))) {
       text_ += "<br><img src=\"";
       AppendLinkTarget(text_, name);
       Line("\" border=1>");
@@ -160,9 +160,9 @@ class PageWriter {
     Line("</html>");
   }
 
-  const bool ShowImages_;
-  std::string& CurFile_;
-  FileList& Files_;
+  const bool show_images_;
+  std::string& cur_file_;
+  FileList& files_;
   const platform::Services& services_;
   platform::DateTimeTexts dates_;
   std::unique_ptr<platform::PageOutput> page_;
@@ -178,13 +178,13 @@ GenerationOutcome Generate(Write&& write) {
   GenerationOutcome outcome;
   try {
     write(outcome.OutPath);
-    outcome.Completed = true;
+    outcome.completed = true;
   } catch (const std::bad_alloc&) {
-    outcome.Description = platform::Describe(Step::kOutOfMemory, "", 0);
+    outcome.description = platform::Describe(Step::kOutOfMemory, "", 0);
   } catch (const std::exception& failure) {
-    outcome.Description = failure.what();
+    outcome.description = failure.what();
   }
-  if (!outcome.Completed) {
+  if (!outcome.completed) {
     outcome.OutPath.clear();
   }
   return outcome;

@@ -16,9 +16,9 @@ inline constexpr const char* ImageExtensions[] = {"jpeg", "jpg",  "gif", "bmp",
 
 // The end of one page generation.
 struct GenerationOutcome {
-  bool Completed = false;
+  bool completed = false;
   std::string OutPath;      // the page written, when completed
-  std::string Description;  // why it failed, when not
+  std::string description;  // why it failed, when not
 };
 
 // Writes the index page of the folder `CurPath` into it: a header, one entry per file of `Files`

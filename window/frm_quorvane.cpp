@@ -140,24 +140,24 @@ void frmQuorvane::cmdRefresh_Click() {
 
 void frmQuorvane::cmdMake_Click() {
   const GenerationOutcome outcome = MakePage();
-  if (outcome.Completed && chkView->isChecked()) {
+  if (outcome.completed && chkView->isChecked()) {
     opener_.Open(outcome.OutPath);
   }
-  if (!outcome.Completed) {
-    ShowFailure(outcome.Description);
+  if (!outcome.completed) {
+    ShowFailure(outcome.description);
   }
 }
 
 std::string frmQuorvane::ShowFolder() {
   const FolderViewState state =
       RefreshFolderView(folder_model_->Path(Dir1->currentIndex()), CurPath, *files_);
-  lblFCount->ShowCount(QString::fromStdString(state.CountText));
-  lblPath->setText(DisplayName(state.PathText));
+  lblFCount->ShowCount(QString::fromStdString(state.count_text));
+  lblPath->setText(DisplayName(state.path_text));
   lblPath->setToolTip(lblPath->text());
-  cmdMake->setEnabled(state.GenerationEnabled);
-  chkView->setEnabled(state.GenerationEnabled);
-  chkImg->setEnabled(state.GenerationEnabled);
-  return state.ListingError;
+  cmdMake->setEnabled(state.generation_enabled);
+  chkView->setEnabled(state.generation_enabled);
+  chkImg->setEnabled(state.generation_enabled);
+  return state.listing_error;
 }
 
 void frmQuorvane::ShowFolderOrFallBack() {

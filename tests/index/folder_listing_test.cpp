@@ -109,10 +109,10 @@ TEST(FolderListingTest, RefreshEndsThePathWithOneSeparatorAndCountsFiles) {
     std::string CurPath = "stale";
     const FolderViewState state = RefreshFolderView(c.FolderPath, CurPath, list);
     EXPECT_EQ(CurPath, c.CurPath);
-    EXPECT_EQ(state.PathText, c.CurPath);
-    EXPECT_EQ(state.CountText, c.count);
-    EXPECT_EQ(state.GenerationEnabled, c.count != "0");
-    EXPECT_EQ(state.ListingError, "");
+    EXPECT_EQ(state.path_text, c.CurPath);
+    EXPECT_EQ(state.count_text, c.count);
+    EXPECT_EQ(state.generation_enabled, c.count != "0");
+    EXPECT_EQ(state.listing_error, "");
     EXPECT_EQ(list.Folder(), c.CurPath);
   }
 }
@@ -122,7 +122,7 @@ TEST(FolderListingTest, RootStaysASingleSeparator) {
   const platform::SystemFileSystem files;
   FileList list(regional, files);
   std::string CurPath;
-  EXPECT_EQ(RefreshFolderView("/", CurPath, list).PathText, "/");
+  EXPECT_EQ(RefreshFolderView("/", CurPath, list).path_text, "/");
 }
 
 TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
@@ -132,14 +132,14 @@ TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
   const platform::SystemFileSystem files;
   FileList list(regional, files);
   std::string CurPath;
-  ASSERT_EQ(RefreshFolderView(folder.Path(), CurPath, list).CountText, "1");
+  ASSERT_EQ(RefreshFolderView(folder.Path(), CurPath, list).count_text, "1");
 
   const FolderViewState state = RefreshFolderView(folder / "gone", CurPath, list);
-  EXPECT_EQ(state.ListingError,
+  EXPECT_EQ(state.listing_error,
             "Cannot read the folder " + (folder / "gone/") + ": No such file or directory");
-  EXPECT_EQ(state.PathText, folder / "gone/");
-  EXPECT_EQ(state.CountText, "0");
-  EXPECT_FALSE(state.GenerationEnabled);
+  EXPECT_EQ(state.path_text, folder / "gone/");
+  EXPECT_EQ(state.count_text, "0");
+  EXPECT_FALSE(state.generation_enabled);
   EXPECT_EQ(list.Count(), 0);
 }
 

@@ -50,8 +50,8 @@ class PageWriterTest : public ::testing::Test {
   std::string RefreshAndMake(bool ShowImages, const platform::FileSystem& files) {
     Refresh(files);
     const GenerationOutcome outcome = Make(ShowImages, files);
-    if (!outcome.Completed) {
-      return "failed: " + outcome.Description;
+    if (!outcome.completed) {
+      return "failed: " + outcome.description;
     }
     EXPECT_EQ(outcome.OutPath, CurPath_ + "quorvane_index.html");
     return ReadFile(outcome.OutPath);
@@ -175,7 +175,7 @@ TEST_F(PageWriterTest, FolderPathIsTextInTheTitleAndTheHeader) {
   FakeFileSystem files;
   list_ = std::make_unique<FileList>(regional_, files);
   RefreshFolderView(folder, CurPath_, *list_);
-  ASSERT_TRUE(Make(false, files).Completed);
+  ASSERT_TRUE(Make(false, files).completed);
   const std::string page = ReadFile(folder + "/quorvane_index.html");
   const std::string above = folder_.Path() + "/";
   EXPECT_NE(page.find("<head><title>" + above + "Tom &amp; Jerry &lt;Best&gt;/</title></head>\r\n"),
@@ -208,7 +208,7 @@ TEST_F(PageWriterTest, FolderEmptiedSinceTheRefreshGivesAnEmptyPage) {
   ASSERT_EQ(list_->Count(), 1);
   ASSERT_EQ(unlink(file.c_str()), 0);
 
-  ASSERT_TRUE(Make(false, system_files_).Completed);
+  ASSERT_TRUE(Make(false, system_files_).completed);
   const std::string page = ReadFile(PagePath());
   EXPECT_EQ(page.find("<p>"), std::string::npos);
   EXPECT_NE(page.find("<hr>\r\n<br>&nbsp;\r\n<hr>\r\n<b>0 object(s) :: 0k</b>\r\n"),
@@ -259,8 +259,8 @@ TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
   list_->SetObserver(&remover);
   GenerationOutcome outcome = Make(false, system_files_);
   list_->SetObserver(nullptr);
-  EXPECT_FALSE(outcome.Completed);
-  EXPECT_EQ(outcome.Description,
+  EXPECT_FALSE(outcome.completed);
+  EXPECT_EQ(outcome.description,
             "Cannot read the file facts of " + (folder_ / "b.txt") + ": No such file or directory");
   EXPECT_EQ(outcome.OutPath, "");
   EXPECT_EQ(list_->Selected(), 1);
@@ -307,7 +307,7 @@ TEST_F(PageWriterTest, AFailingSystemCallEndsTheRunWithItsWords) {
     list_ = std::make_unique<FileList>(regional_, files);
     CurPath_ = folder_.Path() + "/";
     const GenerationOutcome outcome = Make(false, files);
-    EXPECT_EQ(outcome.Description, c.words + ": " + std::generic_category().message(c.rule.error));
+    EXPECT_EQ(outcome.description, c.words + ": " + std::generic_category().message(c.rule.error));
     EXPECT_EQ(ReadFile(page), std::string(3, '\0'));
     EXPECT_EQ(Entries(folder_.Path()).size(), 301u);
   }
@@ -324,7 +324,7 @@ TEST_F(PageWriterTest, TheFolderIsTheOneListedWhereverItGoes) {
   RefreshFolderView(shown, CurPath_, *list_);
   WhenSelected mover(0, [&] { rename(shown.c_str(), (folder_ / "moved").c_str()); });
   list_->SetObserver(&mover);
-  EXPECT_TRUE(Make(false, system_files_).Completed);
+  EXPECT_TRUE(Make(false, system_files_).completed);
   list_->SetObserver(nullptr);
   EXPECT_NE(ReadFile(folder_ / "moved/quorvane_index.html").find("c.txt</a>"), std::string::npos);
 
@@ -334,7 +334,7 @@ TEST_F(PageWriterTest, TheFolderIsTheOneListedWhereverItGoes) {
   ASSERT_EQ(rename((folder_ / "moved").c_str(), (folder_ / "elsewhere").c_str()), 0);
   folder_.AddFolder("moved");
   const GenerationOutcome outcome = Make(false, system_files_);
-  EXPECT_EQ(outcome.Description,
+  EXPECT_EQ(outcome.description,
             "The folder " + (folder_ / "moved/") + " is no longer the one shown; refresh the list");
   EXPECT_EQ(Entries(folder_ / "moved"), std::vector<std::string>{});
 }
@@ -358,7 +358,7 @@ TEST_F(PageWriterTest, ConcurrentRunsEachEndWithOneWholePage) {
         std::string CurPath = folder_.Path() + "/";
         std::string CurFile;
         const platform::Services services{clock_, regional_, files};
-        failed += MakeIndexPage(false, CurPath, CurFile, list, services).Completed ? 0 : 1;
+        failed += MakeIndexPage(false, CurPath, CurFile, list, services).completed ? 0 : 1;
       }
     });
   }
