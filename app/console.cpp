@@ -5,6 +5,7 @@
 #include <cerrno>     // errno
 #include <chrono>     // std::chrono
 
+#include "index/html_text.h"
 #include "platform/failure.h"
 
 namespace quorvane::tool {
@@ -21,33 +22,6 @@ void AppendOctal(std::string& out, unsigned char byte) {
   out += static_cast<char>('0' + (byte >> 6));
   out += static_cast<char>('0' + ((byte >> 3) & 7));
   out += static_cast<char>('0' + (byte & 7));
-}
-
-// The length of the UTF-8 sequence at the start of `text`, 0 when it is not one; `code` gets
-// its code point.
-std::size_t Utf8Length(std::string_view text, char32_t& code) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t length = 0;
-  char32_t least = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, code = lead & 0x1F, least = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, code = lead & 0x0F, least = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, code = lead & 0x07, least = 0x10000;
-  }
-  if (length == 0 || text.size() < length) {
-    return 0;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if ((byte & 0xC0) != 0x80) {
-      return 0;
-    }
-    code = (code << 6) | (byte & 0x3F);
-  }
-  const bool valid = code >= least && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-  return valid ? length : 0;
 }
 
 }  // namespace
@@ -69,7 +43,7 @@ std::string ForTerminal(std::string_view text) {
       AppendOctal(out, byte);
     } else if (byte >= 0x80) {
       char32_t code = 0;
-      const std::size_t length = Utf8Length(text.substr(i), code);
+      const std::size_t length = Utf8SequenceLength(text.substr(i), code);
       // C1 controls are commands to a terminal too, in UTF-8 as much as in bytes.
       if (length == 0 || code < 0xA0) {
         for (std::size_t j = 0; j < std::max<std::size_t>(length, 1); ++j) {

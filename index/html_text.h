@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>      // std::size_t
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
@@ -18,5 +19,10 @@ void AppendLinkTarget(std::string& out, std::string_view name);
 
 // Appends `byte` as two upper-case hexadecimal digits: 0xE9 as "E9".
 void AppendHexByte(std::string& out, unsigned char byte);
+
+// The length of the UTF-8 sequence that starts `bytes`, with its code point in `code`; 0 when
+// it is malformed, overlong, a surrogate or beyond U+10FFFF. Names are shown by it, to people,
+// where their bytes decode.
+std::size_t Utf8SequenceLength(std::string_view bytes, char32_t& code);
 
 }  // namespace quorvane
