@@ -25,6 +25,14 @@ void RemoveAll() {
 }  // namespace
 
 const std::string& FolderOf(int count) {
+  static std::map<int, std::string> kept;
+  // The folders scripts/bench keeps, where they are complete: the same files as its runs.
+  if (const char* base = std::getenv("QUORVANE_BENCH_DIR"); base != nullptr) {
+    const std::string folder = std::string(base) + "/files_" + std::to_string(count);
+    if (std::filesystem::exists(folder + ".done")) {
+      return kept[count] = folder;
+    }
+  }
   std::string& path = Made()[count];
   if (!path.empty()) {
     return path;
