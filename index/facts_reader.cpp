@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t kBlock = 16;        // names a worker reads in one go
 constexpr std::size_t kRing = 1024;       // blocks read ahead of the writer at most
-constexpr std::size_t kMaxWorkers = 32;   // reads in flight on a slow file system
+constexpr std::size_t kMaxWorkers = 64;   // reads in flight on a slow file system
 constexpr std::size_t kFirstWorkers = 2;  // enough for a local disk
 // A read that takes longer than this waited for the file system. When most reads of a block do,
 // the file system answers slowly; a thread merely paused by the scheduler delays only one.
@@ -99,11 +99,10 @@ int FactsReader::Get(std::size_t position, platform::FileFacts& facts) {
   std::atomic<std::size_t>& ready = ready_[block % kRing];
   for (std::size_t seen = ready.load(std::memory_order_acquire); seen != block + 1;
        seen = ready.load(std::memory_order_acquire)) {
-    // Waiting on a slow file system: more reads in flight hide more of its delay.
+    // Waiting on a slow file system: all the reads in flight it takes hide its delay.
     if (may_grow_ && slow_.load(std::memory_order_relaxed)) {
-      const std::size_t before = workers_.size();
-      AddWorkers(before);
-      may_grow_ = workers_.size() > before && workers_.size() < kMaxWorkers;
+      AddWorkers(kMaxWorkers);
+      may_grow_ = false;
       continue;
     }
     ready.wait(seen, std::memory_order_acquire);
