@@ -21,8 +21,9 @@ FactsReader::FactsReader(const platform::Folder& folder, const NameList& names)
     : folder_(folder),
       names_(names),
       blocks_((names.Size() + kBlock - 1) / kBlock),
-      results_(std::make_unique<Result[]>(kRing * kBlock)),
-      ready_(std::make_unique<std::atomic<std::size_t>[]>(kRing)) {
+      ring_(std::max<std::size_t>(std::min(blocks_, kRing), 1)),
+      results_(std::make_unique<Result[]>(ring_ * kBlock)),
+      ready_(std::make_unique<std::atomic<std::size_t>[]>(ring_)) {
   // A short list is read by the writer itself: starting threads would cost more.
   if (blocks_ > 2) {
     AddWorkers(kFirstWorkers);
@@ -31,7 +32,7 @@ FactsReader::FactsReader(const platform::Folder& folder, const NameList& names)
 
 FactsReader::~FactsReader() {
   stop_.store(true);
-  writer_block_.store(blocks_ + kRing);
+  writer_block_.store(blocks_ + ring_);
   writer_block_.notify_all();
   for (std::thread& worker : workers_) {
     worker.join();
@@ -55,7 +56,7 @@ void FactsReader::Work() {
       return;
     }
     // Wait for the ring slot: the writer must have moved past the block that held it.
-    for (std::size_t writer = writer_block_.load(); block >= writer + kRing;
+    for (std::size_t writer = writer_block_.load(); block >= writer + ring_;
          writer = writer_block_.load()) {
       writer_block_.wait(writer);
     }
@@ -69,7 +70,7 @@ void FactsReader::Work() {
 void FactsReader::ReadBlock(std::size_t block) {
   const std::size_t first = block * kBlock;
   const std::size_t end = std::min(first + kBlock, names_.Size());
-  Result* results = &results_[block % kRing * kBlock];
+  Result* results = &results_[block % ring_ * kBlock];
   std::size_t slow_reads = 0;
   auto before = std::chrono::steady_clock::now();
   for (std::size_t i = first; i < end && !stop_.load(std::memory_order_relaxed); ++i) {
@@ -82,7 +83,7 @@ void FactsReader::ReadBlock(std::size_t block) {
   if (slow_reads * 2 > end - first) {
     slow_.store(true, std::memory_order_relaxed);
   }
-  std::atomic<std::size_t>& ready = ready_[block % kRing];
+  std::atomic<std::size_t>& ready = ready_[block % ring_];
   ready.store(block + 1, std::memory_order_release);
   ready.notify_all();
 }
@@ -96,7 +97,7 @@ int FactsReader::Get(std::size_t position, platform::FileFacts& facts) {
     writer_block_.store(block);
     writer_block_.notify_all();
   }
-  std::atomic<std::size_t>& ready = ready_[block % kRing];
+  std::atomic<std::size_t>& ready = ready_[block % ring_];
   for (std::size_t seen = ready.load(std::memory_order_acquire); seen != block + 1;
        seen = ready.load(std::memory_order_acquire)) {
     // Waiting on a slow file system: all the reads in flight it takes hide its delay.
@@ -107,7 +108,7 @@ int FactsReader::Get(std::size_t position, platform::FileFacts& facts) {
     }
     ready.wait(seen, std::memory_order_acquire);
   }
-  const Result& result = results_[block % kRing * kBlock + position % kBlock];
+  const Result& result = results_[block % ring_ * kBlock + position % kBlock];
   facts = result.facts;
   return result.error;
 }

@@ -40,6 +40,7 @@ class FactsReader {
   const platform::Folder& folder_;
   const NameList& names_;
   std::size_t blocks_;
+  std::size_t ring_;  // blocks read ahead of the writer at most
   // A ring of blocks: a block's results stay until the writer has moved past the block.
   std::unique_ptr<Result[]> results_;
   std::unique_ptr<std::atomic<std::size_t>[]> ready_;  // per ring slot: its block number + 1

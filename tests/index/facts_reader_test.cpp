@@ -1,0 +1,92 @@
+#include "index/facts_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace quorvane {
+namespace {
+
+// A folder whose file "fN" is N bytes long, where a read takes `delay` and the names in
+// `missing` are not there.
+class CountingFolder final : public platform::Folder {
+ public:
+  CountingFolder(std::chrono::microseconds delay, std::vector<std::string> missing)
+      : delay_(delay), missing_(std::move(missing)) {}
+
+  const std::string& Path() const override { return path_; }
+  platform::FolderIdentity Identity() const override { return {}; }
+  void ReadFileNames(platform::NameSink&) const override {}
+  std::vector<std::string> SubFolderNames() const override { return {}; }
+  int ReadFacts(const char* name, platform::FileFacts& facts) const noexcept override {
+    const int now = ++in_flight_;
+    for (int most = most_in_flight_;
+         now > most && !most_in_flight_.compare_exchange_weak(most, now);) {
+    }
+    std::this_thread::sleep_for(delay_);
+    --in_flight_;
+    for (const std::string& gone : missing_) {
+      if (gone == name) {
+        return ENOENT;
+      }
+    }
+    facts.length = std::stoll(name + 1);
+    return 0;
+  }
+  std::unique_ptr<platform::Folder> OpenSubFolder(std::string_view) const override {
+    return nullptr;
+  }
+  std::unique_ptr<platform::PageOutput> CreatePage(std::string_view) const override {
+    return nullptr;
+  }
+  int MostInFlight() const { return most_in_flight_; }
+
+ private:
+  mutable std::atomic<int> in_flight_{0};
+  mutable std::atomic<int> most_in_flight_{0};
+  std::string path_ = "/x/";
+  std::chrono::microseconds delay_;
+  std::vector<std::string> missing_;
+};
+
+TEST(FactsReaderTest, HandsOverEveryFactInListOrderAndTheFirstFailureFirst) {
+  const struct {
+    const char* name;
+    int count;
+    std::chrono::microseconds delay;
+    std::vector<std::string> missing;
+    int first_failure;  // -1 for none
+    int in_flight;      // reads in flight at once, at least
+  } cases[] = {
+      {"a few, read by the writer", 20, std::chrono::microseconds(0), {}, -1, 1},
+      {"many on a local disk", 50000, std::chrono::microseconds(0), {"f40000", "f7"}, 7, 1},
+      {"on a slow file system", 3000, std::chrono::microseconds(300), {"f2999", "f1500"}, 1500, 16},
+  };
+  for (const auto& c : cases) {
+    NameList names;
+    for (int i = 0; i < c.count; ++i) {
+      names.Add("f" + std::to_string(i));
+    }
+    const CountingFolder folder(c.delay, c.missing);
+    FactsReader reader(folder, names);
+    int failed_at = -1;
+    for (int i = 0; i < c.count && failed_at < 0; ++i) {
+      platform::FileFacts facts;
+      if (reader.Get(static_cast<std::size_t>(i), facts) != 0) {
+        failed_at = i;
+      } else {
+        ASSERT_EQ(facts.length, i) << c.name;
+      }
+    }
+    EXPECT_EQ(failed_at, c.first_failure) << c.name;
+    // A file system that answers slowly gets many reads at once, to hide its delay.
+    EXPECT_GE(folder.MostInFlight(), c.in_flight) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
