@@ -1,6 +1,5 @@
 #include "platform/volumes.h"
 
-#include <dirent.h>    // opendir, readdir
 #include <sys/stat.h>  // stat
 #include <algorithm>   // std::sort, std::remove_if, std::none_of
 #include <cstdlib>     // realpath, std::free
@@ -9,7 +8,8 @@
 #include <memory>      // std::unique_ptr
 #include <utility>     // std::move
 
-#include "platform/folder_entries.h"
+#include "platform/failure.h"
+#include "platform/system_file_system.h"
 
 namespace quorvane::platform {
 namespace {
@@ -162,18 +162,19 @@ std::vector<Volume> ParseMountInfo(std::string_view mountinfo) {
 }
 
 std::map<std::string, std::string> LabelsByDevice(const std::string& by_label_folder) {
-  std::map<std::string, std::string> labels;
-  const OpenFolder dir(opendir(by_label_folder.c_str()));
-  if (!dir) {
-    return labels;
-  }
+  // udev's links lead to devices, never folders, so the folder's file names are all of them.
+  struct Links final : NameSink {
+    std::vector<std::string> names;
+    void Add(std::string_view name) override { names.emplace_back(name); }
+  } links;
   try {
-    ForEachEntry(dir.get(), by_label_folder, [&](const dirent& entry) {
-      const std::string_view name = entry.d_name;
-      labels[Resolved(by_label_folder + "/" + std::string(name))] = DecodeHexEscapes(name);
-    });
+    SystemFileSystem().OpenFolder(by_label_folder)->ReadFileNames(links);
   } catch (const Failure&) {
-    // Labels are a courtesy: the ones read so far are shown and the rest go without.
+    // Labels are a courtesy: without them volumes are shown by their mount points alone.
+  }
+  std::map<std::string, std::string> labels;
+  for (const std::string& name : links.names) {
+    labels[Resolved(by_label_folder + "/" + name)] = DecodeHexEscapes(name);
   }
   return labels;
 }
