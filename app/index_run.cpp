@@ -116,7 +116,7 @@ class Runner {
     }
     console_.PagePath(outcome.OutPath);
     if (options_.open) {
-      platform::OpenWithDefaultHandler(outcome.OutPath);
+      opener_.Open(outcome.OutPath);
     }
   }
 
@@ -184,6 +184,7 @@ class Runner {
   const ToolOptions& options_;
   const platform::Services& services_;
   Console& console_;
+  const platform::SystemDefaultHandler opener_;
   std::atomic<bool> failed_{false};
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -14,6 +14,7 @@
 #include "index/program_version.h"
 #include "platform/default_handler.h"
 #include "platform/system_services.h"
+#include "platform/temporary_names.h"
 #include "platform/volumes.h"
 #include "window/frm_quorvane.h"
 
@@ -60,6 +61,7 @@ std::string WorkingFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  quorvane::platform::RemoveTemporaryNamesOnSignals();
   if (!HasDisplay(argc, argv)) {
     if (!Any(argc, argv, {"-h", "--help", "--help-all", "-v", "--version"})) {
       std::fputs(

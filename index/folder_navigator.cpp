@@ -1,7 +1,6 @@
 #include "index/folder_navigator.h"
 
-#include <algorithm>  // std::none_of
-#include <utility>    // std::move
+#include <utility>  // std::move
 
 #include "platform/failure.h"
 
@@ -27,10 +26,7 @@ std::string Parent(const std::string& folder) {
 FolderNavigator::FolderNavigator(const platform::FileSystem& files,
                                  std::vector<platform::Volume> volumes)
     : files_(files), volumes_(std::move(volumes)) {
-  if (std::none_of(volumes_.begin(), volumes_.end(),
-                   [](const platform::Volume& volume) { return volume.mount_point == "/"; })) {
-    volumes_.push_back(platform::Volume{"/", {}, {}, {}});
-  }
+  platform::AddRootWhereMissing(volumes_);
   remembered_.resize(volumes_.size());
 }
 

@@ -9,7 +9,7 @@ extern char** environ;
 
 namespace quorvane::platform {
 
-void OpenWithDefaultHandler(const std::string& path) {
+void SystemDefaultHandler::Open(const std::string& path) const {
   // A shell starts xdg-open in the background and exits at once, so the handler outlives us in a
   // session of its own and no child is left for us to reap. The path goes in as an argument,
   // never as shell text.
@@ -33,7 +33,5 @@ void OpenWithDefaultHandler(const std::string& path) {
   }
   posix_spawnattr_destroy(&attributes);
 }
-
-void SystemDefaultHandler::Open(const std::string& path) const { OpenWithDefaultHandler(path); }
 
 }  // namespace quorvane::platform

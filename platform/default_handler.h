@@ -14,14 +14,10 @@ class DefaultHandler {
   virtual void Open(const std::string& path) const = 0;
 };
 
-// The desktop's own, through xdg-open.
+// The desktop's own: xdg-open, detached from this process.
 class SystemDefaultHandler final : public DefaultHandler {
  public:
   void Open(const std::string& path) const override;
 };
-
-// Hands the file at `path` to the desktop's default handler for its type (xdg-open), detached
-// from this process, and returns at once without a word on how it went.
-void OpenWithDefaultHandler(const std::string& path);
 
 }  // namespace quorvane::platform

@@ -123,9 +123,12 @@ bool SystemVolumeSource::IsFolder(const std::string& path) const {
 }
 
 std::string SystemVolumeSource::Label(const std::string& device) const {
-  const std::map<std::string, std::string> labels = LabelsByDevice(by_label_folder_);
-  const auto found = labels.find(Resolved(device));
-  return found != labels.end() ? found->second : std::string();
+  // Read once for all the volumes, rather than once for each.
+  if (!labels_) {
+    labels_ = LabelsByDevice(by_label_folder_);
+  }
+  const auto found = labels_->find(Resolved(device));
+  return found != labels_->end() ? found->second : std::string();
 }
 
 std::vector<Volume> ParseMountInfo(std::string_view mountinfo) {
@@ -192,14 +195,17 @@ std::vector<Volume> MountedVolumes(const VolumeSource& source) {
       volume.label = source.Label(volume.source);
     }
   }
-  // In a chroot the root is no mount point of its own, yet it is still there to browse.
+  AddRootWhereMissing(volumes);
+  std::sort(volumes.begin(), volumes.end(),
+            [](const Volume& a, const Volume& b) { return a.mount_point < b.mount_point; });
+  return volumes;
+}
+
+void AddRootWhereMissing(std::vector<Volume>& volumes) {
   if (std::none_of(volumes.begin(), volumes.end(),
                    [](const Volume& volume) { return volume.mount_point == "/"; })) {
     volumes.push_back(Volume{"/", {}, {}, {}});
   }
-  std::sort(volumes.begin(), volumes.end(),
-            [](const Volume& a, const Volume& b) { return a.mount_point < b.mount_point; });
-  return volumes;
 }
 
 std::size_t VolumeHolding(const std::vector<Volume>& volumes, std::string_view path) {

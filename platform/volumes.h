@@ -2,6 +2,7 @@
 
 #include <cstddef>      // std::size_t
 #include <map>          // std::map
+#include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
@@ -42,6 +43,7 @@ class SystemVolumeSource final : public VolumeSource {
  private:
   std::string mountinfo_;
   std::string by_label_folder_;
+  mutable std::optional<std::map<std::string, std::string>> labels_;
 };
 
 // The volumes in `mountinfo`, the text of /proc/self/mountinfo, in mount order. Pseudo file
@@ -58,6 +60,10 @@ std::map<std::string, std::string> LabelsByDevice(const std::string& by_label_fo
 // point. The root is always among them, as a volume of its own where no mount holds it (in a
 // chroot, or when the mount table cannot be read).
 std::vector<Volume> MountedVolumes(const VolumeSource& source);
+
+// Adds the root at the end of `volumes` where none of them is mounted at "/": in a chroot, or
+// when the mount table cannot be read, the root is still there to browse.
+void AddRootWhereMissing(std::vector<Volume>& volumes);
 
 // Whether the folder `folder` is `path` or a folder above it; both absolute, without symlinks
 // and without a trailing separator but for "/".
