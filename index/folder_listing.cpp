@@ -15,23 +15,20 @@ void FileList::SetFolder(std::string folder) {
 }
 
 std::string FileList::ReRead() {
-  NameList names;
-  std::string error;
-  std::optional<platform::FolderIdentity> identity;
   try {
-    const auto folder = files_.OpenFolder(folder_);
-    identity = folder->Identity();
-    folder->ReadFileNames(names);
-    names.Sort(regional_);
+    ReReadFrom(*files_.OpenFolder(folder_));
+    return {};
   } catch (const platform::Failure& failure) {
-    names.Clear();
-    error = failure.what();
+    return Emptied(failure.what());
   } catch (const std::bad_alloc&) {
-    names.Clear();
-    error = platform::Describe(platform::Step::kOutOfMemory, "", 0);
+    return Emptied(platform::Describe(platform::Step::kOutOfMemory, "", 0));
   }
-  identity_ = identity;
-  Replace(names);
+}
+
+std::string FileList::Emptied(std::string error) {
+  NameList none;
+  identity_.reset();
+  Replace(none);
   return error;
 }
 

@@ -60,6 +60,8 @@ class FileList {
 
  private:
   void Replace(NameList& names);
+  // Leaves the list empty for a folder that could not be read; returns `error`.
+  std::string Emptied(std::string error);
 
   const platform::Regional& regional_;
   const platform::FileSystem& files_;
