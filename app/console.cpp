@@ -152,9 +152,10 @@ int Console::Finish(int status) {
   const std::lock_guard lock(mutex_);
   ClearProgress();
   if (out_error_ != 0) {
-    const std::string words =
-        "quorvane-index: " +
-        platform::Describe(platform::Step::kWriteOutput, "standard output", out_error_) + "\n";
+    const std::string words = "quorvane-index: " +
+                              platform::Describe(platform::Step::kWriteOutput, "standard output",
+                                                 platform::ErrnoError(out_error_)) +
+                              "\n";
     Write(STDERR_FILENO, words);
     out_error_ = 0;
     return 1;

@@ -154,7 +154,7 @@ class Runner {
       } catch (const platform::Failure& failure) {
         Fail(failure.what());
       } catch (const std::bad_alloc&) {
-        Fail(platform::Describe(platform::Step::kOutOfMemory, "", 0));
+        Fail(platform::Describe(platform::Step::kOutOfMemory, ""));
       }
       next.parent.reset();
       lock.lock();

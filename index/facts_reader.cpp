@@ -88,7 +88,7 @@ void FactsReader::ReadBlock(std::size_t block) {
   ready.notify_all();
 }
 
-int FactsReader::Get(std::size_t position, platform::FileFacts& facts) {
+std::error_code FactsReader::Get(std::size_t position, platform::FileFacts& facts) {
   const std::size_t block = position / kBlock;
   if (workers_.empty()) {
     return folder_.ReadFacts(names_.CString(position), facts);

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <atomic>   // std::atomic
-#include <cstddef>  // std::size_t
-#include <memory>   // std::unique_ptr
-#include <thread>   // std::thread
-#include <vector>   // std::vector
+#include <atomic>        // std::atomic
+#include <cstddef>       // std::size_t
+#include <memory>        // std::unique_ptr
+#include <system_error>  // std::error_code
+#include <thread>        // std::thread
+#include <vector>        // std::vector
 
 #include "index/name_list.h"
 #include "platform/file_system.h"
@@ -23,14 +24,14 @@ class FactsReader {
   // Stops the reads still to come and waits for those under way.
   ~FactsReader();
 
-  // The facts of the name at `position`, asked for in ascending order. Returns 0, or the
-  // system's error number for that name.
-  int Get(std::size_t position, platform::FileFacts& facts);
+  // The facts of the name at `position`, asked for in ascending order. Returns no error, or the
+  // system's error for that name.
+  std::error_code Get(std::size_t position, platform::FileFacts& facts);
 
  private:
   struct Result {
     platform::FileFacts facts;
-    int error = 0;
+    std::error_code error;
   };
 
   void Work();

@@ -21,7 +21,7 @@ std::string FileList::ReRead() {
   } catch (const platform::Failure& failure) {
     return Emptied(failure.what());
   } catch (const std::bad_alloc&) {
-    return Emptied(platform::Describe(platform::Step::kOutOfMemory, "", 0));
+    return Emptied(platform::Describe(platform::Step::kOutOfMemory, ""));
   }
 }
 

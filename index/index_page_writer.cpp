@@ -103,7 +103,7 @@ class PageWriter {
         continue;
       }
       platform::FileFacts facts;
-      if (const int error = facts_reader.Get(static_cast<std::size_t>(i), facts); error != 0) {
+      if (const std::error_code error = facts_reader.Get(static_cast<std::size_t>(i), facts)) {
         throw Failure(Step::kReadFileFacts, cur_file_, error);
       }
       const std::int64_t kb = std::max<std::int64_t>(facts.length / 1024, 1);
@@ -180,7 +180,7 @@ GenerationOutcome Generate(Write&& write) {
     write(outcome.OutPath);
     outcome.completed = true;
   } catch (const std::bad_alloc&) {
-    outcome.description = platform::Describe(Step::kOutOfMemory, "", 0);
+    outcome.description = platform::Describe(Step::kOutOfMemory, "");
   } catch (const std::exception& failure) {
     outcome.description = failure.what();
   }

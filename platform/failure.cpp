@@ -1,7 +1,7 @@
 #include "platform/failure.h"
 
 #include <iterator>      // std::size
-#include <system_error>  // std::generic_category
+#include <system_error>  // std::error_code, std::generic_category
 
 namespace quorvane::platform {
 namespace {
@@ -35,7 +35,7 @@ static_assert(std::size(kWords) == static_cast<std::size_t>(Step::kOutOfMemory) 
 
 }  // namespace
 
-std::string Describe(Step step, std::string_view path, int error) {
+std::string Describe(Step step, std::string_view path, std::error_code error) {
   const Words words = kWords[static_cast<std::size_t>(step)];
   std::string text = words.before;
   if (step != Step::kOutOfMemory) {
@@ -46,14 +46,21 @@ std::string Describe(Step step, std::string_view path, int error) {
     }
   }
   text += words.after;
-  if (error != 0) {
+  if (error) {
     text += ": ";
-    text += std::generic_category().message(error);
+    text += error.message();
   }
   return text;
 }
 
-Failure::Failure(Step step, std::string_view path, int error)
+std::error_code ErrnoError(int error) {
+  return error != 0 ? std::error_code(error, std::generic_category()) : std::error_code();
+}
+
+Failure::Failure(Step step, std::string_view path, std::error_code error)
     : step_(step), path_(path), error_(error), description_(Describe(step, path, error)) {}
+
+Failure::Failure(Step step, std::string_view path, int error)
+    : Failure(step, path, ErrnoError(error)) {}
 
 }  // namespace quorvane::platform

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <exception>    // std::exception
-#include <string>       // std::string
-#include <string_view>  // std::string_view
+#include <exception>     // std::exception
+#include <string>        // std::string
+#include <string_view>   // std::string_view
+#include <system_error>  // std::error_code
 
 namespace quorvane::platform {
 
@@ -24,28 +25,34 @@ enum class Step {
   kOutOfMemory,
 };
 
-// A failure: the step, the path it concerns and the system's error number (0 when the step's
-// words say it all). what() is the description shown to the user, the same in the window and
-// on the command line: "Cannot write the page /srv/pub/quorvane_index.html: No space left on
-// device".
+// A failure: the step, the path it concerns and the system's error (none when the step's words
+// say it all). An error number from errno is of the generic category; a system's own codes (a
+// Windows error) keep theirs, so each is described in its own words. what() is the description
+// shown to the user, the same in the window and on the command line: "Cannot write the page
+// /srv/pub/quorvane_index.html: No space left on device".
 class Failure : public std::exception {
  public:
-  Failure(Step step, std::string_view path, int error = 0);
+  Failure(Step step, std::string_view path, std::error_code error = {});
+  // `error` is an errno value; 0 for none.
+  Failure(Step step, std::string_view path, int error);
 
   Step GetStep() const { return step_; }
   const std::string& Path() const { return path_; }
-  int Error() const { return error_; }
+  const std::error_code& Error() const { return error_; }
   const char* what() const noexcept override { return description_.c_str(); }
 
  private:
   Step step_;
   std::string path_;
-  int error_;
+  std::error_code error_;
   std::string description_;
 };
 
-// The words for a failure of `step` at `path` with error number `error` (none when 0). An empty
-// path is shown as '' so that it is seen.
-std::string Describe(Step step, std::string_view path, int error);
+// The words for a failure of `step` at `path` with the system's `error` (none when empty). An
+// empty path is shown as '' so that it is seen.
+std::string Describe(Step step, std::string_view path, std::error_code error = {});
+
+// An errno value as a system error; no error for 0.
+std::error_code ErrnoError(int error);
 
 }  // namespace quorvane::platform

@@ -1,12 +1,13 @@
 #pragma once
 
-#include <cstddef>      // std::size_t
-#include <cstdint>      // std::int64_t, std::uint64_t
-#include <ctime>        // std::time_t
-#include <memory>       // std::unique_ptr
-#include <string>       // std::string
-#include <string_view>  // std::string_view
-#include <vector>       // std::vector
+#include <cstddef>       // std::size_t
+#include <cstdint>       // std::int64_t, std::uint64_t
+#include <ctime>         // std::time_t
+#include <memory>        // std::unique_ptr
+#include <string>        // std::string
+#include <string_view>   // std::string_view
+#include <system_error>  // std::error_code
+#include <vector>        // std::vector
 
 namespace quorvane::platform {
 
@@ -62,9 +63,9 @@ class Folder {
   virtual std::vector<std::string> SubFolderNames() const = 0;
 
   // The facts of the file `name` (NUL-terminated): of the target for a symlink, of the link
-  // itself when it leads nowhere. Returns 0, or the system's error number when there is no
+  // itself when it leads nowhere. Returns no error, or the system's error when there is no
   // such file. Safe to call from several threads at once.
-  virtual int ReadFacts(const char* name, FileFacts& facts) const noexcept = 0;
+  virtual std::error_code ReadFacts(const char* name, FileFacts& facts) const noexcept = 0;
 
   virtual std::unique_ptr<Folder> OpenSubFolder(std::string_view name) const = 0;
 

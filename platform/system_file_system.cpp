@@ -151,19 +151,19 @@ class SystemFolder final : public Folder {
     return names;
   }
 
-  int ReadFacts(const char* name, FileFacts& facts) const noexcept override {
+  std::error_code ReadFacts(const char* name, FileFacts& facts) const noexcept override {
     struct stat st {};
     if (calls_.StatAt(fd_.Get(), name, &st, 0) != 0) {
       const int error = errno;
       // A symlink that leads nowhere (no target, a loop) is still a listed file: show the
       // link's own facts.
       if (calls_.StatAt(fd_.Get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
-        return error;
+        return ErrnoError(error);
       }
     }
     facts.length = static_cast<std::int64_t>(st.st_size);
     facts.modified = st.st_mtime;
-    return 0;
+    return {};
   }
 
   std::unique_ptr<Folder> OpenSubFolder(std::string_view name) const override {

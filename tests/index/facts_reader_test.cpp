@@ -22,7 +22,7 @@ class CountingFolder final : public platform::Folder {
   platform::FolderIdentity Identity() const override { return {}; }
   void ReadFileNames(platform::NameSink&) const override {}
   std::vector<std::string> SubFolderNames() const override { return {}; }
-  int ReadFacts(const char* name, platform::FileFacts& facts) const noexcept override {
+  std::error_code ReadFacts(const char* name, platform::FileFacts& facts) const noexcept override {
     const int now = ++in_flight_;
     for (int most = most_in_flight_;
          now > most && !most_in_flight_.compare_exchange_weak(most, now);) {
@@ -31,11 +31,11 @@ class CountingFolder final : public platform::Folder {
     --in_flight_;
     for (const std::string& gone : missing_) {
       if (gone == name) {
-        return ENOENT;
+        return std::make_error_code(std::errc::no_such_file_or_directory);
       }
     }
     facts.length = std::stoll(name + 1);
-    return 0;
+    return {};
   }
   std::unique_ptr<platform::Folder> OpenSubFolder(std::string_view) const override {
     return nullptr;
@@ -76,7 +76,7 @@ TEST(FactsReaderTest, HandsOverEveryFactInListOrderAndTheFirstFailureFirst) {
     int failed_at = -1;
     for (int i = 0; i < c.count && failed_at < 0; ++i) {
       platform::FileFacts facts;
-      if (reader.Get(static_cast<std::size_t>(i), facts) != 0) {
+      if (reader.Get(static_cast<std::size_t>(i), facts)) {
         failed_at = i;
       } else {
         ASSERT_EQ(facts.length, i) << c.name;

@@ -176,12 +176,12 @@ TEST(FolderTest, FactsFollowSymlinksUnlessTheyLeadNowhere) {
   const auto open = SystemFileSystem().OpenFolder(folder.Path());
 
   FileFacts facts;
-  EXPECT_EQ(open->ReadFacts("link", facts), 0);
+  EXPECT_FALSE(open->ReadFacts("link", facts));
   EXPECT_EQ(facts.length, 5000);
   EXPECT_EQ(facts.modified, when);
-  EXPECT_EQ(open->ReadFacts("dangling", facts), 0);
+  EXPECT_FALSE(open->ReadFacts("dangling", facts));
   EXPECT_EQ(facts.length, 14);  // the link's own: its target's name
-  EXPECT_EQ(open->ReadFacts("vanished", facts), ENOENT);
+  EXPECT_EQ(open->ReadFacts("vanished", facts), std::errc::no_such_file_or_directory);
 }
 
 TEST(FolderTest, WorksOnThroughTheOpenFolder) {
@@ -210,7 +210,7 @@ TEST(FolderTest, WorksOnThroughTheOpenFolder) {
   const auto moved = SystemFileSystem().OpenFolder(before);
   ASSERT_EQ(rename(before.c_str(), (scratch / "after").c_str()), 0);
   FileFacts facts;
-  EXPECT_EQ(moved->ReadFacts("a.txt", facts), 0);
+  EXPECT_FALSE(moved->ReadFacts("a.txt", facts));
   const auto page = moved->CreatePage("page.html");
   page->Write("text");
   page->Commit();
@@ -348,7 +348,7 @@ TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
       }
       const std::string failure =
           FailureOf([&] { Replace(folder.Path(), "page.html", std::string(9000, 'n'), calls); });
-      EXPECT_EQ(failure, Describe(step.words, path, error)) << step.step;
+      EXPECT_EQ(failure, Describe(step.words, path, ErrnoError(error))) << step.step;
       EXPECT_TRUE(ReadFile(path) == old_page) << step.step;
       EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << step.step;
     }

@@ -94,13 +94,14 @@ class FakeFileSystem final : public platform::FileSystem {
       }
     }
     std::vector<std::string> SubFolderNames() const override { return {}; }
-    int ReadFacts(const char* name, platform::FileFacts& facts) const noexcept override {
+    std::error_code ReadFacts(const char* name,
+                              platform::FileFacts& facts) const noexcept override {
       const auto found = files_.facts_.find(name);
       if (found == files_.facts_.end()) {
-        return ENOENT;
+        return std::make_error_code(std::errc::no_such_file_or_directory);
       }
       facts = found->second;
-      return 0;
+      return {};
     }
     std::unique_ptr<platform::Folder> OpenSubFolder(std::string_view name) const override {
       return Real().OpenSubFolder(name);

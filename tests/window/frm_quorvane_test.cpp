@@ -84,7 +84,8 @@ class CountingFileSystem final : public quorvane::platform::FileSystem {
       real_->ReadFileNames(names);
     }
     std::vector<std::string> SubFolderNames() const override { return real_->SubFolderNames(); }
-    int ReadFacts(const char* name, quorvane::platform::FileFacts& facts) const noexcept override {
+    std::error_code ReadFacts(const char* name,
+                              quorvane::platform::FileFacts& facts) const noexcept override {
       return real_->ReadFacts(name, facts);
     }
     std::unique_ptr<quorvane::platform::Folder> OpenSubFolder(
