@@ -29,6 +29,11 @@ constexpr Words kWords[] = {
     {"The file name is too long to split at ", ""},
     {"Cannot write the ", ""},
     {"The locale ", " is not available"},
+    {"Cannot read the page ", ""},
+    {"Cannot remove the page ", ""},
+    {"The page ", " changed while it was checked; it was kept"},
+    {"The file ", " is not a page quorvane wrote; it was kept"},
+    {"The folder ", " moved during the walk; the folders below it still to do were left out"},
     {"Out of memory", ""},
 };
 static_assert(std::size(kWords) == static_cast<std::size_t>(Step::kOutOfMemory) + 1);

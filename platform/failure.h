@@ -22,6 +22,11 @@ enum class Step {
   kNameTooLong,      // a path too long for the file name splitter
   kWriteOutput,      // the tool's standard output
   kLocaleMissing,    // regional settings of a locale that is not installed
+  kReadPage,         // reading the page in place, to compare it or to check it before removal
+  kRemovePage,       // removing a page
+  kPageChanged,      // the page was replaced between its check and its removal
+  kNotAPage,         // a file of the page's name that this program did not write
+  kFolderMoved,      // a folder of a walk moved elsewhere while the walk was below it
   kOutOfMemory,
 };
 

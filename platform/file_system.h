@@ -41,6 +41,27 @@ class PageOutput {
   virtual void Write(std::string_view bytes) = 0;
   // Puts the complete page in place of the old one. Throws Failure; the old page then stays.
   virtual void Commit() = 0;
+
+  // Commit() in three steps, so that many pages wait for the disk once: Seal() ends the page
+  // without waiting; SyncVolume() of any sealed page waits for all that is written to its
+  // Volume(); Place() then puts a page in place. Each throws Failure as Commit() does. An output
+  // that cannot wait for many at once commits in Place().
+  virtual void Seal() {}
+  virtual std::uint64_t Volume() const { return 0; }
+  virtual void SyncVolume() {}
+  virtual void Place() { Commit(); }
+};
+
+// An existing page opened for reading.
+class PageReader {
+ public:
+  virtual ~PageReader() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Reads up to `size` bytes from `offset`; returns how many, 0 past the end. Throws Failure.
+  virtual std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const = 0;
+  // Removes the page, when its name still leads to the file read and the user may write that
+  // file, as replacing it would require. Throws Failure (kRemovePage, kPageChanged).
+  virtual void Remove() const = 0;
 };
 
 // An open folder. Everything is done relative to it, so a folder renamed while it is open is
@@ -74,6 +95,26 @@ class Folder {
   // replaced: a folder, a fifo, socket or device, a page the user may not write, a symlink that
   // is not the user's or does not lead to an existing regular file of the user's.
   virtual std::unique_ptr<PageOutput> CreatePage(std::string_view name) const = 0;
+
+  // What a walk down a published tree needs besides. The defaults serve a system that cannot do
+  // better, at some cost in speed.
+
+  // Which mounted file system the folder is on: equal for two folders on the same mount.
+  virtual std::uint64_t Mount() const { return Identity().device; }
+  // ReadFileNames() and SubFolderNames() in one reading of the folder; `folders` may be null.
+  virtual void ReadNames(NameSink& files, NameSink* folders) const;
+  // The folder this one is in, opened through this one, so that it is the folder's parent now
+  // whatever path led here. Throws Failure.
+  virtual std::unique_ptr<Folder> OpenParent() const;
+  // Whether `path`, relative to this folder ("../x", "sub/x"), leads to something that is not
+  // a folder. False where that cannot be told.
+  virtual bool HasFile(std::string_view path) const;
+  // Checks, as CreatePage() does, that the page `name` may be replaced, without starting one.
+  virtual void CheckPage(std::string_view /*name*/) const {}
+  // The page `name`, opened for reading without following a symlink; none when nothing has that
+  // name. Throws Failure: kPageNotAFile when it is not a regular file, kReadPage when it cannot
+  // be read. The reader must not outlive the folder.
+  virtual std::unique_ptr<PageReader> ReadPage(std::string_view name) const;
 };
 
 class FileSystem {

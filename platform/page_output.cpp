@@ -69,15 +69,7 @@ class SystemPageOutput final : public PageOutput {
 
   // Apart from the constructor, so that a failure part of the way is undone by the destructor.
   void Start() {
-    // A descriptor of its own for the folder, so that the page does not depend on how long the
-    // folder it came from stays open.
-    const int dir_fd = calls_.OpenAt(target_.dir_fd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
-    if (dir_fd < 0) {
-      Fail(Step::kWritePage, errno);
-    }
-    target_.dir_fd = dir_fd;
-    target_.owns_dir = true;
-    FindTarget();
+    Check();
     Create();
     if (old_fd_ >= 0) {
       CarryOver();
@@ -97,11 +89,58 @@ class SystemPageOutput final : public PageOutput {
     }
   }
 
+  // Settles which file the page replaces and that it may, creating nothing yet.
+  void Check() {
+    // A descriptor of its own for the folder, so that the page does not depend on how long the
+    // folder it came from stays open.
+    const int dir_fd = calls_.OpenAt(target_.dir_fd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+    if (dir_fd < 0) {
+      Fail(Step::kWritePage, errno);
+    }
+    target_.dir_fd = dir_fd;
+    target_.owns_dir = true;
+    FindTarget();
+  }
+
   void Commit() override {
     // On disk before its name moves to it, or a crash could leave an empty page in its place.
     if (calls_.Sync(fd_) != 0) {
       Fail(Step::kWritePage, errno);
     }
+    MoveIntoPlace();
+  }
+
+  void Seal() override {
+    // A page under a hidden name holds it until placed, and the names a signal can clean up are
+    // few: such a page goes in place at once.
+    if (!temporary_.empty()) {
+      Commit();
+      return;
+    }
+    struct stat st = old_;
+    if (old_fd_ < 0 && calls_.StatAt(fd_, "", &st, AT_EMPTY_PATH) != 0) {
+      Fail(Step::kWritePage, errno);
+    }
+    volume_ = static_cast<std::uint64_t>(st.st_dev);
+  }
+
+  std::uint64_t Volume() const override { return volume_; }
+
+  void SyncVolume() override {
+    if (!committed_ && calls_.SyncFileSystem(fd_) != 0) {
+      Fail(Step::kWritePage, errno);
+    }
+  }
+
+  void Place() override {
+    if (!committed_) {
+      MoveIntoPlace();
+    }
+  }
+
+ private:
+  // Links the new page in and renames it over the old one; it must be on disk already.
+  void MoveIntoPlace() {
     if (temporary_.empty()) {
       LinkUnnamed();
     }
@@ -116,7 +155,6 @@ class SystemPageOutput final : public PageOutput {
     hold_.Release();
   }
 
- private:
   [[noreturn]] void Fail(Step step, int error = 0) const { throw Failure(step, page_path_, error); }
 
   // Settles which file the page is, and that it may be replaced.
@@ -327,6 +365,7 @@ class SystemPageOutput final : public PageOutput {
   std::string temporary_;  // the hidden name the new page has, once it has one
   TemporaryNameHold hold_;
   bool committed_ = false;
+  std::uint64_t volume_ = 0;
   int old_fd_ = -1;
   struct stat old_ {};
 };
@@ -339,6 +378,11 @@ bool IsTemporaryPageName(std::string_view name) {
     return false;
   }
   return name.find_first_not_of(kLetters, kTemporaryPrefix.size()) == std::string_view::npos;
+}
+
+void CheckSystemPage(const SystemCalls& calls, int dir_fd, const std::string& folder_path,
+                     std::string_view name) {
+  SystemPageOutput(calls, dir_fd, folder_path, name).Check();
 }
 
 std::unique_ptr<PageOutput> CreateSystemPage(const SystemCalls& calls, int dir_fd,

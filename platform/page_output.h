@@ -15,4 +15,8 @@ class SystemCalls;
 std::unique_ptr<PageOutput> CreateSystemPage(const SystemCalls& calls, int dir_fd,
                                              const std::string& folder_path, std::string_view name);
 
+// Checks by the same rules that the page `name` may be replaced; creates nothing.
+void CheckSystemPage(const SystemCalls& calls, int dir_fd, const std::string& folder_path,
+                     std::string_view name);
+
 }  // namespace quorvane::platform

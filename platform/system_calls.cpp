@@ -3,7 +3,7 @@
 #include <dirent.h>     // getdents64
 #include <fcntl.h>      // openat
 #include <sys/xattr.h>  // fgetxattr, fsetxattr, fremovexattr, flistxattr
-#include <unistd.h>     // close, write, fsync, linkat, unlinkat, readlinkat, fchown
+#include <unistd.h>     // close, write, pread, fsync, syncfs, linkat, unlinkat, readlinkat, fchown
 #include <cstdio>       // renameat
 
 namespace quorvane::platform {
@@ -35,7 +35,13 @@ ssize_t SystemCalls::Write(int fd, const void* data, std::size_t size) const {
   return write(fd, data, size);
 }
 
+ssize_t SystemCalls::ReadAt(int fd, void* buffer, std::size_t size, off_t offset) const {
+  return pread(fd, buffer, size, offset);
+}
+
 int SystemCalls::Sync(int fd) const { return fsync(fd); }
+
+int SystemCalls::SyncFileSystem(int fd) const { return syncfs(fd); }
 
 int SystemCalls::LinkAt(int from_dir, const char* from, int to_dir, const char* to,
                         int flags) const {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <sys/stat.h>   // struct stat, mode_t
-#include <sys/types.h>  // ssize_t, uid_t, gid_t
+#include <sys/types.h>  // ssize_t, off_t, uid_t, gid_t
 #include <cstddef>      // std::size_t
 
 namespace quorvane::platform {
@@ -23,7 +23,10 @@ class SystemCalls {
   virtual int StatxAt(int dir, const char* path, int flags, unsigned mask, struct statx* st) const;
   virtual ssize_t ReadLinkAt(int dir, const char* path, char* buffer, std::size_t size) const;
   virtual ssize_t Write(int fd, const void* data, std::size_t size) const;
+  virtual ssize_t ReadAt(int fd, void* buffer, std::size_t size, off_t offset) const;
   virtual int Sync(int fd) const;
+  // syncfs: everything written to the file system `fd` is on, so that many files wait once.
+  virtual int SyncFileSystem(int fd) const;
   virtual int LinkAt(int from_dir, const char* from, int to_dir, const char* to, int flags) const;
   virtual int RenameAt(int from_dir, const char* from, int to_dir, const char* to) const;
   virtual int UnlinkAt(int dir, const char* path, int flags) const;

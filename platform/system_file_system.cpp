@@ -5,6 +5,7 @@
 #include <limits.h>  // PATH_MAX
 #include <sys/stat.h>
 #include <sys/sysmacros.h>  // makedev
+#include <atomic>           // std::atomic
 #include <cerrno>           // errno
 #include <memory>           // std::make_unique
 #include <string>           // std::string
@@ -13,6 +14,7 @@
 
 #include "platform/failure.h"
 #include "platform/page_output.h"
+#include "platform/page_reader.h"
 #include "platform/system_calls.h"
 
 namespace quorvane::platform {
@@ -83,22 +85,30 @@ bool IsDot(const char* name) {
 // Where a folder lies: its mount, where the system tells it, else its device.
 struct Place {
   bool is_folder = false;
+  bool is_link = false;
+  bool is_automount = false;  // a trigger that would mount another file system if entered
   bool has_mount_id = false;
   std::uint64_t mount_id = 0;
   dev_t device = 0;
+  std::uint64_t inode = 0;
 };
 
-Place PlaceOf(const SystemCalls& calls, int dir_fd, const char* name, int flags) {
+// A folder's place, without following a symlink or triggering an automount: merely looking at a
+// folder of automount points must neither mount them nor wait for an unreachable server.
+bool PlaceOf(const SystemCalls& calls, int dir_fd, const char* name, int flags, Place& place) {
   struct statx st {};
-  Place place;
-  if (calls.StatxAt(dir_fd, name, flags, STATX_TYPE | STATX_MNT_ID, &st) != 0) {
-    return place;
+  const unsigned mask = STATX_TYPE | STATX_INO | STATX_MNT_ID;
+  if (calls.StatxAt(dir_fd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &st) != 0) {
+    return false;
   }
   place.is_folder = S_ISDIR(st.stx_mode);
+  place.is_link = S_ISLNK(st.stx_mode);
+  place.is_automount = (st.stx_attributes & st.stx_attributes_mask & STATX_ATTR_AUTOMOUNT) != 0;
   place.has_mount_id = (st.stx_mask & STATX_MNT_ID) != 0;
   place.mount_id = st.stx_mnt_id;
   place.device = makedev(st.stx_dev_major, st.stx_dev_minor);
-  return place;
+  place.inode = st.stx_ino;
+  return true;
 }
 
 // Mount ids tell a bind mount of the same device apart; where they are missing the device has
@@ -110,6 +120,28 @@ bool SameVolume(const Place& a, const Place& b) {
   return a.device == b.device;
 }
 
+// A mount id, or a device number where the system gives none, kept apart by the top bit.
+std::uint64_t MountOf(const Place& place) {
+  return place.has_mount_id ? place.mount_id
+                            : (std::uint64_t{1} << 63) | static_cast<std::uint64_t>(place.device);
+}
+
+// Takes names into a list of its own.
+struct NameVector final : NameSink {
+  std::vector<std::string> names;
+  void Add(std::string_view name) override { names.emplace_back(name); }
+};
+
+// The folder a path ending in "/" is in, ending in "/" too; the root is its own.
+std::string ParentPath(const std::string& path) {
+  const std::size_t end = path.find_last_not_of('/');
+  if (end == std::string::npos) {
+    return path;
+  }
+  const std::size_t slash = path.rfind('/', end);
+  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
 class SystemFolder final : public Folder {
  public:
   SystemFolder(const SystemCalls& calls, int fd, std::string path)
@@ -117,47 +149,35 @@ class SystemFolder final : public Folder {
     if (path_.empty() || path_.back() != '/') {
       path_ += '/';
     }
-    struct stat st {};
-    if (calls_.StatAt(fd, "", &st, AT_EMPTY_PATH) != 0) {
+    if (!PlaceOf(calls_, fd, "", AT_EMPTY_PATH, own_)) {
       throw Failure(Step::kReadFolder, path_, errno);
     }
-    identity_ = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
   }
 
   const std::string& Path() const override { return path_; }
-  FolderIdentity Identity() const override { return identity_; }
-
-  void ReadFileNames(NameSink& names) const override {
-    ForEachEntry([&](int dir_fd, const dirent64& entry) {
-      if (IsFile(dir_fd, entry) && !IsTemporaryPageName(entry.d_name)) {
-        names.Add(entry.d_name);
-      }
-    });
+  FolderIdentity Identity() const override {
+    return {static_cast<std::uint64_t>(own_.device), own_.inode};
   }
+  std::uint64_t Mount() const override { return MountOf(own_); }
+
+  void ReadFileNames(NameSink& names) const override { List(&names, nullptr); }
 
   std::vector<std::string> SubFolderNames() const override {
-    const Place own = PlaceOf(calls_, fd_.Get(), "", AT_EMPTY_PATH);
-    std::vector<std::string> names;
-    ForEachEntry([&](int dir_fd, const dirent64& entry) {
-      if (entry.d_type != DT_DIR && entry.d_type != DT_UNKNOWN) {
-        return;
-      }
-      // A folder removed since the listing fails here and is simply not shown.
-      const Place place = PlaceOf(calls_, dir_fd, entry.d_name, AT_SYMLINK_NOFOLLOW);
-      if (place.is_folder && SameVolume(place, own)) {
-        names.emplace_back(entry.d_name);
-      }
-    });
-    return names;
+    NameVector folders;
+    List(nullptr, &folders);
+    return std::move(folders.names);
   }
+
+  void ReadNames(NameSink& files, NameSink* folders) const override { List(&files, folders); }
 
   std::error_code ReadFacts(const char* name, FileFacts& facts) const noexcept override {
     struct stat st {};
-    if (calls_.StatAt(fd_.Get(), name, &st, 0) != 0) {
+    if (calls_.StatAt(fd_.Get(), name, &st, AT_NO_AUTOMOUNT) != 0) {
       const int error = errno;
       // A symlink that leads nowhere (no target, a loop) is still a listed file: show the
       // link's own facts.
-      if (calls_.StatAt(fd_.Get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
+      if (calls_.StatAt(fd_.Get(), name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0 ||
+          !S_ISLNK(st.st_mode)) {
         return ErrnoError(error);
       }
     }
@@ -180,18 +200,46 @@ class SystemFolder final : public Folder {
     return CreateSystemPage(calls_, fd_.Get(), path_, name);
   }
 
+  std::unique_ptr<Folder> OpenParent() const override {
+    const std::string path = ParentPath(path_);
+    const int fd = calls_.OpenAt(fd_.Get(), "..", kFolderFlags, 0);
+    if (fd < 0) {
+      throw Failure(Step::kReadFolder, path, errno);
+    }
+    return std::make_unique<SystemFolder>(calls_, fd, path);
+  }
+
+  bool HasFile(std::string_view path) const override {
+    struct stat st {};
+    return calls_.StatAt(fd_.Get(), std::string(path).c_str(), &st, AT_NO_AUTOMOUNT) == 0 &&
+           !S_ISDIR(st.st_mode);
+  }
+
+  void CheckPage(std::string_view name) const override {
+    CheckSystemPage(calls_, fd_.Get(), path_, name);
+  }
+
+  std::unique_ptr<PageReader> ReadPage(std::string_view name) const override {
+    return ReadSystemPage(calls_, fd_.Get(), path_, name);
+  }
+
  private:
   // Calls `visit` with each entry but "." and "..", read from the start through a descriptor of
   // its own, so that listings never share a read position.
   template <typename Visit>
   void ForEachEntry(Visit&& visit) const {
-    const Descriptor dir(calls_, calls_.OpenAt(fd_.Get(), ".", kFolderFlags, 0));
+    // The first listing reads the folder's own descriptor, at its start still: a walk lists each
+    // folder once, and a descriptor fewer to open and close counts over many small folders.
+    const bool first = !listed_.exchange(true);
+    const Descriptor own(calls_, first ? -1 : calls_.OpenAt(fd_.Get(), ".", kFolderFlags, 0));
+    const Descriptor& dir = first ? fd_ : own;
     if (dir.Get() < 0) {
       throw Failure(Step::kReadFolder, path_, errno);
     }
-    std::vector<char> buffer(kEntryBufferSize);
+    // Not cleared: the system fills what it returns.
+    const std::unique_ptr<char[]> buffer(new char[kEntryBufferSize]);
     for (;;) {
-      const ssize_t size = calls_.GetEntries(dir.Get(), buffer.data(), buffer.size());
+      const ssize_t size = calls_.GetEntries(dir.Get(), buffer.get(), kEntryBufferSize);
       if (size < 0) {
         throw Failure(Step::kReadFolder, path_, errno);
       }
@@ -199,7 +247,7 @@ class SystemFolder final : public Folder {
         return;
       }
       for (ssize_t at = 0; at < size;) {
-        const auto* entry = reinterpret_cast<const dirent64*>(buffer.data() + at);
+        const auto* entry = reinterpret_cast<const dirent64*>(buffer.get() + at);
         at += entry->d_reclen;
         if (!IsDot(entry->d_name)) {
           visit(dir.Get(), *entry);
@@ -208,23 +256,44 @@ class SystemFolder final : public Folder {
     }
   }
 
-  // Whether the entry is not a folder and leads to none. The entry's type from the listing
-  // settles most; only symlinks and file systems that give no type cost a status call.
-  bool IsFile(int dir_fd, const dirent64& entry) const {
-    if (entry.d_type == DT_DIR) {
-      return false;
-    }
-    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) {
-      return true;
-    }
+  // Gives `files` the entries that are not folders and lead to none, and `folders` those that
+  // are folders on this one's mount and no automount points. The entry's type from the listing
+  // settles most; only symlinks, folders and file systems that give no type cost a status call.
+  void List(NameSink* files, NameSink* folders) const {
+    ForEachEntry([&](int dir_fd, const dirent64& entry) {
+      unsigned char type = entry.d_type;
+      Place place;
+      if (type == DT_UNKNOWN) {
+        if (!PlaceOf(calls_, dir_fd, entry.d_name, 0, place)) {
+          return;  // gone since the listing
+        }
+        type = place.is_folder ? DT_DIR : (place.is_link ? DT_LNK : DT_REG);
+      } else if (type == DT_DIR && folders != nullptr &&
+                 !PlaceOf(calls_, dir_fd, entry.d_name, 0, place)) {
+        return;
+      }
+      if (type == DT_DIR) {
+        if (folders != nullptr && place.is_folder && !place.is_automount &&
+            SameVolume(place, own_)) {
+          folders->Add(entry.d_name);
+        }
+      } else if (files != nullptr && !IsTemporaryPageName(entry.d_name) &&
+                 (type != DT_LNK || !LeadsToFolder(dir_fd, entry.d_name))) {
+        files->Add(entry.d_name);
+      }
+    });
+  }
+
+  bool LeadsToFolder(int dir_fd, const char* name) const {
     struct stat st {};
-    return calls_.StatAt(dir_fd, entry.d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode);
+    return calls_.StatAt(dir_fd, name, &st, AT_NO_AUTOMOUNT) == 0 && S_ISDIR(st.st_mode);
   }
 
   const SystemCalls& calls_;
   Descriptor fd_;
   std::string path_;
-  FolderIdentity identity_;
+  Place own_;
+  mutable std::atomic<bool> listed_{false};  // whether fd_ has been read from
 };
 
 }  // namespace
