@@ -21,6 +21,8 @@ using platform::Step;
 // The page goes to the system in blocks of about this size.
 constexpr std::size_t kBlockSize = 1 << 20;
 
+const FolderLinks kNoFolderLinks;
+
 bool IsImageExtension(std::string_view extension) {
   for (const std::string_view image : ImageExtensions) {
     if (extension == image) {
@@ -40,11 +42,12 @@ void CheckedAdd(std::int64_t& sum, std::int64_t value, Step step, const std::str
 class PageWriter {
  public:
   PageWriter(bool ShowImages, std::string& CurFile, FileList& Files,
-             const platform::Services& services)
+             const platform::Services& services, const FolderLinks& links = kNoFolderLinks)
       : show_images_(ShowImages),
         cur_file_(CurFile),
         files_(Files),
         services_(services),
+        links_(links),
         dates_(services.regional) {
     text_.reserve(kBlockSize + 64 * 1024);
   }
@@ -55,6 +58,7 @@ class PageWriter {
     OutPath = CurPath + IndexFileName;
     page_ = folder.CreatePage(IndexFileName);
     WriteHeader(CurPath);
+    WriteFolderLinks();
     WriteEntries(folder, CurPath);
     WriteTotals();
     WriteFooter(t0);
@@ -89,6 +93,24 @@ class PageWriter {
     text_ += services_.regional.DateTimeText(services_.clock.LocalNow());
     Line("</b>");
     Line("<hr>");
+  }
+
+  // Each in the form of a file's entry, named as the folder is with a "/" after it.
+  void WriteFolderLinks() {
+    if (links_.up) {
+      text_ += "<p><a href=\"../";
+      text_ += IndexFileName;
+      Line("\">../</a>");
+    }
+    for (const std::string& name : links_.down) {
+      text_ += "<p><a href=\"";
+      AppendLinkTarget(text_, name);
+      text_ += '/';
+      text_ += IndexFileName;
+      text_ += "\">";
+      AppendHtmlText(text_, name);
+      Line("/</a>");
+    }
   }
 
   void WriteEntries(const platform::Folder& folder, const std::string& CurPath) {
@@ -164,6 +186,7 @@ class PageWriter {
   std::string& cur_file_;
   FileList& files_;
   const platform::Services& services_;
+  const FolderLinks& links_;
   platform::DateTimeTexts dates_;
   std::unique_ptr<platform::PageOutput> page_;
   std::string text_;
@@ -208,10 +231,10 @@ GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, std
 
 GenerationOutcome MakeIndexPageIn(const platform::Folder& folder, bool ShowImages,
                                   std::string& CurFile, FileList& Files,
-                                  const platform::Services& services) {
+                                  const platform::Services& services, const FolderLinks& links) {
   return Generate([&](std::string& OutPath) {
     const double t0 = services.clock.MonotonicSeconds();
-    PageWriter(ShowImages, CurFile, Files, services).Write(folder, t0, OutPath);
+    PageWriter(ShowImages, CurFile, Files, services, links).Write(folder, t0, OutPath);
   });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>  // std::string
+#include <vector>  // std::vector
 
 #include "index/folder_listing.h"
 #include "platform/services.h"
@@ -30,9 +31,17 @@ struct GenerationOutcome {
 GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, std::string& CurFile,
                                 FileList& Files, const platform::Services& services);
 
+// Lines a page of a published tree has before its file entries, so that a reader can walk the
+// tree: a link up to the parent folder's page, and one down to each sub-folder's.
+struct FolderLinks {
+  bool up = false;
+  std::vector<std::string> down;  // the sub-folders' names, in the order the page shows them
+};
+
 // The same for a folder already open, as a walk down a tree opens them; its path is `CurPath`.
 GenerationOutcome MakeIndexPageIn(const platform::Folder& folder, bool ShowImages,
                                   std::string& CurFile, FileList& Files,
-                                  const platform::Services& services);
+                                  const platform::Services& services,
+                                  const FolderLinks& links = {});
 
 }  // namespace quorvane

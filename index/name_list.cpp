@@ -56,6 +56,8 @@ int CompareKeys(const LowerTable& lower, const Key& a, const Key& b) {
 
 namespace {
 
+// Blocks start small, for the many small folders of a tree, and double up to the largest.
+constexpr std::size_t kFirstBlockSize = 4096;
 constexpr std::size_t kBlockSize = 1 << 20;
 
 // The length of the part all of `keys` start with.
@@ -98,8 +100,11 @@ void NameList::Clear() {
 
 char* NameList::Room(std::size_t size) {
   if (block_used_ + size > block_size_) {
-    block_size_ = std::max(size, kBlockSize);
-    blocks_.push_back(std::make_unique<char[]>(block_size_));
+    const std::size_t next =
+        blocks_.empty() ? kFirstBlockSize : std::min(block_size_ * 2, kBlockSize);
+    block_size_ = std::max(size, next);
+    // Not cleared: every byte is written before it is read.
+    blocks_.emplace_back(new char[block_size_]);
     block_used_ = 0;
   }
   char* room = blocks_.back().get() + block_used_;
