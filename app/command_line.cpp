@@ -2,6 +2,7 @@
 
 #include <getopt.h>  // getopt_long
 
+#include <cstdio>  // std::fprintf
 #include <vector>  // std::vector
 
 #include "index/program_version.h"
@@ -13,20 +14,30 @@ const char kUsage[] =
     "Writes quorvane_index.html into each FOLDER (default: the current folder), listing its\n"
     "files, and prints each page's path.\n"
     "\n"
-    "  -i, --images     show picture files inline under their entries\n"
-    "  -o, --open       open each finished page with the default handler (--view is another\n"
-    "                   name for it)\n"
-    "  -r, --recursive  also index every folder below each FOLDER, each with its own page;\n"
-    "                   symbolic links to folders are not followed and the walk stays on the\n"
-    "                   FOLDER's file system\n"
-    "  -h, --help       show this help and exit\n"
-    "      --version    show the version and exit\n"
+    "  -i, --images        show picture files inline under their entries\n"
+    "  -o, --open          open each finished page with the default handler (--view is\n"
+    "                      another name for it); with -r only the pages of the FOLDERs\n"
+    "  -r, --recursive     also index every folder below each FOLDER, each with its own page;\n"
+    "                      symbolic links to folders are not followed, the walk stays on the\n"
+    "                      FOLDER's file system and leaves out folders whose names start with .\n"
+    "  -s, --subfolders    link each page to its sub-folders' pages and up to its parent's\n"
+    "  -a, --all           with -r, walk into folders whose names start with . too\n"
+    "  -x, --exclude=GLOB  leave out the files and folders whose names match GLOB, as the\n"
+    "                      shell matches (repeatable; --exclude='.*' leaves out dot-entries)\n"
+    "  -u, --update        leave a page as it is when only its date and seconds would change,\n"
+    "                      and do not print its path\n"
+    "  -n, --dry-run       print the pages that would be written or removed; change nothing\n"
+    "      --clean         remove the pages quorvane wrote instead of writing them\n"
+    "  -O, --output=FILE   write the page of the one FOLDER to FILE instead (- for standard\n"
+    "                      output); its links stay relative to FOLDER\n"
+    "  -h, --help          show this help and exit\n"
+    "      --version       show the version and exit\n"
     "\n"
     "Long options may be abbreviated. \"--\" ends the options.\n"
     "The page replaces an earlier quorvane_index.html only once it is complete.\n"
     "\n"
-    "Exit status: 0 when every page was written, 1 when any folder failed (the others are\n"
-    "still done), 2 on bad usage.\n";
+    "Exit status: 0 when every page was written (or removed), 1 when any folder failed (the\n"
+    "others are still done), 2 on bad usage.\n";
 
 std::string VersionText() {
   return std::string("quorvane-index (quorvane) ") + kProgramVersionText +
@@ -39,17 +50,94 @@ std::string VersionText() {
 
 namespace {
 
-enum LongOnly { kVersionOption = 256 };
+enum LongOnly { kVersionOption = 256, kCleanOption };
 
 constexpr option kOptions[] = {
     {"images", no_argument, nullptr, 'i'},
     {"open", no_argument, nullptr, 'o'},
     {"view", no_argument, nullptr, 'o'},
     {"recursive", no_argument, nullptr, 'r'},
+    {"subfolders", no_argument, nullptr, 's'},
+    {"all", no_argument, nullptr, 'a'},
+    {"exclude", required_argument, nullptr, 'x'},
+    {"update", no_argument, nullptr, 'u'},
+    {"dry-run", no_argument, nullptr, 'n'},
+    {"clean", no_argument, nullptr, kCleanOption},
+    {"output", required_argument, nullptr, 'O'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersionOption},
     {nullptr, 0, nullptr, 0},
 };
+
+// Takes one option getopt found; false when it is none of ours.
+bool Take(int got, ToolOptions& options, bool& help, bool& version) {
+  switch (got) {
+    case 'i':
+      options.images = true;
+      break;
+    case 'o':
+      options.open = true;
+      break;
+    case 'r':
+      options.recursive = true;
+      break;
+    case 's':
+      options.subfolders = true;
+      break;
+    case 'a':
+      options.all = true;
+      break;
+    case 'x':
+      options.excludes.emplace_back(optarg);
+      break;
+    case 'u':
+      options.update = true;
+      break;
+    case 'n':
+      options.dry_run = true;
+      break;
+    case kCleanOption:
+      options.clean = true;
+      break;
+    case 'O':
+      options.output = optarg;
+      break;
+    case 'h':
+      help = true;
+      break;
+    case kVersionOption:
+      version = true;
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Options that cannot go together; none when they can.
+const char* Conflict(const ToolOptions& options) {
+  if (options.output) {
+    if (options.output->empty()) {
+      return "--output needs a FILE";
+    }
+    if (options.recursive) {
+      return "--output writes one page, and cannot go with --recursive";
+    }
+    if (options.folders.size() > 1) {
+      return "--output writes one page, and takes one FOLDER";
+    }
+    if (options.clean) {
+      return "--clean removes pages, and cannot go with --output";
+    }
+    if (options.open && *options.output == "-") {
+      return "a page on standard output cannot be opened";
+    }
+  }
+  if (options.clean && options.open) {
+    return "--clean removes pages, and cannot go with --open";
+  }
+  return nullptr;
+}
 
 }  // namespace
 
@@ -61,25 +149,10 @@ Request ParseCommandLine(int argc, char** argv, ToolOptions& options) {
   optind = 0;
   bool help = false;
   bool version = false;
-  for (int got; (got = getopt_long(argc, arguments.data(), "iorh", kOptions, nullptr)) != -1;) {
-    switch (got) {
-      case 'i':
-        options.images = true;
-        break;
-      case 'o':
-        options.open = true;
-        break;
-      case 'r':
-        options.recursive = true;
-        break;
-      case 'h':
-        help = true;
-        break;
-      case kVersionOption:
-        version = true;
-        break;
-      default:
-        return Request::kBadUsage;
+  for (int got;
+       (got = getopt_long(argc, arguments.data(), "iorsax:unO:h", kOptions, nullptr)) != -1;) {
+    if (!Take(got, options, help, version)) {
+      return Request::kBadUsage;
     }
   }
   for (int i = optind; i < argc; ++i) {
@@ -88,7 +161,14 @@ Request ParseCommandLine(int argc, char** argv, ToolOptions& options) {
   if (help) {
     return Request::kHelp;
   }
-  return version ? Request::kVersion : Request::kRun;
+  if (version) {
+    return Request::kVersion;
+  }
+  if (const char* conflict = Conflict(options)) {
+    std::fprintf(stderr, "quorvane-index: %s\n", conflict);
+    return Request::kBadUsage;
+  }
+  return Request::kRun;
 }
 
 }  // namespace quorvane::tool

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <string>  // std::string
-#include <vector>  // std::vector
+#include <optional>  // std::optional
+#include <string>    // std::string
+#include <vector>    // std::vector
 
 namespace quorvane::tool {
 
@@ -10,14 +11,21 @@ struct ToolOptions {
   bool images = false;
   bool open = false;
   bool recursive = false;
-  std::vector<std::string> folders;  // as given; none means the current folder
+  bool subfolders = false;            // links to the sub-folders' pages and up to the parent's
+  bool all = false;                   // walk into folders whose names start with "."
+  std::vector<std::string> excludes;  // patterns of names left off the pages and the walk
+  bool dry_run = false;
+  bool clean = false;   // remove the pages instead of writing them
+  bool update = false;  // leave a page that would be the same but for its date and seconds
+  std::optional<std::string> output;  // the file the one page goes to; "-": standard output
+  std::vector<std::string> folders;   // as given; none means the current folder
 };
 
 enum class Request { kRun, kHelp, kVersion, kBadUsage };
 
 // Reads the arguments the GNU way (getopt_long: short and long options, abbreviated long
-// options, options after folders, "--"). On bad usage getopt has said what is wrong on
-// standard error, in one line.
+// options, options after folders, "--"). On bad usage what is wrong has been said on standard
+// error, in one line.
 Request ParseCommandLine(int argc, char** argv, ToolOptions& options);
 
 // The texts of --help and --version.

@@ -1,9 +1,10 @@
 #include "app/console.h"
 
-#include <unistd.h>   // write, isatty
-#include <algorithm>  // std::max
-#include <cerrno>     // errno
-#include <chrono>     // std::chrono
+#include <sys/stat.h>  // fstat
+#include <unistd.h>    // write, isatty
+#include <algorithm>   // std::max
+#include <cerrno>      // errno
+#include <chrono>      // std::chrono
 
 #include "index/html_text.h"
 #include "platform/failure.h"
@@ -22,6 +23,14 @@ void AppendOctal(std::string& out, unsigned char byte) {
   out += static_cast<char>('0' + (byte >> 6));
   out += static_cast<char>('0' + ((byte >> 3) & 7));
   out += static_cast<char>('0' + (byte & 7));
+}
+
+// Whether the two descriptors are the same terminal.
+bool SameTerminal(int a, int b) {
+  struct stat a_st {};
+  struct stat b_st {};
+  return isatty(a) == 1 && isatty(b) == 1 && fstat(a, &a_st) == 0 && fstat(b, &b_st) == 0 &&
+         a_st.st_rdev == b_st.st_rdev;
 }
 
 }  // namespace
@@ -64,7 +73,9 @@ std::string ForTerminal(std::string_view text) {
 }
 
 Console::Console()
-    : out_is_terminal_(isatty(STDOUT_FILENO) == 1), err_is_terminal_(isatty(STDERR_FILENO) == 1) {
+    : out_is_terminal_(isatty(STDOUT_FILENO) == 1),
+      err_is_terminal_(isatty(STDERR_FILENO) == 1),
+      out_shares_progress_(SameTerminal(STDOUT_FILENO, STDERR_FILENO)) {
   if (err_is_terminal_) {
     progress_ = std::thread([this] {
       const auto started = std::chrono::steady_clock::now();
@@ -103,7 +114,10 @@ void Console::Print(std::string_view text) {
 
 void Console::PagePath(std::string_view path) {
   const std::lock_guard lock(mutex_);
-  ClearProgress();
+  // A path that goes elsewhere leaves the progress line be, or the line would flicker.
+  if (out_shares_progress_) {
+    ClearProgress();
+  }
   std::string line = out_is_terminal_ ? ForTerminal(path) : std::string(path);
   line += '\n';
   Write(STDOUT_FILENO, line);

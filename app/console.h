@@ -47,7 +47,8 @@ class Console {
 
   const bool out_is_terminal_;
   const bool err_is_terminal_;
-  std::mutex mutex_;  // one line at a time, and the progress line around them
+  const bool out_shares_progress_;  // standard output shows on the progress line's terminal
+  std::mutex mutex_;                // one line at a time, and the progress line around them
   int out_error_ = 0;
   bool progress_shown_ = false;
 

@@ -1,27 +1,41 @@
 #include "app/index_run.h"
 
-#include <unistd.h>  // getcwd
+#include <sys/resource.h>  // getrlimit
+#include <unistd.h>        // getcwd
 
-#include <atomic>              // std::atomic
-#include <condition_variable>  // std::condition_variable
-#include <cstdlib>             // std::getenv
-#include <filesystem>          // std::filesystem::path
-#include <memory>              // std::shared_ptr
-#include <mutex>               // std::mutex
-#include <new>                 // std::bad_alloc
-#include <thread>              // std::thread
-#include <vector>              // std::vector
+#include <algorithm>   // std::clamp, std::min
+#include <atomic>      // std::atomic
+#include <cerrno>      // errno, ERANGE, EISDIR
+#include <cstdlib>     // std::getenv
+#include <filesystem>  // std::filesystem::path
+#include <memory>      // std::shared_ptr
+#include <new>         // std::bad_alloc
+#include <utility>     // std::exchange, std::move
+#include <vector>      // std::vector
 
+#include "app/page_writers.h"
+#include "app/tool_page.h"
+#include "app/tree_walk.h"
 #include "index/folder_listing.h"
 #include "index/index_page_writer.h"
+#include "index/page_text.h"
 #include "platform/default_handler.h"
 #include "platform/failure.h"
 
 namespace quorvane::tool {
 namespace {
 
-// Folders a recursive run indexes at once.
-constexpr int kFoldersAtOnce = 4;
+using platform::Failure;
+using platform::Step;
+
+// Threads that write pages while a walk goes on, and pages that may wait for them.
+constexpr int kPageWriters = 3;
+constexpr std::size_t kPagesWaiting = 8;
+// Descriptors kept for all else: the standard ones, each writer's page, a listing, the opener.
+constexpr std::size_t kDescriptorsKept = 32 + kPageWriters * 6 + kPagesWaiting;
+// How much of a file is read to tell whether it is a page of ours.
+constexpr std::size_t kHeadRead = 1 << 20;
+constexpr std::size_t kTailRead = 64 * 1024;
 
 // Counts what the page writer does, for the progress line.
 class Counting final : public FileListObserver {
@@ -66,58 +80,214 @@ std::string CurPathOf(const std::string& folder) {
   return normal;
 }
 
+// How many folders a walk keeps open and how many sealed pages wait for the disk together, so
+// that the run stays within the descriptors it may have open however the tree is shaped.
+struct Budget {
+  std::size_t open_folders;
+  std::size_t sealed_pages;  // each holds three: the new page, its folder, the old page
+};
+
+Budget DescriptorBudget() {
+  rlimit limit{};
+  std::size_t total = std::size_t{1} << 20;
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+    total = static_cast<std::size_t>(limit.rlim_cur);
+  }
+  const std::size_t left = total > kDescriptorsKept + 4 ? total - kDescriptorsKept : 4;
+  const std::size_t open_folders = std::clamp<std::size_t>(left / 4, 1, 64);
+  return {open_folders, std::clamp<std::size_t>((left - open_folders) / 3, 1, 1024)};
+}
+
+// Up to `size` bytes of `page` from `offset`.
+std::string ReadPart(const platform::PageReader& page, std::uint64_t offset, std::size_t size) {
+  std::string part(size, '\0');
+  std::size_t got = 0;
+  for (std::size_t read;
+       got < size && (read = page.ReadAt(offset + got, part.data() + got, size - got)) > 0;) {
+    got += read;
+  }
+  part.resize(got);
+  return part;
+}
+
+bool IsOurPage(const platform::PageReader& page) {
+  const std::uint64_t size = page.Size();
+  const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size, kTailRead));
+  return IsIndexPageFrame(ReadPart(page, 0, kHeadRead), ReadPart(page, size - tail, tail));
+}
+
 class Runner {
  public:
   Runner(const ToolOptions& options, const platform::Services& services, Console& console)
-      : options_(options), services_(services), console_(console) {}
+      : options_(options), services_(services), console_(console) {
+    rules_.all = options.all;
+    rules_.excludes = options.excludes;
+  }
 
   void Index(const std::string& folder) {
-    const std::string CurPath = CurPathOf(folder);
-    if (!options_.recursive) {
-      FileList list(services_.regional, services_.files);
-      list.SetFolder(CurPath);
-      Settle(MakePage(list, [&](std::string& CurFile) {
-        return MakeIndexPage(options_.images, CurPath, CurFile, list, services_);
-      }));
-      return;
-    }
     try {
-      Walk(services_.files.OpenFolder(CurPath));
-    } catch (const platform::Failure& failure) {
+      std::shared_ptr<const platform::Folder> top = services_.files.OpenFolder(CurPathOf(folder));
+      if (options_.clean) {
+        Clean(top);
+      } else if (options_.recursive) {
+        PublishTree(top);
+      } else {
+        PublishOne(top);
+      }
+    } catch (const Failure& failure) {
       Fail(failure.what());
+    } catch (const std::bad_alloc&) {
+      Fail(platform::Describe(Step::kOutOfMemory, ""));
     }
   }
 
   bool Failed() const { return failed_; }
 
  private:
-  // A folder still to do: `name` in `parent`, or `open` itself.
-  struct Pending {
-    std::shared_ptr<const platform::Folder> parent;
-    std::string name;
-    std::shared_ptr<const platform::Folder> open;
-  };
+  void PublishOne(const std::shared_ptr<const platform::Folder>& folder) {
+    NameRules rules = rules_;
+    if (options_.output && *options_.output != "-") {
+      OpenOutput();
+      // The page is no entry of its own, under whatever name it has.
+      if (output_folder_->Identity() == folder->Identity()) {
+        rules.also_left_out = output_name_;
+      }
+    }
+    Listing listing;
+    listing.folder = folder;
+    FolderLinks links;
+    if (options_.subfolders) {
+      // Without a walk, only the pages there are to link to.
+      links.up = folder->HasFile(std::string("../") + IndexFileName);
+      for (std::string& name : SubFoldersOf(*folder, rules, services_.regional)) {
+        if (folder->HasFile(name + "/" + IndexFileName)) {
+          links.down.push_back(std::move(name));
+        }
+      }
+    }
+    MakePage(listing, links, true, nullptr, &rules);
+  }
 
-  template <typename Make>
-  GenerationOutcome MakePage(FileList& list, Make&& make) {
+  void PublishTree(const std::shared_ptr<const platform::Folder>& top) {
+    const Budget budget = DescriptorBudget();
+    PageBatch batch(
+        budget.sealed_pages,
+        [this](const SealedPage& page) {
+          console_.PagePath(page.path);
+          if (page.open) {
+            opener_.Open(page.path);
+          }
+        },
+        [this](const std::string& words) { Fail(words); });
+    {
+      PageWriters writers(kPageWriters, kPagesWaiting,
+                          [&](PageJob& job) { MakePage(job.listing, job.links, job.top, &batch); });
+      bool first = true;
+      TreeWalk(rules_, services_.regional, budget.open_folders)
+          .Walk(
+              top,
+              [&](Listing& listing) {
+                PageJob job;
+                if (options_.subfolders) {
+                  job.links.up = !first || top->HasFile(std::string("../") + IndexFileName);
+                  job.links.down = listing.subfolders;
+                }
+                job.top = std::exchange(first, false);
+                job.listing = std::move(listing);
+                writers.Add(std::move(job));
+              },
+              [this](const std::string& words) { Fail(words); });
+    }
+    batch.Flush();
+  }
+
+  void Clean(const std::shared_ptr<const platform::Folder>& top) {
+    if (!options_.recursive) {
+      RemovePage(*top);
+      return;
+    }
+    TreeWalk(rules_, services_.regional, DescriptorBudget().open_folders)
+        .Walk(
+            top, [this](Listing& listing) { RemovePage(*listing.folder); },
+            [this](const std::string& words) { Fail(words); });
+  }
+
+  // Removes the folder's page, when it is one this program wrote.
+  void RemovePage(const platform::Folder& folder) {
+    const std::string path = folder.Path() + IndexFileName;
+    try {
+      const std::unique_ptr<platform::PageReader> page = folder.ReadPage(IndexFileName);
+      if (!page) {
+        return;
+      }
+      if (!IsOurPage(*page)) {
+        throw Failure(Step::kNotAPage, path);
+      }
+      if (!options_.dry_run) {
+        page->Remove();
+      }
+      console_.PagePath(path);
+    } catch (const Failure& failure) {
+      Fail(failure.GetStep() == Step::kPageNotAFile ? platform::Describe(Step::kNotAPage, path)
+                                                    : failure.what());
+    }
+  }
+
+  // Writes the page of the listed folder, by the route the options give it.
+  void MakePage(const Listing& listing, const FolderLinks& links, bool top, PageBatch* batch,
+                const NameRules* rules = nullptr) {
+    const PageRoute route = RouteFor(*listing.folder, top, batch);
+    PageEnd end = PageEnd::kFailed;
+    const PublishedFolder folder(listing, route, end, rules);
+    FileList list(services_.regional, services_.files);
     Counting counting(list, console_);
     list.SetObserver(&counting);
     std::string CurFile;
-    GenerationOutcome outcome = make(CurFile);
+    const GenerationOutcome outcome =
+        MakeIndexPageIn(folder, options_.images, CurFile, list, services_, links);
     list.SetObserver(nullptr);
-    return outcome;
-  }
-
-  void Settle(const GenerationOutcome& outcome) {
     console_.FolderDone();
     if (!outcome.completed) {
       Fail(outcome.description);
       return;
     }
-    console_.PagePath(outcome.OutPath);
-    if (options_.open) {
-      opener_.Open(outcome.OutPath);
+    if (route.target != nullptr && (end == PageEnd::kPlaced || end == PageEnd::kWouldWrite)) {
+      console_.PagePath(route.path);
     }
+    if (route.open && (end == PageEnd::kPlaced || end == PageEnd::kUnchanged)) {
+      opener_.Open(route.path);
+    }
+  }
+
+  PageRoute RouteFor(const platform::Folder& folder, bool top, PageBatch* batch) {
+    PageRoute route;
+    route.update = options_.update;
+    route.dry_run = options_.dry_run;
+    route.batch = batch;
+    route.open = options_.open && top && !options_.dry_run;
+    route.console = &console_;
+    if (!options_.output) {
+      route.target = &folder;
+      route.name = IndexFileName;
+      route.path = folder.Path() + IndexFileName;
+    } else if (*options_.output != "-") {
+      route.target = output_folder_.get();
+      route.name = output_name_;
+      route.path = output_folder_->Path() + output_name_;
+    }
+    return route;
+  }
+
+  // Opens the folder of the file --output names. Throws Failure.
+  void OpenOutput() {
+    const std::string& file = *options_.output;
+    const std::size_t slash = file.rfind('/');
+    output_name_ = slash == std::string::npos ? file : file.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+    if (output_name_.empty() || output_name_ == "." || output_name_ == "..") {
+      throw Failure(Step::kWritePage, file, EISDIR);
+    }
+    output_folder_ = services_.files.OpenFolder(CurPathOf(folder));
   }
 
   void Fail(const std::string& words) {
@@ -125,71 +295,14 @@ class Runner {
     console_.Report(words);
   }
 
-  // Indexes `root` and every folder below it on its volume, several folders at a time. Each is
-  // opened from its parent by name, so a symlink put in a folder's place is never followed.
-  void Walk(std::unique_ptr<platform::Folder> root) {
-    pending_.push_back({nullptr, {}, std::move(root)});
-    std::vector<std::thread> workers;
-    for (int i = 0; i < kFoldersAtOnce; ++i) {
-      workers.emplace_back([this] { Work(); });
-    }
-    for (std::thread& worker : workers) {
-      worker.join();
-    }
-  }
-
-  void Work() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [this] { return !pending_.empty() || busy_ == 0; });
-      if (pending_.empty()) {
-        return;
-      }
-      Pending next = std::move(pending_.back());
-      pending_.pop_back();
-      ++busy_;
-      lock.unlock();
-      try {
-        Visit(next.open ? std::move(next.open) : next.parent->OpenSubFolder(next.name));
-      } catch (const platform::Failure& failure) {
-        Fail(failure.what());
-      } catch (const std::bad_alloc&) {
-        Fail(platform::Describe(platform::Step::kOutOfMemory, ""));
-      }
-      next.parent.reset();
-      lock.lock();
-      --busy_;
-      changed_.notify_all();
-    }
-  }
-
-  // Queues the folder's sub-folders, then writes its page.
-  void Visit(std::shared_ptr<const platform::Folder> folder) {
-    try {
-      std::vector<std::string> names = folder->SubFolderNames();
-      const std::lock_guard lock(mutex_);
-      for (std::string& name : names) {
-        pending_.push_back({folder, std::move(name), nullptr});
-      }
-      changed_.notify_all();
-    } catch (const platform::Failure& failure) {
-      Fail(failure.what());
-    }
-    FileList list(services_.regional, services_.files);
-    Settle(MakePage(list, [&](std::string& CurFile) {
-      return MakeIndexPageIn(*folder, options_.images, CurFile, list, services_);
-    }));
-  }
-
   const ToolOptions& options_;
   const platform::Services& services_;
   Console& console_;
+  NameRules rules_;
   const platform::SystemDefaultHandler opener_;
+  std::unique_ptr<platform::Folder> output_folder_;
+  std::string output_name_;
   std::atomic<bool> failed_{false};
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<Pending> pending_;  // a stack, so that the walk goes deep first and few stay open
-  int busy_ = 0;
 };
 
 }  // namespace

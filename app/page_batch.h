@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>     // std::size_t
+#include <functional>  // std::function
+#include <memory>      // std::unique_ptr
+#include <mutex>       // std::mutex
+#include <string>      // std::string
+#include <vector>      // std::vector
+
+#include "platform/file_system.h"
+
+namespace quorvane::tool {
+
+// A page sealed, waiting to go in place.
+struct SealedPage {
+  std::unique_ptr<platform::PageOutput> output;
+  std::string path;
+  bool open = false;  // to be opened once in place
+};
+
+// Pages that wait for the disk together: once it holds `capacity` sealed pages (and at Flush()),
+// it waits once for each file system they are on, then puts each in place. A page is never in
+// place before it is on disk, so that a crash cannot leave an empty page; one that fails keeps
+// the old page. Safe to use from several threads at once.
+class PageBatch {
+ public:
+  // `placed` is told of each page in place, `failed` given the words for each that is not.
+  PageBatch(std::size_t capacity, std::function<void(const SealedPage&)> placed,
+            std::function<void(const std::string&)> failed)
+      : capacity_(capacity < 1 ? 1 : capacity),
+        placed_(std::move(placed)),
+        failed_(std::move(failed)) {}
+
+  // Takes a sealed page.
+  void Add(SealedPage page);
+  // Puts every page taken in place.
+  void Flush();
+
+ private:
+  void Place(std::vector<SealedPage>& pages);
+  void ReleaseAll(std::vector<SealedPage>& pages);
+
+  const std::size_t capacity_;
+  const std::function<void(const SealedPage&)> placed_;
+  const std::function<void(const std::string&)> failed_;
+  std::mutex mutex_;
+  std::vector<SealedPage> pages_;
+};
+
+}  // namespace quorvane::tool

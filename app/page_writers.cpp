@@ -1,0 +1,50 @@
+#include "app/page_writers.h"
+
+#include <utility>  // std::move
+
+namespace quorvane::tool {
+
+PageWriters::PageWriters(int threads, std::size_t waiting_at_most,
+                         std::function<void(PageJob&)> write)
+    : waiting_at_most_(waiting_at_most < 1 ? 1 : waiting_at_most), write_(std::move(write)) {
+  for (int i = 0; i < threads; ++i) {
+    threads_.emplace_back([this] { Work(); });
+  }
+}
+
+PageWriters::~PageWriters() {
+  {
+    const std::lock_guard lock(mutex_);
+    done_ = true;
+  }
+  changed_.notify_all();
+  for (std::thread& thread : threads_) {
+    thread.join();
+  }
+}
+
+void PageWriters::Add(PageJob job) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return waiting_.size() < waiting_at_most_; });
+  waiting_.push_back(std::move(job));
+  changed_.notify_all();
+}
+
+void PageWriters::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return !waiting_.empty() || done_; });
+    if (waiting_.empty()) {
+      return;
+    }
+    PageJob job = std::move(waiting_.front());
+    waiting_.pop_front();
+    changed_.notify_all();
+    lock.unlock();
+    write_(job);
+    job = PageJob();  // its folder closed before the next is taken
+    lock.lock();
+  }
+}
+
+}  // namespace quorvane::tool

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <condition_variable>  // std::condition_variable
+#include <cstddef>             // std::size_t
+#include <deque>               // std::deque
+#include <functional>          // std::function
+#include <mutex>               // std::mutex
+#include <thread>              // std::thread
+#include <vector>              // std::vector
+
+#include "app/tree_walk.h"
+#include "index/index_page_writer.h"
+
+namespace quorvane::tool {
+
+// The page of one folder a walk reached.
+struct PageJob {
+  Listing listing;
+  FolderLinks links;
+  bool top = false;  // the page of a FOLDER named on the command line
+};
+
+// Threads that write the pages a walk finds while it goes on. At most so many pages wait, each
+// holding its folder open, so that the walk cannot open folders without bound ahead of them.
+class PageWriters {
+ public:
+  PageWriters(int threads, std::size_t waiting_at_most, std::function<void(PageJob&)> write);
+  PageWriters(const PageWriters&) = delete;
+  PageWriters& operator=(const PageWriters&) = delete;
+  // Writes what is still waiting.
+  ~PageWriters();
+
+  // Hands over a page, waiting while too many wait.
+  void Add(PageJob job);
+
+ private:
+  void Work();
+
+  const std::size_t waiting_at_most_;
+  const std::function<void(PageJob&)> write_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<PageJob> waiting_;
+  bool done_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace quorvane::tool

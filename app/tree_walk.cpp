@@ -1,0 +1,142 @@
+#include "app/tree_walk.h"
+
+#include <algorithm>  // std::sort
+#include <utility>    // std::move
+
+#include "platform/failure.h"
+#include "platform/name_pattern.h"
+
+namespace quorvane::tool {
+namespace {
+
+struct NameVector final : platform::NameSink {
+  std::vector<std::string> names;
+  void Add(std::string_view name) override { names.emplace_back(name); }
+};
+
+// Keeps the names `rules` let a walk enter, in name order.
+void KeepEntered(std::vector<std::string>& names, const NameRules& rules,
+                 const platform::Regional& regional) {
+  std::erase_if(names, [&](const std::string& name) { return !rules.Entered(name); });
+  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+    return CompareNames(regional, a, b) < 0;
+  });
+}
+
+}  // namespace
+
+bool NameRules::LeftOut(std::string_view name) const {
+  if (!also_left_out.empty() && name == also_left_out) {
+    return true;
+  }
+  for (const std::string& pattern : excludes) {
+    if (platform::MatchesPattern(pattern, name)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool NameRules::Entered(std::string_view name) const {
+  return (all || name.empty() || name.front() != '.') && !LeftOut(name);
+}
+
+Listing ListFolder(std::shared_ptr<const platform::Folder> folder, const NameRules& rules,
+                   const platform::Regional& regional, bool with_subfolders) {
+  Listing listing;
+  listing.folder = std::move(folder);
+  KeptNames files(listing.files, [&](std::string_view name) { return !rules.LeftOut(name); });
+  NameVector folders;
+  listing.folder->ReadNames(files, with_subfolders ? &folders : nullptr);
+  KeepEntered(folders.names, rules, regional);
+  listing.subfolders = std::move(folders.names);
+  return listing;
+}
+
+std::vector<std::string> SubFoldersOf(const platform::Folder& folder, const NameRules& rules,
+                                      const platform::Regional& regional) {
+  std::vector<std::string> names = folder.SubFolderNames();
+  KeepEntered(names, rules, regional);
+  return names;
+}
+
+void TreeWalk::Walk(std::shared_ptr<const platform::Folder> top,
+                    const std::function<void(Listing&)>& visit,
+                    const std::function<void(const std::string&)>& fail) {
+  visit_ = &visit;
+  fail_ = &fail;
+  mount_ = top->Mount();
+  frames_.clear();
+  Frame root{top, top->Identity(), top->Path(), {}, 0};
+  try {
+    Listing listing = ListFolder(std::move(top), rules_, regional_, true);
+    root.subfolders = listing.subfolders;
+    visit(listing);
+  } catch (const platform::Failure& failure) {
+    fail(failure.what());
+    return;
+  }
+  frames_.push_back(std::move(root));
+  while (!frames_.empty()) {
+    Frame& frame = frames_.back();
+    if (frame.next == frame.subfolders.size()) {
+      Leave();
+    } else {
+      Enter(frame);
+    }
+  }
+}
+
+// Goes into the next sub-folder of `parent`, the deepest folder.
+void TreeWalk::Enter(Frame& parent) {
+  const std::string& name = parent.subfolders[parent.next++];
+  std::shared_ptr<const platform::Folder> folder;
+  Listing listing;
+  try {
+    folder = parent.folder->OpenSubFolder(name);
+    // Checked on the folder opened, not on the listing: a file system mounted there since is
+    // another's, as much as one mounted before.
+    if (folder->Mount() != mount_) {
+      return;
+    }
+    listing = ListFolder(folder, rules_, regional_, true);
+  } catch (const platform::Failure& failure) {
+    (*fail_)(failure.what());
+    return;
+  }
+  std::vector<std::string> subfolders = listing.subfolders;
+  (*visit_)(listing);
+  if (subfolders.empty()) {
+    return;
+  }
+  frames_.push_back({folder, folder->Identity(), folder->Path(), std::move(subfolders), 0});
+  if (frames_.size() > open_at_most_) {
+    frames_[frames_.size() - 1 - open_at_most_].folder.reset();
+  }
+}
+
+// Leaves the deepest folder, done, for its parent, which is opened again if it was closed.
+void TreeWalk::Leave() {
+  const Frame done = std::move(frames_.back());
+  frames_.pop_back();
+  if (frames_.empty() || frames_.back().folder != nullptr) {
+    return;
+  }
+  Frame& parent = frames_.back();
+  try {
+    if (done.folder == nullptr) {
+      throw platform::Failure(platform::Step::kFolderMoved, parent.path);
+    }
+    std::unique_ptr<platform::Folder> reopened = done.folder->OpenParent();
+    // Moved elsewhere meanwhile, the folder's ".." is another folder now.
+    if (reopened->Identity() != parent.identity || reopened->Mount() != mount_) {
+      throw platform::Failure(platform::Step::kFolderMoved, parent.path);
+    }
+    parent.folder = std::move(reopened);
+  } catch (const platform::Failure& failure) {
+    (*fail_)(failure.what());
+    parent.next = parent.subfolders.size();
+  }
+}
+
+}  // namespace quorvane::tool

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstddef>      // std::size_t
+#include <cstdint>      // std::uint64_t
+#include <functional>   // std::function
+#include <memory>       // std::shared_ptr
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <utility>      // std::move
+#include <vector>       // std::vector
+
+#include "index/name_list.h"
+#include "platform/file_system.h"
+#include "platform/regional.h"
+
+namespace quorvane::tool {
+
+// Which names a run leaves out.
+struct NameRules {
+  bool all = false;                   // walk into folders whose names start with "." too
+  std::vector<std::string> excludes;  // patterns of names left off the pages and the walk
+  std::string also_left_out;          // one name left off besides, exactly: none when empty
+
+  // Whether the file or folder `name` is left off the pages.
+  bool LeftOut(std::string_view name) const;
+  // Whether a walk goes into the sub-folder `name`.
+  bool Entered(std::string_view name) const;
+};
+
+// Passes on to `names` each name that `keep` keeps.
+template <typename Keep>
+class KeptNames final : public platform::NameSink {
+ public:
+  KeptNames(platform::NameSink& names, Keep keep) : names_(names), keep_(std::move(keep)) {}
+  void Add(std::string_view name) override {
+    if (keep_(name)) {
+      names_.Add(name);
+    }
+  }
+
+ private:
+  platform::NameSink& names_;
+  Keep keep_;
+};
+
+// A folder read once, for its page and for a walk.
+struct Listing {
+  std::shared_ptr<const platform::Folder> folder;
+  NameList files;                       // those not left out, in the system's order
+  std::vector<std::string> subfolders;  // those a walk enters, in name order
+};
+
+// Reads `folder` once: its files, and its sub-folders too when `with_subfolders`. Throws Failure.
+Listing ListFolder(std::shared_ptr<const platform::Folder> folder, const NameRules& rules,
+                   const platform::Regional& regional, bool with_subfolders);
+
+// The sub-folders of `folder` a walk enters, in name order. Throws Failure.
+std::vector<std::string> SubFoldersOf(const platform::Folder& folder, const NameRules& rules,
+                                      const platform::Regional& regional);
+
+// Walks down a tree deep first, each folder opened from its parent by name, so that a symlink
+// put in a folder's place is never followed. Only so many folders stay open whatever the shape
+// of the tree: a folder closed on the way down is opened again, on the way back up, through its
+// child, and must then be the same folder it was.
+class TreeWalk {
+ public:
+  TreeWalk(const NameRules& rules, const platform::Regional& regional, std::size_t open_at_most)
+      : rules_(rules), regional_(regional), open_at_most_(open_at_most < 1 ? 1 : open_at_most) {}
+
+  // Gives `visit` the listing of `top` and of every folder below it on the same mount, each
+  // before the folders below it; gives `fail` the words for each that cannot be read, once.
+  void Walk(std::shared_ptr<const platform::Folder> top, const std::function<void(Listing&)>& visit,
+            const std::function<void(const std::string&)>& fail);
+
+ private:
+  struct Frame {
+    std::shared_ptr<const platform::Folder> folder;  // none while closed
+    platform::FolderIdentity identity;
+    std::string path;
+    std::vector<std::string> subfolders;
+    std::size_t next = 0;
+  };
+
+  void Enter(Frame& parent);
+  void Leave();
+
+  const NameRules& rules_;
+  const platform::Regional& regional_;
+  const std::size_t open_at_most_;
+  std::uint64_t mount_ = 0;
+  std::vector<Frame> frames_;
+  const std::function<void(Listing&)>* visit_ = nullptr;
+  const std::function<void(const std::string&)>* fail_ = nullptr;
+};
+
+}  // namespace quorvane::tool
