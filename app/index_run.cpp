@@ -95,7 +95,8 @@ Budget DescriptorBudget() {
   }
   const std::size_t left = total > kDescriptorsKept + 4 ? total - kDescriptorsKept : 4;
   const std::size_t open_folders = std::clamp<std::size_t>(left / 4, 1, 64);
-  return {open_folders, std::clamp<std::size_t>((left - open_folders) / 3, 1, 1024)};
+  // Two batches at most, one filling while the other is placed.
+  return {open_folders, std::clamp<std::size_t>((left - open_folders) / 6, 1, 1024)};
 }
 
 // Up to `size` bytes of `page` from `offset`.

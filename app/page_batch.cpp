@@ -18,17 +18,21 @@ constexpr std::size_t kReleasers = 16;
 }  // namespace
 
 void PageBatch::Add(SealedPage page) {
-  std::vector<SealedPage> full;
-  {
-    const std::lock_guard lock(mutex_);
-    pages_.push_back(std::move(page));
-    if (pages_.size() < capacity_) {
-      return;
-    }
+  std::unique_lock lock(mutex_);
+  // One batch fills while another is placed, and no more: each page holds files open.
+  room_.wait(lock, [this] { return pages_.size() < capacity_; });
+  pages_.push_back(std::move(page));
+  while (pages_.size() >= capacity_ && !placing_) {
+    placing_ = true;
+    std::vector<SealedPage> full;
     full.swap(pages_);
+    room_.notify_all();
+    // Outside the lock, so that the other threads go on sealing pages meanwhile.
+    lock.unlock();
+    Place(full);
+    lock.lock();
+    placing_ = false;
   }
-  // Outside the lock, so that the other threads go on sealing pages meanwhile.
-  Place(full);
 }
 
 void PageBatch::Flush() {

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <cstddef>     // std::size_t
-#include <functional>  // std::function
-#include <memory>      // std::unique_ptr
-#include <mutex>       // std::mutex
-#include <string>      // std::string
-#include <vector>      // std::vector
+#include <condition_variable>  // std::condition_variable
+#include <cstddef>             // std::size_t
+#include <functional>          // std::function
+#include <memory>              // std::unique_ptr
+#include <mutex>               // std::mutex
+#include <string>              // std::string
+#include <vector>              // std::vector
 
 #include "platform/file_system.h"
 
@@ -19,7 +20,8 @@ struct SealedPage {
 };
 
 // Pages that wait for the disk together: once it holds `capacity` sealed pages (and at Flush()),
-// it waits once for each file system they are on, then puts each in place. A page is never in
+// it waits once for each file system they are on, then puts each in place. At most twice
+// `capacity` pages are held at once. A page is never in
 // place before it is on disk, so that a crash cannot leave an empty page; one that fails keeps
 // the old page. Safe to use from several threads at once.
 class PageBatch {
@@ -44,7 +46,9 @@ class PageBatch {
   const std::function<void(const SealedPage&)> placed_;
   const std::function<void(const std::string&)> failed_;
   std::mutex mutex_;
+  std::condition_variable room_;
   std::vector<SealedPage> pages_;
+  bool placing_ = false;  // a full batch is being placed
 };
 
 }  // namespace quorvane::tool

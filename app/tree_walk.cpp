@@ -67,7 +67,7 @@ void TreeWalk::Walk(std::shared_ptr<const platform::Folder> top,
   fail_ = &fail;
   mount_ = top->Mount();
   frames_.clear();
-  Frame root{top, top->Identity(), top->Path(), {}, 0};
+  Frame root{top, top->Identity(), {}, {}, 0};
   try {
     Listing listing = ListFolder(std::move(top), rules_, regional_, true);
     root.subfolders = listing.subfolders;
@@ -109,8 +109,9 @@ void TreeWalk::Enter(Frame& parent) {
   if (subfolders.empty()) {
     return;
   }
-  frames_.push_back({folder, folder->Identity(), folder->Path(), std::move(subfolders), 0});
-  if (frames_.size() > open_at_most_) {
+  frames_.push_back({folder, folder->Identity(), name, std::move(subfolders), 0});
+  // The top stays open, to come back down from.
+  if (frames_.size() > open_at_most_ + 1) {
     frames_[frames_.size() - 1 - open_at_most_].folder.reset();
   }
 }
@@ -124,19 +125,38 @@ void TreeWalk::Leave() {
   }
   Frame& parent = frames_.back();
   try {
-    if (done.folder == nullptr) {
-      throw platform::Failure(platform::Step::kFolderMoved, parent.path);
+    // Through the child's "..", as a rule; moved meanwhile, that is another folder now, and the
+    // parent is looked for again from the top down.
+    std::unique_ptr<platform::Folder> reopened;
+    if (done.folder != nullptr) {
+      reopened = done.folder->OpenParent();
     }
-    std::unique_ptr<platform::Folder> reopened = done.folder->OpenParent();
-    // Moved elsewhere meanwhile, the folder's ".." is another folder now.
-    if (reopened->Identity() != parent.identity || reopened->Mount() != mount_) {
-      throw platform::Failure(platform::Step::kFolderMoved, parent.path);
+    if (reopened == nullptr || !IsFrame(*reopened, parent)) {
+      reopened = ReopenFromTop();
     }
     parent.folder = std::move(reopened);
   } catch (const platform::Failure& failure) {
     (*fail_)(failure.what());
     parent.next = parent.subfolders.size();
   }
+}
+
+bool TreeWalk::IsFrame(const platform::Folder& folder, const Frame& frame) const {
+  return folder.Identity() == frame.identity && folder.Mount() == mount_;
+}
+
+// The deepest folder, opened again by name from the top, each folder on the way the one it was.
+std::unique_ptr<platform::Folder> TreeWalk::ReopenFromTop() const {
+  std::unique_ptr<platform::Folder> folder;
+  for (std::size_t i = 1; i < frames_.size(); ++i) {
+    const platform::Folder& parent = i == 1 ? *frames_[0].folder : *folder;
+    std::unique_ptr<platform::Folder> next = parent.OpenSubFolder(frames_[i].name);
+    if (!IsFrame(*next, frames_[i])) {
+      throw platform::Failure(platform::Step::kFolderMoved, parent.Path() + frames_[i].name + "/");
+    }
+    folder = std::move(next);
+  }
+  return folder;
 }
 
 }  // namespace quorvane::tool

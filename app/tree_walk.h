@@ -60,8 +60,8 @@ std::vector<std::string> SubFoldersOf(const platform::Folder& folder, const Name
 
 // Walks down a tree deep first, each folder opened from its parent by name, so that a symlink
 // put in a folder's place is never followed. Only so many folders stay open whatever the shape
-// of the tree: a folder closed on the way down is opened again, on the way back up, through its
-// child, and must then be the same folder it was.
+// of the tree: a folder closed on the way down is opened again on the way back up, through its
+// child or else from the top, and must then be the same folder it was.
 class TreeWalk {
  public:
   TreeWalk(const NameRules& rules, const platform::Regional& regional, std::size_t open_at_most)
@@ -76,13 +76,15 @@ class TreeWalk {
   struct Frame {
     std::shared_ptr<const platform::Folder> folder;  // none while closed
     platform::FolderIdentity identity;
-    std::string path;
+    std::string name;  // in its parent
     std::vector<std::string> subfolders;
     std::size_t next = 0;
   };
 
   void Enter(Frame& parent);
   void Leave();
+  bool IsFrame(const platform::Folder& folder, const Frame& frame) const;
+  std::unique_ptr<platform::Folder> ReopenFromTop() const;
 
   const NameRules& rules_;
   const platform::Regional& regional_;

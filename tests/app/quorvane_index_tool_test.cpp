@@ -3,13 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <tuple>
 
 #include "tests/support/stand_in_opener.h"
 #include "tests/support/temp_folder.h"
@@ -17,6 +25,7 @@
 namespace {
 
 using quorvane::testing::Entries;
+using quorvane::testing::Exists;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
@@ -27,7 +36,11 @@ struct ToolRun {
   std::vector<std::string> environment = {};  // "NAME=value"
   std::string out_to = {};                    // a file for standard output instead of a capture
   rlim_t file_limit = RLIM_INFINITY;          // the largest file the tool may write
+  rlim_t open_files = 0;                      // the most descriptors open at once; 0: as it is
+  bool as_nobody = false;                     // run as the user and group nobody
 };
+
+constexpr uid_t kNobody = 65534;
 
 struct ToolResult {
   int status = -1;
@@ -44,6 +57,14 @@ struct ToolResult {
   }
   const rlimit limit{run.file_limit, run.file_limit};
   setrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit open_files{run.open_files, run.open_files};
+  if (run.open_files != 0 && setrlimit(RLIMIT_NOFILE, &open_files) != 0) {
+    _exit(127);
+  }
+  if (run.as_nobody && (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
+                        setresuid(kNobody, kNobody, kNobody) != 0)) {
+    _exit(127);
+  }
   std::vector<char*> argv{const_cast<char*>(QUORVANE_INDEX_TOOL)};
   for (const auto& argument : run.arguments) {
     argv.push_back(const_cast<char*>(argument.c_str()));
@@ -97,8 +118,34 @@ ToolResult RunOnTerminal(const ToolRun& run) {
   return result;
 }
 
+void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
+
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+// The lines of `text`, sorted.
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    lines.push_back(text.substr(at, end - at));
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// The pages under `root`, by their paths from it, sorted.
+std::vector<std::string> PagesUnder(const std::string& root) {
+  std::vector<std::string> pages;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (entry.path().filename() == "quorvane_index.html" && !entry.is_directory()) {
+      pages.push_back(entry.path().lexically_relative(root).string());
+    }
+  }
+  std::sort(pages.begin(), pages.end());
+  return pages;
 }
 
 constexpr char kTryHelp[] = "Try 'quorvane-index --help' for more information.\n";
@@ -118,7 +165,35 @@ TEST(QuorvaneIndexToolTest, AnswersHelpVersionAndBadUsageTheGnuWay) {
        2,
        "",
        std::string("quorvane-index: unrecognized option '--bogus'\n") + kTryHelp},
-      {{"-ix"}, 2, "", std::string("quorvane-index: invalid option -- 'x'\n") + kTryHelp},
+      {{"-iz"}, 2, "", std::string("quorvane-index: invalid option -- 'z'\n") + kTryHelp},
+      {{"-x"},
+       2,
+       "",
+       std::string("quorvane-index: option requires an argument -- 'x'\n") + kTryHelp},
+      {{"-rO", "page.html"},
+       2,
+       "",
+       std::string("quorvane-index: --output writes one page, and cannot go with --recursive\n") +
+           kTryHelp},
+      {{"--output=page.html", "a", "b"},
+       2,
+       "",
+       std::string("quorvane-index: --output writes one page, and takes one FOLDER\n") + kTryHelp},
+      {{"--output="}, 2, "", std::string("quorvane-index: --output needs a FILE\n") + kTryHelp},
+      {{"-o", "--output=-"},
+       2,
+       "",
+       std::string("quorvane-index: a page on standard output cannot be opened\n") + kTryHelp},
+      {{"--clean", "-O", "page.html"},
+       2,
+       "",
+       std::string("quorvane-index: --clean removes pages, and cannot go with --output\n") +
+           kTryHelp},
+      {{"--cl", "--view"},
+       2,
+       "",
+       std::string("quorvane-index: --clean removes pages, and cannot go with --open\n") +
+           kTryHelp},
       {{"--v"},
        2,
        "",
@@ -233,20 +308,416 @@ TEST(QuorvaneIndexToolTest, RecursiveGivesEveryFolderOnTheVolumeItsOwnPage) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "quorvane-index: Cannot write the page " + top +
                             "/b/quorvane_index.html: Is a directory\n");
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < result.out.size();) {
-    const std::size_t end = result.out.find('\n', at);
-    lines.push_back(result.out.substr(at, end - at));
-    at = end + 1;
-  }
-  std::sort(lines.begin(), lines.end());
+  const std::vector<std::string> lines = SortedLines(result.out);
+  // Not .hidden: a walk leaves dot-folders alone unless asked (--all).
   const std::vector<std::string> pages = {
-      top + "/.hidden/quorvane_index.html", top + "/a/deep/quorvane_index.html",
-      top + "/a/quorvane_index.html", top + "/b/quorvane_index.html/quorvane_index.html",
-      top + "/quorvane_index.html"};
+      top + "/a/deep/quorvane_index.html", top + "/a/quorvane_index.html",
+      top + "/b/quorvane_index.html/quorvane_index.html", top + "/quorvane_index.html"};
   EXPECT_EQ(lines, pages);
   EXPECT_TRUE(Contains(ReadFile(top + "/a/deep/quorvane_index.html"), "file.txt</a>"));
   EXPECT_EQ(Entries(outside), std::vector<std::string>{});  // the symlinked folder is not walked
+}
+
+TEST(QuorvaneIndexToolTest, FolderThatCannotBeEnteredIsReportedOnce) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  const std::string open = scratch.AddFolder("top/open");
+  const std::string locked = scratch.AddFolder("top/locked");  // names readable, not enterable
+  scratch.AddFile("top/locked/file.txt");
+  scratch.AddFolder("top/locked/below");
+  for (const auto& [path, mode] :
+       {std::pair{scratch.Path(), 0755}, {top, 0777}, {open, 0777}, {locked, 0744}}) {
+    ASSERT_EQ(chmod(path.c_str(), static_cast<mode_t>(mode)), 0);
+  }
+  ToolRun run{scratch.Path(), {"-r", "top"}};
+  run.as_nobody = true;
+  const ToolResult result = RunTool(run);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "quorvane-index: Cannot write the page " + locked +
+                            "/quorvane_index.html: Permission denied\n");
+  EXPECT_EQ(SortedLines(result.out), (std::vector<std::string>{open + "/quorvane_index.html",
+                                                               top + "/quorvane_index.html"}));
+}
+
+// The same small tree published with the options that choose what goes on the pages, where
+// they go and whether they are written at all; each row on a fresh copy.
+TEST(QuorvaneIndexToolTest, OptionsChooseWhatIsPublishedAndWhere) {
+  using Lines = std::vector<std::string>;
+  using Checks = std::vector<std::pair<std::string, std::string>>;  // a page, and a text in it
+  const Lines all_pages = {"quorvane_index.html", "old.tmp/quorvane_index.html",
+                           "sub/deep/quorvane_index.html", "sub/quorvane_index.html"};
+  const Lines with_hidden = {".hidden/quorvane_index.html", "quorvane_index.html",
+                             "old.tmp/quorvane_index.html", "sub/deep/quorvane_index.html",
+                             "sub/quorvane_index.html"};
+  const std::string top_page = "top/quorvane_index.html";
+  const std::string sub_page = "top/sub/quorvane_index.html";
+  const struct {
+    Lines before;     // a run made first
+    Lines arguments;  // run in the scratch folder
+    Lines printed;    // pages, from the scratch folder
+    Lines on_disk;    // pages under top afterwards
+    Checks has;
+    Checks lacks;
+  } cases[] = {
+      {{},
+       {"-r", "top"},
+       all_pages,
+       all_pages,
+       {{top_page, "href=\".dot.txt\""}, {top_page, "href=\"skip.tmp\""}},
+       {{top_page, "sub/</a>"}}},
+      {{}, {"-ra", "top"}, with_hidden, with_hidden, {}, {}},
+      {{},
+       {"-r", "-x", "*.tmp", "top"},
+       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
+       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
+       {{top_page, "href=\"a.txt\""}},
+       {{top_page, "skip.tmp"}}},
+      {{},
+       {"-ra", "--exclude=.*", "top"},
+       all_pages,
+       all_pages,
+       {},
+       {{top_page, ".dot.txt"}, {top_page, ".hidden"}}},
+      // Sub-folders first, then the files, each in name order; no way up from the top.
+      {{},
+       {"-rs", "top"},
+       all_pages,
+       all_pages,
+       {{top_page,
+         "<hr>\r\n<p><a href=\"old.tmp/quorvane_index.html\">old.tmp/</a>\r\n"
+         "<p><a href=\"sub/quorvane_index.html\">sub/</a>\r\n<p><a href=\".dot.txt\">"},
+        {sub_page,
+         "<hr>\r\n<p><a href=\"../quorvane_index.html\">../</a>\r\n"
+         "<p><a href=\"deep/quorvane_index.html\">deep/</a>\r\n<p><a href=\"b.jpg\">"},
+        {top_page, "<b>3 object(s) :: 3k</b>"}},
+       {{top_page, "../"}}},
+      // Without a walk, only links to pages there are.
+      {{},
+       {"-s", "top/sub"},
+       {"sub/quorvane_index.html"},
+       {"sub/quorvane_index.html"},
+       {},
+       {{sub_page, "../"}, {sub_page, "deep/"}}},
+      {{"-r", "top"},
+       {"-s", "top/sub"},
+       {"sub/quorvane_index.html"},
+       all_pages,
+       {{sub_page, "\"../quorvane_index.html\""}, {sub_page, "\"deep/quorvane_index.html\""}},
+       {}},
+      {{}, {"-rn", "top"}, all_pages, {}, {}, {}},
+      {{}, {"--output=out.html", "top/sub"}, {"../out.html"}, {}, {{"out.html", "b.jpg"}}, {}},
+      {{"-r", "top"},
+       {"-sO", "top/sub/list.html", "top/sub"},
+       {"sub/list.html"},
+       all_pages,
+       {{"top/sub/list.html", "\"deep/quorvane_index.html\""}},
+       {{"top/sub/list.html", "list.html<"}}},
+      {{"-r", "top"}, {"-ru", "top"}, {}, all_pages, {}, {}},
+      {{"-ra", "top"},
+       {"--clean", "-r", "top"},
+       all_pages,
+       {".hidden/quorvane_index.html"},
+       {},
+       {}},
+      {{"-ra", "top"}, {"--clean", "-ran", "top"}, with_hidden, with_hidden, {}, {}},
+      {{"-ra", "top"},
+       {"--clean", "top/sub"},
+       {"sub/quorvane_index.html"},
+       {".hidden/quorvane_index.html", "quorvane_index.html", "old.tmp/quorvane_index.html",
+        "sub/deep/quorvane_index.html"},
+       {},
+       {}},
+  };
+  for (const auto& c : cases) {
+    const TempFolder scratch;
+    const std::string top = scratch.AddFolder("top");
+    for (const char* folder : {"top/sub", "top/sub/deep", "top/.hidden", "top/old.tmp"}) {
+      scratch.AddFolder(folder);
+    }
+    for (const char* file : {"top/a.txt", "top/.dot.txt", "top/skip.tmp", "top/sub/b.jpg",
+                             "top/sub/deep/c.txt", "top/.hidden/h.txt", "top/old.tmp/x.txt"}) {
+      scratch.AddFile(file, 100);
+    }
+    const std::string shown = c.arguments[0] + " " + c.arguments[1];
+    if (!c.before.empty()) {
+      ASSERT_EQ(RunTool({scratch.Path(), c.before}).status, 0) << shown;
+    }
+    const ToolResult result = RunTool({scratch.Path(), c.arguments});
+    EXPECT_EQ(result.status, 0) << shown;
+    EXPECT_EQ(result.err, "") << shown;
+    Lines printed;
+    for (const std::string& page : c.printed) {
+      printed.push_back(std::filesystem::path(top + "/" + page).lexically_normal().string());
+    }
+    std::sort(printed.begin(), printed.end());
+    EXPECT_EQ(SortedLines(result.out), printed) << shown;
+    Lines on_disk = c.on_disk;
+    std::sort(on_disk.begin(), on_disk.end());
+    EXPECT_EQ(PagesUnder(top), on_disk) << shown;
+    for (const auto& [page, text] : c.has) {
+      EXPECT_TRUE(Contains(ReadFile(scratch / page), text)) << shown << ": " << page << " " << text;
+    }
+    for (const auto& [page, text] : c.lacks) {
+      EXPECT_FALSE(Contains(ReadFile(scratch / page), text))
+          << shown << ": " << page << " " << text;
+    }
+  }
+
+  // Standard output is the page itself, then.
+  const TempFolder scratch;
+  scratch.AddFile("a.txt");
+  const ToolResult result = RunTool({scratch.Path(), {"--output=-", "-s"}});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out.substr(0, 22 + scratch.Path().size()),
+            "<html>\r\n<head><title>" + scratch.Path() + "/");
+  EXPECT_TRUE(Contains(result.out, "<p><a href=\"a.txt\">a.txt</a>"));
+  EXPECT_EQ(result.out.substr(result.out.size() - 9), "</html>\r\n");
+  EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{"a.txt"});
+}
+
+// Replaces the first `from` in the file at `path` by `to`.
+void Edit(const std::string& path, const std::string& from, const std::string& to) {
+  std::string text = ReadFile(path);
+  const std::size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << path;
+  WriteFile(path, text.replace(at, from.size(), to));
+}
+
+TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
+  const struct {
+    const char* name;
+    void (*make)(const TempFolder& folder);  // makes quorvane_index.html in the folder
+    bool as_nobody;
+    const char* words;  // after the page's path; none when it is removed
+  } cases[] = {
+      {"a page of ours",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool({f.Path(), {"-s"}}).status, 0);
+       },
+       false, nullptr},
+      {"one of another version",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
+         Edit(f / "quorvane_index.html", "quorvane 1.0.6 from <a href=\"",
+              "quorvane 0.9 from <a href=\"https://example.org/\">x</a><!--");
+       },
+       false, nullptr},
+      {"one with a line added at the end",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
+         Edit(f / "quorvane_index.html", "</html>\r\n", "</html>\r\n<!-- mine -->\r\n");
+       },
+       false, " is not a page quorvane wrote; it was kept"},
+      {"a page of someone else's",
+       [](const TempFolder& f) { WriteFile(f / "quorvane_index.html", "<html>mine</html>\n"); },
+       false, " is not a page quorvane wrote; it was kept"},
+      {"an empty file", [](const TempFolder& f) { f.AddFile("quorvane_index.html"); }, false,
+       " is not a page quorvane wrote; it was kept"},
+      {"a symlink to a page of ours",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool({f.Path(), {"-O", "real.html"}}).status, 0);
+         ASSERT_EQ(symlink("real.html", (f / "quorvane_index.html").c_str()), 0);
+       },
+       false, " is not a page quorvane wrote; it was kept"},
+      {"a folder", [](const TempFolder& f) { f.AddFolder("quorvane_index.html"); }, false,
+       " is not a page quorvane wrote; it was kept"},
+      {"a page of ours the user may not write, in a folder they may",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
+         ASSERT_EQ(chmod(f.Path().c_str(), 0777), 0);
+       },
+       true, ": Permission denied"},
+  };
+  for (const auto& c : cases) {
+    const TempFolder folder;
+    folder.AddFile("a.txt");
+    c.make(folder);
+    const std::string page = folder / "quorvane_index.html";
+    const std::string before = ReadFile(page);
+    ToolRun run{folder.Path(), {"--clean"}};
+    run.as_nobody = c.as_nobody;
+    const ToolResult dry = RunTool({folder.Path(), {"--clean", "--dry-run"}});
+    EXPECT_TRUE(Exists(page)) << c.name;
+    const ToolResult result = RunTool(run);
+    if (c.words == nullptr) {
+      EXPECT_EQ(dry.out, page + "\n") << c.name;
+      EXPECT_EQ(result.status, 0) << c.name << result.err;
+      EXPECT_EQ(result.out, page + "\n") << c.name;
+      EXPECT_FALSE(Exists(page)) << c.name;
+    } else {
+      const std::string step = c.as_nobody ? "Cannot remove the page " : "The file ";
+      EXPECT_EQ(result.status, 1) << c.name;
+      EXPECT_EQ(result.err, "quorvane-index: " + step + page + c.words + "\n") << c.name;
+      EXPECT_EQ(result.out, "") << c.name;
+      EXPECT_TRUE(Exists(page)) << c.name;
+      EXPECT_EQ(ReadFile(page), before) << c.name;
+    }
+    EXPECT_TRUE(Exists(folder / "a.txt")) << c.name;
+  }
+}
+
+// When only the date and the seconds would change, the page is left as it was: the same file,
+// the same time, its folder untouched; any other change writes it.
+TEST(QuorvaneIndexToolTest, UpdateLeavesPagesThatWouldNotChange) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  scratch.AddFolder("top/sub");
+  scratch.AddFile("top/a.txt", 10);
+  scratch.AddFile("top/sub/b.txt", 10);
+  const std::string top_page = top + "/quorvane_index.html";
+  const std::string sub_page = top + "/sub/quorvane_index.html";
+  const auto facts = [](const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return std::tuple{st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  };
+  ASSERT_EQ(RunTool({scratch.Path(), {"-rs", "top"}}).status, 0);
+  const auto top_before = facts(top_page);
+  const auto sub_before = facts(sub_page);
+  const auto folder_before = facts(top);
+  const std::string text_before = ReadFile(top_page);
+  // A second later the header's time differs.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  const ToolResult same = RunTool({scratch.Path(), {"-rsu", "top"}});
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_EQ(same.out, "");
+  EXPECT_EQ(facts(top_page), top_before);
+  EXPECT_EQ(facts(sub_page), sub_before);
+  EXPECT_EQ(facts(top), folder_before);
+  EXPECT_EQ(ReadFile(top_page), text_before);
+
+  scratch.AddFile("top/sub/new.txt");
+  EXPECT_EQ(RunTool({scratch.Path(), {"-rsun", "top"}}).out, sub_page + "\n");
+  EXPECT_EQ(facts(sub_page), sub_before);
+  EXPECT_EQ(RunTool({scratch.Path(), {"-rsu", "top"}}).out, sub_page + "\n");
+  EXPECT_NE(facts(sub_page), sub_before);
+  EXPECT_EQ(facts(top_page), top_before);
+  // Without the links, and from another version, the page is another.
+  EXPECT_EQ(RunTool({scratch.Path(), {"-u", "top"}}).out, top_page + "\n");
+  EXPECT_EQ(RunTool({scratch.Path(), {"-u", "top"}}).out, "");
+  Edit(top_page, "quorvane 1.0.6 from", "quorvane 1.0.5 from");
+  EXPECT_EQ(RunTool({scratch.Path(), {"-u", "top"}}).out, top_page + "\n");
+}
+
+// Gives this process a mount namespace of its own, where mounts neither come from nor go to the
+// machine's; as a user without the right, inside a user namespace. "" or why it cannot.
+std::string PrivateMounts() {
+  const uid_t uid = geteuid();
+  const gid_t gid = getegid();
+  if (unshare(CLONE_NEWNS) != 0) {
+    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+      return std::string("unshare: ") + std::strerror(errno);
+    }
+    WriteFile("/proc/self/setgroups", "deny");
+    WriteFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
+    WriteFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+  }
+  if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+    return std::string("mount --make-rprivate /: ") + std::strerror(errno);
+  }
+  return "";
+}
+
+bool MountTmpfs(const std::string& where) {
+  return mount("tmpfs", where.c_str(), "tmpfs", 0, "size=1m") == 0;
+}
+
+// File systems mounted on sub-folders, before the walk lists them and while it goes on, are
+// never entered: no page is written inside any of them.
+TEST(QuorvaneIndexToolTest, WalkStaysOnTheFoldersMount) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  const std::string before = scratch.AddFolder("top/before");
+  std::vector<std::string> during;
+  for (int i = 0; i < 400; ++i) {
+    during.push_back(scratch.AddFolder("top/f" + std::to_string(i)));
+    scratch.AddFile("top/f" + std::to_string(i) + "/file.txt");
+  }
+  const TempFolder capture;
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    close(report[0]);
+    std::string result = PrivateMounts();
+    if (result.empty() && !MountTmpfs(before)) {
+      result = std::string("mount tmpfs: ") + std::strerror(errno);
+    }
+    if (result.empty()) {
+      WriteFile(before + "/inside.txt", "");
+      // Rounds that mount a little later each time, so that some mounts come after the walk has
+      // listed the folders and before it opens them.
+      int inside = 0;
+      int status = 0;
+      for (const int delay_ms : {0, 10, 20, 40, 80}) {
+        const pid_t tool = fork();
+        if (tool == 0) {
+          const int out = open((capture / "out").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+          dup2(out, 1);
+          ExecTool({scratch.Path(), {"-r", "top"}});
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+        for (const std::string& folder : during) {
+          MountTmpfs(folder);
+        }
+        status = std::max(status, WaitFor(tool));
+        // Only here are the mounts there to look in.
+        for (const std::string& folder : during) {
+          inside += Exists(folder + "/quorvane_index.html") ? 1 : 0;
+          umount2(folder.c_str(), MNT_DETACH);
+        }
+      }
+      inside += Exists(before + "/quorvane_index.html") ? 1 : 0;
+      result = "status " + std::to_string(status) + ", pages inside " + std::to_string(inside);
+    } else {
+      result = "skip " + result;
+    }
+    const ssize_t written = write(report[1], result.data(), result.size());
+    _exit(written < 0 ? 1 : 0);
+  }
+  close(report[1]);
+  std::string result;
+  char buffer[256];
+  for (ssize_t got; (got = read(report[0], buffer, sizeof buffer)) > 0;) {
+    result.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(report[0]);
+  WaitFor(child);
+  if (result.rfind("skip ", 0) == 0) {
+    GTEST_SKIP() << "no private mount namespace for the test: " << result.substr(5);
+  }
+  EXPECT_EQ(result, "status 0, pages inside 0");
+  // Every page it reported is where it said, on the folder's own file system.
+  const std::vector<std::string> printed = SortedLines(ReadFile(capture / "out"));
+  EXPECT_GE(printed.size(), 1u);
+  for (const std::string& page : printed) {
+    EXPECT_TRUE(Exists(page)) << page;
+  }
+  EXPECT_FALSE(Exists(before + "/quorvane_index.html"));
+}
+
+// A tree deeper than the descriptors a process may have open, and two sub-folders at each
+// level, so that folders must wait for their turn: every folder gets its page.
+TEST(QuorvaneIndexToolTest, DeepTreeIsWalkedWithinFewDescriptors) {
+  const TempFolder scratch;
+  constexpr int kDepth = 1500;
+  int fd = open(scratch.AddFolder("top").c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < kDepth; ++level) {
+    ASSERT_EQ(mkdirat(fd, "b", 0755), 0);
+    ASSERT_EQ(mkdirat(fd, "a", 0755), 0);
+    const int next = openat(fd, "a", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = next;
+  }
+  close(fd);
+  ToolRun run{scratch.Path(), {"-r", "top"}};
+  run.open_files = 256;
+  const ToolResult result = RunTool(run);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(SortedLines(result.out).size(), 2u * kDepth + 1);
+  EXPECT_TRUE(Exists(scratch.Path() + "/top/a/a/a/b/quorvane_index.html"));
+  Shell("rm -rf " + (scratch / "top"));  // deeper than the test folder's own removal goes
 }
 
 TEST(QuorvaneIndexToolTest, OnATerminalNamesAreEscapedAndOtherwiseKept) {
@@ -283,6 +754,17 @@ TEST(QuorvaneIndexToolTest, OpenHandsEachFinishedPageToTheDefaultHandler) {
   std::sort(opened.begin(), opened.end());
   EXPECT_EQ(opened,
             (std::vector<std::string>{one + "/quorvane_index.html", two + "/quorvane_index.html"}));
+
+  // Through a tree, only the pages of the folders named.
+  scratch.AddFolder("one/below");
+  const quorvane::testing::StandInOpener tree_opener;
+  const ToolResult tree =
+      RunTool({scratch.Path(), {"-ro", "one"}, {"PATH=" + tree_opener.Bin() + ":/usr/bin:/bin"}});
+  ASSERT_EQ(tree.status, 0) << tree.err;
+  EXPECT_EQ(SortedLines(tree.out).size(), 2u);
+  tree_opener.WaitForOpened(1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // time for any other to show
+  EXPECT_EQ(tree_opener.Opened(), std::vector<std::string>{one + "/quorvane_index.html"});
 }
 
 // Runs headless Chromium on the file `page` and returns the document as it stands once loaded.
@@ -371,6 +853,73 @@ document.getElementById('page').onload = function () {
     ++links;
   }
   EXPECT_EQ(links, names.size());
+}
+
+// A tree of folders named to break links, published with links between its pages, walked in a
+// real browser from the top page: every page is reached by following the links down, and each
+// page's link up leads back to the page it was reached from.
+TEST(QuorvaneIndexToolTest, BrowserWalksATreeOfPagesDownAndBackUp) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  scratch.AddFolder("top/plain");
+  const std::vector<std::string> names = {"q\"uote",     "<script>alert(1)<\\script>",
+                                          "#frag",       "%41",
+                                          "?q",          "&amp;",
+                                          " lead",       "trail ",
+                                          "bad\xFF\xFE", "new\nline",
+                                          "back\\slash", "a&b c",
+                                          "%2e%2e"};
+  for (const std::string& name : names) {
+    scratch.AddFile(scratch.AddFolder("top/" + name).substr(scratch.Path().size() + 1) + "/f.txt");
+    scratch.AddFolder("top/plain/" + name);
+  }
+  const ToolResult run = RunTool({scratch.Path(), {"-rs", "top"}});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::size_t pages = 0;  // counted by their ends: a path may hold a line end of its own
+  for (std::size_t at = 0; (at = run.out.find("/quorvane_index.html\n", at)) != std::string::npos;
+       ++at) {
+    ++pages;
+  }
+  ASSERT_EQ(pages, 2 + 2 * names.size());
+
+  const std::string viewer = scratch / "viewer.html";
+  WriteFile(viewer, R"(<html><body><pre id="out"></pre><script>
+const fetched = (url) => {
+  const request = new XMLHttpRequest();
+  request.open('GET', url, false);
+  request.send();
+  return request.responseText;
+};
+const parent = new Map();
+const queue = [['file://)" +
+                        top + R"(/quorvane_index.html', null]];
+let ups = 0;
+const bad = [];
+while (queue.length > 0) {
+  const [url, from] = queue.shift();
+  if (parent.has(url)) continue;
+  parent.set(url, from);
+  const text = fetched(url);
+  if (!text.includes('</html>')) bad.push('MISSING ' + url);
+  const page = new DOMParser().parseFromString(text, 'text/html');
+  for (const a of page.querySelectorAll('a[href]')) {
+    const href = a.getAttribute('href');
+    const target = new URL(href, url).href;
+    if (href === '../quorvane_index.html') {
+      if (target === from) ups++; else bad.push('UP ' + url);
+    } else if (href.endsWith('/quorvane_index.html')) {
+      queue.push([target, url]);
+    }
+  }
+}
+document.getElementById('out').textContent =
+    'PAGES ' + parent.size + '|UPS ' + ups + '|BAD ' + bad.join(' ') + '|END';
+</script></body></html>)");
+  const std::string dom = DomOf(viewer);
+  const std::size_t start = dom.find("PAGES ");
+  ASSERT_NE(start, std::string::npos) << dom;
+  EXPECT_EQ(dom.substr(start, dom.find("|END", start) - start),
+            "PAGES " + std::to_string(pages) + "|UPS " + std::to_string(pages - 1) + "|BAD ");
 }
 
 // The page in three locales, as the C library of Debian 12 writes their dates and numbers.

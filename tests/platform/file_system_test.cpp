@@ -14,6 +14,7 @@
 #include <climits>
 #include <csignal>
 #include <functional>
+#include <mutex>
 
 #include "platform/failure.h"
 #include "platform/system_file_system.h"
@@ -56,14 +57,21 @@ std::string FailureOf(const std::function<void()>& run) {
   return "";
 }
 
-// Replaces `name` in `folder` with a page holding `text`, every call going through `calls`.
+// Replaces `name` in `folder` with a page holding `text`, every call going through `calls`;
+// when `sealed`, in the three steps that let many pages wait for the disk once.
 void Replace(const std::string& folder, const std::string& name, const std::string& text,
-             const SystemCalls& calls = SystemCalls::Real()) {
+             const SystemCalls& calls = SystemCalls::Real(), bool sealed = false) {
   const SystemFileSystem files(calls);
   const auto open = files.OpenFolder(folder);
   const auto page = open->CreatePage(name);
   page->Write(text);
-  page->Commit();
+  if (!sealed) {
+    page->Commit();
+    return;
+  }
+  page->Seal();
+  page->SyncVolume();
+  page->Place();
 }
 
 // An attribute's value, or "(none)".
@@ -167,6 +175,60 @@ TEST(FolderTest, SubFoldersAreFoldersOfTheSameVolumeWithoutSymlinks) {
   EXPECT_NE(std::find(names.begin(), names.end(), "etc"), names.end());
 }
 
+// The system's own calls, noting the flags of every status call.
+class NotingStatusFlags final : public SystemCalls {
+ public:
+  int StatAt(int dir, const char* path, struct stat* st, int flags) const override {
+    Note(flags);
+    return SystemCalls::StatAt(dir, path, st, flags);
+  }
+  int StatxAt(int dir, const char* path, int flags, unsigned mask,
+              struct statx* st) const override {
+    Note(flags);
+    return SystemCalls::StatxAt(dir, path, flags, mask, st);
+  }
+  std::vector<int> Flags() const {
+    const std::lock_guard lock(mutex_);
+    return flags_;
+  }
+
+ private:
+  void Note(int flags) const {
+    const std::lock_guard lock(mutex_);
+    flags_.push_back(flags);
+  }
+  mutable std::mutex mutex_;
+  mutable std::vector<int> flags_;
+};
+
+// Merely looking at a folder of automount points, as the walk and the window's folder tree do,
+// must neither mount them nor wait for an unreachable server.
+TEST(FolderTest, NoStatusCallTriggersAnAutomount) {
+  const TempFolder folder;
+  folder.AddFile("file");
+  folder.AddFolder("sub");
+  ASSERT_EQ(symlink("sub", (folder / "to-sub").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (folder / "dangling").c_str()), 0);
+  const NotingStatusFlags calls;
+  const SystemFileSystem files(calls);
+  const auto open = files.OpenFolder(folder.Path());
+  Names names;
+  Names folders;
+  open->ReadNames(names, &folders);
+  open->ReadFileNames(names);
+  EXPECT_EQ(open->SubFolderNames(), std::vector<std::string>{"sub"});
+  FileFacts facts;
+  EXPECT_FALSE(open->ReadFacts("file", facts));
+  EXPECT_FALSE(open->ReadFacts("dangling", facts));
+  EXPECT_FALSE(open->HasFile("sub/nothing"));
+  EXPECT_EQ(open->OpenSubFolder("sub")->OpenParent()->Mount(), open->Mount());
+  const std::vector<int> flags = calls.Flags();
+  EXPECT_GE(flags.size(), 8u);
+  for (const int flag : flags) {
+    EXPECT_NE(flag & AT_NO_AUTOMOUNT, 0) << flag;
+  }
+}
+
 TEST(FolderTest, FactsFollowSymlinksUnlessTheyLeadNowhere) {
   const TempFolder folder;
   const std::time_t when = 1030000000;
@@ -215,6 +277,12 @@ TEST(FolderTest, WorksOnThroughTheOpenFolder) {
   page->Write("text");
   page->Commit();
   EXPECT_EQ(ReadFile(scratch / "after/page.html"), "text");
+
+  // Its parent is the folder it is in now, not the one its path named.
+  scratch.AddFolder("elsewhere");
+  ASSERT_EQ(rename((scratch / "after").c_str(), (scratch / "elsewhere/after").c_str()), 0);
+  EXPECT_EQ(moved->OpenParent()->Identity(),
+            SystemFileSystem().OpenFolder(scratch / "elsewhere")->Identity());
 }
 
 TEST(FolderTest, FolderThatCannotBeOpenedFailsNamingIt) {
@@ -251,6 +319,17 @@ TEST(PageOutputTest, ReplacesOnlyWhenCommittedAndLeavesNoTraceWhenDropped) {
   page->Commit();
   EXPECT_EQ(ReadFile(path), "new page");
   EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+
+  // Sealed and on disk, it still shows nowhere until placed.
+  const auto sealed = open->CreatePage("page.html");
+  sealed->Write("sealed page");
+  sealed->Seal();
+  sealed->SyncVolume();
+  EXPECT_EQ(ReadFile(path), "new page");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+  sealed->Place();
+  EXPECT_EQ(ReadFile(path), "sealed page");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
 }
 
 TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
@@ -261,6 +340,7 @@ TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
     std::vector<Rule> (*rules)(int error, const Rule& no_unnamed);
     bool with_acl;
     Step words;
+    bool sealed = false;
   } steps[] = {
       {"create",
        [](int e, const Rule&) {
@@ -332,6 +412,26 @@ TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
          return std::vector<Rule>{{Call::kListAttributes, e}};
        },
        false, Step::kKeepAttributes},
+      {"sync the file system",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kSyncFileSystem, e}};
+       },
+       false, Step::kWritePage, true},
+      {"link sealed",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kLinkAt, e}};
+       },
+       false, Step::kWritePage, true},
+      {"rename sealed",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kRenameAt, e}};
+       },
+       false, Step::kWritePage, true},
+      {"sync sealed named",
+       [](int e, const Rule& n) {
+         return std::vector<Rule>{n, {Call::kSync, e}};
+       },
+       false, Step::kWritePage, true},
   };
   for (const auto& step : steps) {
     for (const int error : {ENOSPC, EDQUOT, EIO, EACCES}) {
@@ -346,8 +446,8 @@ TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
       for (const auto& rule : step.rules(error, no_unnamed)) {
         calls.Fail(rule);
       }
-      const std::string failure =
-          FailureOf([&] { Replace(folder.Path(), "page.html", std::string(9000, 'n'), calls); });
+      const std::string failure = FailureOf(
+          [&] { Replace(folder.Path(), "page.html", std::string(9000, 'n'), calls, step.sealed); });
       EXPECT_EQ(failure, Describe(step.words, path, ErrnoError(error))) << step.step;
       EXPECT_TRUE(ReadFile(path) == old_page) << step.step;
       EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << step.step;

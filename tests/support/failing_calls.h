@@ -15,6 +15,7 @@ enum class Call {
   kStatAt,
   kWrite,
   kSync,
+  kSyncFileSystem,
   kClose,
   kLinkAt,
   kRenameAt,
@@ -54,6 +55,9 @@ class FailingCalls final : public platform::SystemCalls {
     return Check(Call::kWrite) ? SystemCalls::Write(fd, data, size) : -1;
   }
   int Sync(int fd) const override { return Check(Call::kSync) ? SystemCalls::Sync(fd) : -1; }
+  int SyncFileSystem(int fd) const override {
+    return Check(Call::kSyncFileSystem) ? SystemCalls::SyncFileSystem(fd) : -1;
+  }
   int Close(int fd) const override {
     // The descriptor is closed all the same, as the system does when close reports an error.
     const int closed = SystemCalls::Close(fd);

@@ -1,0 +1,98 @@
+// The parts of quorvane-index that a run through the program cannot reach on purpose: a file
+// system that fails to sync, and a folder moved away while a walk is below it.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <mutex>
+
+#include "app/page_batch.h"
+#include "app/tree_walk.h"
+#include "platform/failure.h"
+#include "platform/system_file_system.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_folder.h"
+
+namespace quorvane::tool {
+namespace {
+
+using platform::Failure;
+using platform::Step;
+
+// A sealed page that notes what is done to it; syncing volume 13 fails.
+class NotedPage final : public platform::PageOutput {
+ public:
+  NotedPage(std::string path, std::uint64_t volume, std::map<std::uint64_t, int>& syncs,
+            std::mutex& mutex)
+      : path_(std::move(path)), volume_(volume), syncs_(syncs), mutex_(mutex) {}
+  void Write(std::string_view) override {}
+  void Commit() override {}
+  std::uint64_t Volume() const override { return volume_; }
+  void SyncVolume() override {
+    const std::lock_guard lock(mutex_);
+    ++syncs_[volume_];
+    if (volume_ == 13) {
+      throw Failure(Step::kWritePage, path_, EIO);
+    }
+  }
+
+ private:
+  std::string path_;
+  std::uint64_t volume_;
+  std::map<std::uint64_t, int>& syncs_;
+  std::mutex& mutex_;
+};
+
+TEST(PageBatchTest, WaitsOnceForEachFileSystemAndFailsThePagesOfOneThatCannot) {
+  std::mutex mutex;
+  std::map<std::uint64_t, int> syncs;
+  std::vector<std::string> placed;
+  std::vector<std::string> failed;
+  PageBatch batch(
+      4, [&](const SealedPage& page) { placed.push_back(page.path); },
+      [&](const std::string& words) { failed.push_back(words); });
+  const std::uint64_t volumes[] = {1, 13, 1, 2, 13, 1};
+  for (std::size_t i = 0; i < std::size(volumes); ++i) {
+    const std::string path = "p" + std::to_string(i);
+    batch.Add({std::make_unique<NotedPage>(path, volumes[i], syncs, mutex), path});
+    // The first four wait for the disk together, once full.
+    EXPECT_EQ(placed.size() + failed.size(), i < 3 ? 0u : 4u) << i;
+  }
+  batch.Flush();
+  EXPECT_EQ(placed, (std::vector<std::string>{"p0", "p2", "p3", "p5"}));
+  EXPECT_EQ(failed, (std::vector<std::string>{"Cannot write the page p1: Input/output error",
+                                              "Cannot write the page p4: Input/output error"}));
+  EXPECT_EQ(syncs, (std::map<std::uint64_t, int>{{1, 2}, {2, 1}, {13, 2}}));
+}
+
+// A folder moved elsewhere while the walk is below it: what was still to do below its old
+// parent is done all the same, that parent found again from the top.
+TEST(TreeWalkTest, FindsItsWayBackWhenAFolderMovesAway) {
+  const testing::TempFolder scratch;
+  for (const char* folder : {"top", "top/a", "top/a/b", "top/a/b/c", "top/a/z", "top/x"}) {
+    scratch.AddFolder(folder);
+  }
+  const platform::Regional regional(testing::UsEnglish());
+  const NameRules rules;
+  std::vector<std::string> visited;
+  std::vector<std::string> failed;
+  const std::string top = scratch / "top/";
+  TreeWalk(rules, regional, 1)
+      .Walk(
+          platform::SystemFileSystem().OpenFolder(top),
+          [&](Listing& listing) {
+            visited.push_back(listing.folder->Path().substr(top.size()));
+            if (visited.back() == "a/b/c/") {
+              std::rename((top + "a/b").c_str(), (top + "x/b").c_str());
+            }
+          },
+          [&](const std::string& words) { failed.push_back(words); });
+  EXPECT_EQ(visited,
+            (std::vector<std::string>{"", "a/", "a/b/", "a/b/c/", "a/z/", "x/", "x/b/", "x/b/c/"}));
+  EXPECT_EQ(failed, std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace quorvane::tool

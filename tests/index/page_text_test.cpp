@@ -1,0 +1,110 @@
+#include "index/page_text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace quorvane {
+namespace {
+
+// A page in place held in memory, read a few bytes at a time so that lines cross every read.
+class OldPage final : public platform::PageReader {
+ public:
+  explicit OldPage(std::string text) : text_(std::move(text)) {}
+  std::uint64_t Size() const override { return text_.size(); }
+  std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const override {
+    if (offset >= text_.size()) {
+      return 0;
+    }
+    const std::size_t count = std::min({size, std::size_t{7}, text_.size() - offset});
+    text_.copy(buffer, count, offset);
+    return count;
+  }
+  void Remove() const override {}
+
+ private:
+  std::string text_;
+};
+
+std::string Page(const std::string& path, const std::string& date, const std::string& entries,
+                 const std::string& seconds, const std::string& version = "1.0.6") {
+  return "<html>\r\n<head><title>" + path + "</title></head>\r\n<body>\r\n<hr>\r\n<b>" + path +
+         " :: " + date + "</b>\r\n<hr>\r\n" + entries +
+         "<br>&nbsp;\r\n<hr>\r\n<b>1 object(s) :: 1k</b>\r\n" +
+         "<hr>\r\n<font size=1>\r\npage printed in " + seconds + " seconds by quorvane " + version +
+         " from <a href=\"https://quorvane.org/\">the quorvane project</a>\r\n</font>\r\n<hr>\r\n"
+         "</body>\r\n</html>\r\n";
+}
+
+const std::string kEntry = "<p><a href=\"a.txt\">a.txt</a> (12/07/26 09:30:00, 1k)\r\n";
+
+TEST(PageTextTest, PagesAreTheSameButForTheirDateAndSeconds) {
+  const std::string path = "/srv/a :: b/";  // a path that holds the date's separator itself
+  const std::string page = Page(path, "12/07/26 09:30:00", kEntry, "0.01");
+  const struct {
+    const char* name;
+    std::string old_page;
+    bool same;
+  } cases[] = {
+      {"the same", page, true},
+      {"another date and time", Page(path, "1/1/2030 11:59:59 PM", kEntry, "0.01"), true},
+      {"other seconds", Page(path, "12/07/26 09:30:00", kEntry, "1,234.50"), true},
+      {"both", Page(path, "", kEntry, ""), true},
+      {"another path", Page("/srv/a :: c/", "12/07/26 09:30:00", kEntry, "0.01"), false},
+      {"another entry", Page(path, "12/07/26 09:30:00", "<p>x\r\n", "0.01"), false},
+      {"an entry more", Page(path, "12/07/26 09:30:00", kEntry + kEntry, "0.01"), false},
+      {"no entry", Page(path, "12/07/26 09:30:00", "", "0.01"), false},
+      {"another version", Page(path, "12/07/26 09:30:00", kEntry, "0.01", "1.0.5"), false},
+      {"more after its end", page + "\r\n", false},
+      {"cut short", page.substr(0, page.size() - 2), false},
+      {"a line end only", page.substr(0, 40) + "\n" + page.substr(40), false},
+      {"one long line", std::string(1 << 20, 'x'), false},
+      {"nothing", "", false},
+  };
+  for (const auto& c : cases) {
+    // The new page comes in two pieces, split anywhere, and in pieces of one byte.
+    for (std::size_t split = 0; split <= page.size(); split += 17) {
+      const OldPage old(c.old_page);
+      PageComparison comparison(old);
+      comparison.Add(page.substr(0, split));
+      comparison.Add(page.substr(split));
+      EXPECT_EQ(comparison.Same(), c.same) << c.name << " split at " << split;
+    }
+    const OldPage old(c.old_page);
+    PageComparison comparison(old);
+    for (const char byte : page) {
+      comparison.Add(std::string_view(&byte, 1));
+    }
+    EXPECT_EQ(comparison.Same(), c.same) << c.name << " byte by byte";
+  }
+}
+
+TEST(PageTextTest, TellsThePagesItWroteByTheirFrame) {
+  const std::string page = Page("/srv/pub/", "12/07/26 09:30:00", kEntry, "0.01");
+  const std::string older =
+      Page("/srv/pub/", "", "", "12.00", "0.9 from <a href=\"https://example.org/\">x</a><!--");
+  const struct {
+    const char* name;
+    std::string text;
+    bool ours;
+  } cases[] = {
+      {"a page", page, true},
+      {"an older one, with another credit", older, true},
+      {"a line added after it", page + "<!-- mine -->\r\n", false},
+      {"its head written by hand", "<html>\r\n<head><title>x</title></head>\r\n" + page, false},
+      {"line ends of another kind", "<html>\n" + page.substr(8), false},
+      {"no footer",
+       page.substr(0, page.find("<font")) + "</font>\r\n<hr>\r\n</body>\r\n</html>\r\n", false},
+      {"a footer line in two",
+       page.substr(0, page.find(" seconds")) + "\r\n" + page.substr(page.find(" seconds")), false},
+      {"a title with no end", "<html>\r\n<head><title>x", false},
+      {"nothing", "", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsIndexPageFrame(c.text, c.text), c.ours) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
