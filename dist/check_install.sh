@@ -79,13 +79,16 @@ done
 
 # The completion, as bash-completion loads it: the words typed, and what it offers.
 work=$root/work
-mkdir -p "$work/sub dir" "$work/-drafts" && touch "$work/subfile" "$work/-file"
+mkdir -p "$work/sub dir" "$work/-drafts" && touch "$work/subfile" "$work/-file" "$work/page.html"
 cases=(
   "--re|--recursive"
   "--v|--version --view"
   "-i sub|sub dir"
   "-- -|-drafts"
   "--images -- sub|sub dir"
+  "--ex|--exclude="
+  "-O pa|page.html"
+  "-rx sub|"
 )
 for case in "${cases[@]}"; do
   line="quorvane-index ${case%%|*}" want=${case#*|}
