@@ -17,7 +17,7 @@ PageWriters::~PageWriters() {
     const std::lock_guard lock(mutex_);
     done_ = true;
   }
-  changed_.notify_all();
+  work_.notify_all();
   for (std::thread& thread : threads_) {
     thread.join();
   }
@@ -25,22 +25,23 @@ PageWriters::~PageWriters() {
 
 void PageWriters::Add(PageJob job) {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return waiting_.size() < waiting_at_most_; });
+  room_.wait(lock, [this] { return waiting_.size() < waiting_at_most_; });
   waiting_.push_back(std::move(job));
-  changed_.notify_all();
+  lock.unlock();
+  work_.notify_one();
 }
 
 void PageWriters::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return !waiting_.empty() || done_; });
+    work_.wait(lock, [this] { return !waiting_.empty() || done_; });
     if (waiting_.empty()) {
       return;
     }
     PageJob job = std::move(waiting_.front());
     waiting_.pop_front();
-    changed_.notify_all();
     lock.unlock();
+    room_.notify_one();
     write_(job);
     job = PageJob();  // its folder closed before the next is taken
     lock.lock();

@@ -39,7 +39,8 @@ class PageWriters {
   const std::size_t waiting_at_most_;
   const std::function<void(PageJob&)> write_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable work_;  // a page waits, or all are in
+  std::condition_variable room_;  // fewer pages wait than may
   std::deque<PageJob> waiting_;
   bool done_ = false;
   std::vector<std::thread> threads_;
