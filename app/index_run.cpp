@@ -1,13 +1,10 @@
 #include "app/index_run.h"
 
 #include <sys/resource.h>  // getrlimit
-#include <unistd.h>        // getcwd
 
 #include <algorithm>   // std::clamp, std::min
 #include <atomic>      // std::atomic
-#include <cerrno>      // errno, ERANGE, EISDIR
-#include <cstdlib>     // std::getenv
-#include <filesystem>  // std::filesystem::path
+#include <cerrno>      // EISDIR
 #include <memory>      // std::shared_ptr
 #include <new>         // std::bad_alloc
 #include <utility>     // std::exchange, std::move
@@ -21,6 +18,7 @@
 #include "index/page_text.h"
 #include "platform/default_handler.h"
 #include "platform/failure.h"
+#include "platform/folder_arguments.h"
 
 namespace quorvane::tool {
 namespace {
@@ -49,35 +47,13 @@ class Counting final : public FileListObserver {
   Console& console_;
 };
 
-// The current folder's path: where the system cannot tell it (the folder was removed), the
-// path the shell knew it by.
-std::string CurrentFolder() {
-  std::vector<char> buffer(4096);
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) {
-      const char* shell_says = std::getenv("PWD");
-      return shell_says != nullptr && shell_says[0] == '/' ? shell_says : ".";
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
-}
-
-// `folder` made absolute and normal, without resolving symlinks, ending in "/". An empty one
-// stays empty, so that the failure names what was given.
+// `folder` made absolute as the system takes it, ending in "/".
 std::string CurPathOf(const std::string& folder) {
-  if (folder.empty()) {
-    return folder;
+  std::string path = platform::AbsoluteFolder(folder);
+  if (path.back() != '/') {
+    path += '/';
   }
-  std::filesystem::path path(folder);
-  if (path.is_relative()) {
-    path = std::filesystem::path(CurrentFolder()) / path;
-  }
-  std::string normal = path.lexically_normal().native();
-  if (normal.back() != '/') {
-    normal += '/';
-  }
-  return normal;
+  return path;
 }
 
 // How many folders a walk keeps open and how many sealed pages wait for the disk together, so
