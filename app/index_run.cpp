@@ -2,13 +2,13 @@
 
 #include <sys/resource.h>  // getrlimit
 
-#include <algorithm>   // std::clamp, std::min
-#include <atomic>      // std::atomic
-#include <cerrno>      // EISDIR
-#include <memory>      // std::shared_ptr
-#include <new>         // std::bad_alloc
-#include <utility>     // std::exchange, std::move
-#include <vector>      // std::vector
+#include <algorithm>  // std::clamp, std::min
+#include <atomic>     // std::atomic
+#include <cerrno>     // EISDIR
+#include <memory>     // std::shared_ptr
+#include <new>        // std::bad_alloc
+#include <utility>    // std::exchange, std::move
+#include <vector>     // std::vector
 
 #include "app/page_writers.h"
 #include "app/tool_page.h"

@@ -38,10 +38,10 @@ struct ToolRun {
   std::vector<std::string> environment = {};  // "NAME=value"
   std::string out_to = {};                    // a file for standard output instead of a capture
   rlim_t file_limit = RLIM_INFINITY;          // the largest file the tool may write
-  rlim_t open_files = 0;                      // the most descriptors open at once; 0: as it is
-  bool as_nobody = false;                     // run as the user and group nobody
   std::vector<int> closed = {};               // standard streams the tool starts without
   bool replace_cwd = false;  // the working folder is removed, and a new one made at its path
+  rlim_t open_files = 0;     // the most descriptors open at once; 0: as it is
+  bool as_nobody = false;    // run as the user and group nobody
 };
 
 constexpr uid_t kNobody = 65534;

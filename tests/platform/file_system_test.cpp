@@ -483,22 +483,34 @@ TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kSyncFileSystem, e}};
        },
-       OldPage::kPlain, Step::kWritePage, {}, true},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {},
+       true},
       {"link sealed",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kLinkAt, e}};
        },
-       OldPage::kPlain, Step::kWritePage, {}, true},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {},
+       true},
       {"rename sealed",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kRenameAt, e}};
        },
-       OldPage::kPlain, Step::kWritePage, {}, true},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {},
+       true},
       {"sync sealed named",
        [](int e, const Rule& n) {
          return std::vector<Rule>{n, {Call::kSync, e}};
        },
-       OldPage::kPlain, Step::kWritePage, {}, true},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {},
+       true},
   };
   const mode_t previous = umask(022);
   for (const auto& step : steps) {
