@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <grp.h>
 #include <pty.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -19,6 +18,7 @@
 #include <thread>
 #include <tuple>
 
+#include "tests/support/in_child.h"
 #include "tests/support/scratch_mount.h"
 #include "tests/support/stand_in_opener.h"
 #include "tests/support/temp_folder.h"
@@ -44,8 +44,6 @@ struct ToolRun {
   bool as_nobody = false;    // run as the user and group nobody
 };
 
-constexpr uid_t kNobody = 65534;
-
 struct ToolResult {
   int status = -1;
   std::string out;
@@ -69,8 +67,7 @@ struct ToolResult {
   if (run.open_files != 0 && setrlimit(RLIMIT_NOFILE, &open_files) != 0) {
     _exit(127);
   }
-  if (run.as_nobody && (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
-                        setresuid(kNobody, kNobody, kNobody) != 0)) {
+  if (run.as_nobody && !quorvane::testing::BecomeNobody()) {
     _exit(127);
   }
   std::vector<char*> argv{const_cast<char*>(QUORVANE_INDEX_TOOL)};
@@ -725,55 +722,39 @@ TEST(QuorvaneIndexToolTest, WalkStaysOnTheFoldersMount) {
     scratch.AddFile("top/f" + std::to_string(i) + "/file.txt");
   }
   const TempFolder capture;
-  int report[2];
-  ASSERT_EQ(pipe(report), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    close(report[0]);
-    std::string result = PrivateMounts();
-    if (result.empty() && !MountTmpfs(before)) {
-      result = std::string("mount tmpfs: ") + std::strerror(errno);
+  const std::string result = quorvane::testing::InChild([&]() -> std::string {
+    if (const std::string unavailable = PrivateMounts(); !unavailable.empty()) {
+      return "skip " + unavailable;
     }
-    if (result.empty()) {
-      WriteFile(before + "/inside.txt", "");
-      // Rounds that mount a little later each time, so that some mounts come after the walk has
-      // listed the folders and before it opens them.
-      int inside = 0;
-      int status = 0;
-      for (const int delay_ms : {0, 10, 20, 40, 80}) {
-        const pid_t tool = fork();
-        if (tool == 0) {
-          const int out = open((capture / "out").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-          dup2(out, 1);
-          ExecTool({scratch.Path(), {"-r", "top"}});
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-        for (const std::string& folder : during) {
-          MountTmpfs(folder);
-        }
-        status = std::max(status, WaitFor(tool));
-        // Only here are the mounts there to look in.
-        for (const std::string& folder : during) {
-          inside += Exists(folder + "/quorvane_index.html") ? 1 : 0;
-          umount2(folder.c_str(), MNT_DETACH);
-        }
+    if (!MountTmpfs(before)) {
+      return std::string("skip mount tmpfs: ") + std::strerror(errno);
+    }
+    WriteFile(before + "/inside.txt", "");
+    // Rounds that mount a little later each time, so that some mounts come after the walk has
+    // listed the folders and before it opens them.
+    int inside = 0;
+    int status = 0;
+    for (const int delay_ms : {0, 10, 20, 40, 80}) {
+      const pid_t tool = fork();
+      if (tool == 0) {
+        const int out = open((capture / "out").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        dup2(out, 1);
+        ExecTool({scratch.Path(), {"-r", "top"}});
       }
-      inside += Exists(before + "/quorvane_index.html") ? 1 : 0;
-      result = "status " + std::to_string(status) + ", pages inside " + std::to_string(inside);
-    } else {
-      result = "skip " + result;
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+      for (const std::string& folder : during) {
+        MountTmpfs(folder);
+      }
+      status = std::max(status, WaitFor(tool));
+      // Only here are the mounts there to look in.
+      for (const std::string& folder : during) {
+        inside += Exists(folder + "/quorvane_index.html") ? 1 : 0;
+        umount2(folder.c_str(), MNT_DETACH);
+      }
     }
-    const ssize_t written = write(report[1], result.data(), result.size());
-    _exit(written < 0 ? 1 : 0);
-  }
-  close(report[1]);
-  std::string result;
-  char buffer[256];
-  for (ssize_t got; (got = read(report[0], buffer, sizeof buffer)) > 0;) {
-    result.append(buffer, static_cast<std::size_t>(got));
-  }
-  close(report[0]);
-  WaitFor(child);
+    inside += Exists(before + "/quorvane_index.html") ? 1 : 0;
+    return "status " + std::to_string(status) + ", pages inside " + std::to_string(inside);
+  });
   if (result.rfind("skip ", 0) == 0) {
     GTEST_SKIP() << "no private mount namespace for the test: " << result.substr(5);
   }

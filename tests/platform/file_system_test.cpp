@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -21,6 +20,7 @@
 #include "platform/system_file_system.h"
 #include "platform/temporary_names.h"
 #include "tests/support/failing_calls.h"
+#include "tests/support/in_child.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::platform {
@@ -33,7 +33,7 @@ using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
 
-constexpr uid_t kNobody = 65534;
+using quorvane::testing::kNobody;
 constexpr char kAcl[] = "system.posix_acl_access";
 
 struct Names final : NameSink {
@@ -104,29 +104,8 @@ void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()),
 // Runs `run` in a child process as the user and group nobody (CI runs as root, where permission
 // bits stop nothing), and returns what it returned.
 std::string AsNobody(const std::function<std::string()>& run) {
-  int pipe_fds[2];
-  EXPECT_EQ(pipe(pipe_fds), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    close(pipe_fds[0]);
-    std::string result = "cannot become nobody";
-    if (setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
-        setresuid(kNobody, kNobody, kNobody) == 0) {
-      result = run();
-    }
-    const ssize_t written = write(pipe_fds[1], result.data(), result.size());
-    _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
-  }
-  close(pipe_fds[1]);
-  std::string result;
-  char buffer[512];
-  for (ssize_t got; (got = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) {
-    result.append(buffer, static_cast<std::size_t>(got));
-  }
-  close(pipe_fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  return result;
+  return quorvane::testing::InChild(
+      [&] { return quorvane::testing::BecomeNobody() ? run() : "cannot become nobody"; });
 }
 
 TEST(FolderTest, ListsEveryEntryThatIsNotAFolderButItsOwnTemporaryNames) {
