@@ -80,31 +80,5 @@ TEST(PageTextTest, PagesAreTheSameButForTheirDateAndSeconds) {
   }
 }
 
-TEST(PageTextTest, TellsThePagesItWroteByTheirFrame) {
-  const std::string page = Page("/srv/pub/", "12/07/26 09:30:00", kEntry, "0.01");
-  const std::string older =
-      Page("/srv/pub/", "", "", "12.00", "0.9 from <a href=\"https://example.org/\">x</a><!--");
-  const struct {
-    const char* name;
-    std::string text;
-    bool ours;
-  } cases[] = {
-      {"a page", page, true},
-      {"an older one, with another credit", older, true},
-      {"a line added after it", page + "<!-- mine -->\r\n", false},
-      {"its head written by hand", "<html>\r\n<head><title>x</title></head>\r\n" + page, false},
-      {"line ends of another kind", "<html>\n" + page.substr(8), false},
-      {"no footer",
-       page.substr(0, page.find("<font")) + "</font>\r\n<hr>\r\n</body>\r\n</html>\r\n", false},
-      {"a footer line in two",
-       page.substr(0, page.find(" seconds")) + "\r\n" + page.substr(page.find(" seconds")), false},
-      {"a title with no end", "<html>\r\n<head><title>x", false},
-      {"nothing", "", false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(IsIndexPageFrame(c.text, c.text), c.ours) << c.name;
-  }
-}
-
 }  // namespace
 }  // namespace quorvane

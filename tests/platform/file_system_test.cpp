@@ -466,25 +466,9 @@ TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
        Step::kWritePage,
        {},
        true},
-      {"link sealed",
-       [](int e, const Rule&) {
-         return std::vector<Rule>{{Call::kLinkAt, e}};
-       },
-       OldPage::kPlain,
-       Step::kWritePage,
-       {},
-       true},
       {"rename sealed",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kRenameAt, e}};
-       },
-       OldPage::kPlain,
-       Step::kWritePage,
-       {},
-       true},
-      {"sync sealed named",
-       [](int e, const Rule& n) {
-         return std::vector<Rule>{n, {Call::kSync, e}};
        },
        OldPage::kPlain,
        Step::kWritePage,
