@@ -1,18 +1,27 @@
 // The parts of quorvane-index that a run through the program cannot reach on purpose: a file
-// system that fails to sync, and a folder moved away while a walk is below it.
+// system that fails to sync, a folder moved away while a walk is below it, a run slow enough to
+// show its progress.
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <thread>
 
+#include "app/console.h"
 #include "app/page_batch.h"
 #include "app/tree_walk.h"
 #include "platform/failure.h"
 #include "platform/system_file_system.h"
 #include "tests/support/fakes.h"
+#include "tests/support/in_child.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::tool {
@@ -92,6 +101,41 @@ TEST(TreeWalkTest, FindsItsWayBackWhenAFolderMovesAway) {
   EXPECT_EQ(visited,
             (std::vector<std::string>{"", "a/", "a/b/", "a/b/c/", "a/z/", "x/", "x/b/", "x/b/c/"}));
   EXPECT_EQ(failed, std::vector<std::string>{});
+}
+
+// The progress line on a terminal standard error stays while page paths go to a file: only the
+// end clears it.
+TEST(ConsoleTest, PathsToAnotherStreamLeaveTheProgressLine) {
+  int terminal = -1;
+  int user_side = -1;
+  ASSERT_EQ(openpty(&terminal, &user_side, nullptr, nullptr, nullptr), 0);
+  const testing::TempFolder scratch;
+  const std::string out = scratch / "out";
+  const std::string shown = testing::InChild([&] {
+    dup2(user_side, STDERR_FILENO);
+    const int file = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(file, STDOUT_FILENO);
+    Console console;
+    console.AddFiles(10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));  // past the line's delay
+    for (const char* path : {"/a/quorvane_index.html", "/b/quorvane_index.html"}) {
+      console.PagePath(path);
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+    console.Finish(0);
+    return std::string();
+  });
+  EXPECT_EQ(shown, "");
+  close(user_side);
+  std::string line;
+  char buffer[4096];
+  for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) {
+    line.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(terminal);
+  EXPECT_NE(line.find("\rquorvane-index: 0 of 10 files"), std::string::npos) << line;
+  EXPECT_EQ(line.find("\r\033[K"), line.size() - 4) << line;  // cleared once, at the end
+  EXPECT_EQ(testing::ReadFile(out), "/a/quorvane_index.html\n/b/quorvane_index.html\n");
 }
 
 }  // namespace
