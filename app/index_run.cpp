@@ -157,8 +157,14 @@ class Runner {
         },
         [this](const std::string& words) { Fail(words); });
     {
-      PageWriters writers(kPageWriters, kPagesWaiting,
-                          [&](PageJob& job) { MakePage(job.listing, job.links, job.top, &batch); });
+      PageWriters writers(kPageWriters, kPagesWaiting, [&](PageJob& job) {
+        // On a thread of its own, where nothing may be left to throw.
+        try {
+          MakePage(job.listing, job.links, job.top, &batch);
+        } catch (const std::bad_alloc&) {
+          Fail(platform::Describe(Step::kOutOfMemory, ""));
+        }
+      });
       bool first = true;
       TreeWalk(rules_, services_.regional, budget.open_folders)
           .Walk(

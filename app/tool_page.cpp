@@ -32,7 +32,7 @@ ToolPage::ToolPage(const PageRoute& route, PageEnd& end) : route_(route), end_(e
       comparison_.emplace(*old_);
     }
   }
-  // Checked before the folder's files are, as without a route.
+  // A page that may not be replaced is refused before any file is looked at, as ever.
   if (!comparison_ && !route_.dry_run) {
     Start();
   }
