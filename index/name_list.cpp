@@ -64,24 +64,25 @@ constexpr std::size_t kBlockSize = 1 << 20;
 // Lists at least this long are sorted on two threads.
 constexpr std::size_t kSortedInHalves = 16384;
 
-// The length of the part all of `keys` start with.
+// How many bytes from `from` on all of `keys` have the same.
 template <typename KeyOf>
-std::size_t CommonStart(std::size_t count, KeyOf&& key_of, const LowerTable& lower) {
+std::size_t CommonStart(std::size_t count, KeyOf&& key_of, const LowerTable& lower,
+                        std::size_t from) {
   if (count == 0) {
     return 0;
   }
   const Key first = key_of(0);
-  std::size_t common = first.size;
-  for (std::size_t i = 1; i < count && common > 0; ++i) {
+  std::size_t common = first.size > from ? first.size : from;
+  for (std::size_t i = 1; i < count && common > from; ++i) {
     const Key other = key_of(i);
-    std::size_t same = 0;
+    std::size_t same = from;
     const std::size_t most = std::min(common, other.size);
     while (same < most && ByteOf(lower, first, same) == ByteOf(lower, other, same)) {
       ++same;
     }
     common = same;
   }
-  return common;
+  return common - from;
 }
 
 // Eight bytes of the key from `from`, the first the most significant, zero past its end.
@@ -126,6 +127,66 @@ void NameList::Add(std::string_view name) {
   entries_.push_back({0, copy, static_cast<std::uint32_t>(name.size()), kPlain});
 }
 
+// Sorts entries by their keys, eight bytes at a time: by the bytes where they start to differ,
+// then each run that has those the same by the eight after them, and so on. Names that share a
+// long start ("IMG_2023...") are told apart by what follows it without reading them again and
+// again, whatever other names the folder holds.
+struct NameList::Sorter {
+  const LowerTable& lower;
+  const std::vector<std::string>& keys;
+
+  Key KeyOf(const Entry& entry) const {
+    if (entry.key == kPlain) {
+      return Key{entry.name, entry.length, true};
+    }
+    const std::string& key = keys[entry.key];
+    return Key{key.data(), key.size(), false};
+  }
+
+  // Gives each of [first, last) its eight bytes from where the keys, the same before `offset`,
+  // start to differ; returns where that is.
+  std::size_t Prefix(Entry* first, Entry* last, std::size_t offset) const {
+    offset += CommonStart(
+        static_cast<std::size_t>(last - first), [&](std::size_t i) { return KeyOf(first[i]); },
+        lower, offset);
+    for (Entry* entry = first; entry != last; ++entry) {
+      entry->prefix = PrefixOf(lower, KeyOf(*entry), offset);
+    }
+    return offset;
+  }
+
+  static bool ByPrefix(const Entry& a, const Entry& b) { return a.prefix < b.prefix; }
+
+  // Sorts [first, last), whose keys are the same before `offset`.
+  void Sort(Entry* first, Entry* last, std::size_t offset) const {
+    if (last - first < 2) {
+      return;
+    }
+    offset = Prefix(first, last, offset);
+    std::sort(first, last, ByPrefix);
+    Resolve(first, last, offset);
+  }
+
+  // Orders each run of [first, last) whose prefixes from `offset` are the same.
+  void Resolve(Entry* first, Entry* last, std::size_t offset) const {
+    for (Entry* run = first; run != last;) {
+      Entry* end = run + 1;
+      while (end != last && end->prefix == run->prefix) {
+        ++end;
+      }
+      if (end - run > 1 && KeyOf(*run).size > offset + 8) {
+        Sort(run, end, offset + 8);
+      } else if (end - run > 1) {
+        // The same keys, no zero byte in them: their names' bytes decide, the same way each time.
+        std::sort(run, end, [](const Entry& a, const Entry& b) {
+          return CompareBytes({a.name, a.length}, {b.name, b.length}) < 0;
+        });
+      }
+      run = end;
+    }
+  }
+};
+
 void NameList::Sort(const platform::Regional& regional) {
   const LowerTable& lower = regional.AsciiLower();
   // Only names with bytes the table cannot lower keep a converted copy while sorting.
@@ -139,45 +200,45 @@ void NameList::Sort(const platform::Regional& regional) {
       keys.push_back(regional.Lower(name));
     }
   }
-  const auto key_of = [&](const Entry& entry) {
-    if (entry.key == kPlain) {
-      return Key{entry.name, entry.length, true};
-    }
-    const std::string& key = keys[entry.key];
-    return Key{key.data(), key.size(), false};
-  };
-  // Names that share a long start ("IMG_2023...") are told apart by what follows it.
-  const std::size_t common = CommonStart(
-      entries_.size(), [&](std::size_t i) { return key_of(entries_[i]); }, lower);
-  for (Entry& entry : entries_) {
-    entry.prefix = PrefixOf(lower, key_of(entry), common);
+  const Sorter sorter{lower, keys};
+  Entry* const first = entries_.data();
+  Entry* const last = first + entries_.size();
+  if (entries_.size() < kSortedInHalves || !SortInHalves(sorter, first, last)) {
+    sorter.Sort(first, last, 0);
   }
-  const auto before = [&](const Entry& a, const Entry& b) {
-    if (a.prefix != b.prefix) {
-      return a.prefix < b.prefix;
-    }
-    if (const int by_key = CompareKeys(lower, key_of(a), key_of(b)); by_key != 0) {
-      return by_key < 0;
-    }
-    return CompareBytes({a.name, a.length}, {b.name, b.length}) < 0;
-  };
-  // A long list is sorted in two halves at once, then merged: the other core is idle meanwhile.
-  const auto middle = entries_.begin() + static_cast<std::ptrdiff_t>(entries_.size() / 2);
-  std::thread other;
-  if (entries_.size() >= kSortedInHalves) {
+}
+
+// A long list is sorted in two halves at once, merged, then its runs told apart, again in two
+// halves: the other core is idle meanwhile. False, and nothing done, without a second thread.
+bool NameList::SortInHalves(const Sorter& sorter, Entry* first, Entry* last) {
+  Entry* const middle = first + (last - first) / 2;
+  const std::size_t offset = sorter.Prefix(first, last, 0);
+  const auto on_two_threads = [](auto&& one, auto&& other) {
+    std::thread thread;
     try {
-      other = std::thread([&] { std::sort(middle, entries_.end(), before); });
+      thread = std::thread(other);
     } catch (const std::system_error&) {
-      // One thread does it all.
+      return false;
     }
+    one();
+    thread.join();
+    return true;
+  };
+  if (!on_two_threads([&] { std::sort(first, middle, Sorter::ByPrefix); },
+                      [&] { std::sort(middle, last, Sorter::ByPrefix); })) {
+    return false;
   }
-  if (!other.joinable()) {
-    std::sort(entries_.begin(), entries_.end(), before);
-    return;
+  std::inplace_merge(first, middle, last, Sorter::ByPrefix);
+  // Split where a run ends, so that each thread has whole runs.
+  Entry* split = middle;
+  while (split != last && split->prefix == (split - 1)->prefix) {
+    ++split;
   }
-  std::sort(entries_.begin(), middle, before);
-  other.join();
-  std::inplace_merge(entries_.begin(), middle, entries_.end(), before);
+  if (!on_two_threads([&] { sorter.Resolve(first, split, offset); },
+                      [&] { sorter.Resolve(split, last, offset); })) {
+    sorter.Resolve(first, last, offset);
+  }
+  return true;
 }
 
 void NameList::Swap(NameList& other) noexcept {

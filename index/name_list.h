@@ -44,6 +44,8 @@ class NameList final : public platform::NameSink {
   static constexpr std::uint32_t kPlain = 0xFFFFFFFF;
 
   char* Room(std::size_t size);
+  struct Sorter;
+  static bool SortInHalves(const Sorter& sorter, Entry* first, Entry* last);
 
   std::vector<std::unique_ptr<char[]>> blocks_;
   std::size_t block_used_ = 0;

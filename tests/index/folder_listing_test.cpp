@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
@@ -50,6 +52,32 @@ TEST(FolderListingTest, SortsNonAsciiNamesByTheLocalesLowerCase) {
       "a",
       "\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9"};
   EXPECT_EQ(NamesOf(list), expected);
+}
+
+// Many names, long enough to be sorted in halves on two threads, sharing long starts that
+// end anywhere, differing in case or not at all but in it, with a few others among them: the
+// order is CompareNames', one name with the next.
+TEST(FolderListingTest, LongListsSortAsNamesCompare) {
+  const platform::Regional regional(testing::UsEnglish());
+  NameList names;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 20000; ++i) {
+    std::string name = std::string(static_cast<std::size_t>(i % 23), 'p') + "IMG_2023_" +
+                       std::to_string(i * 7919 % 5000) + (i % 3 == 0 ? ".JPG" : ".jpg");
+    if (i % 1000 == 0) {
+      name = "quorvane_index.html" + std::to_string(i);  // an outsider
+    }
+    names.Add(name);
+    expected.push_back(std::move(name));
+  }
+  names.Sort(regional);
+  std::stable_sort(
+      expected.begin(), expected.end(),
+      [&](const std::string& a, const std::string& b) { return CompareNames(regional, a, b) < 0; });
+  ASSERT_EQ(names.Size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(names[i], expected[i]) << i;
+  }
 }
 
 struct RecordingObserver final : FileListObserver {
