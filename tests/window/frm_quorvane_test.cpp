@@ -115,8 +115,9 @@ QString Text(const std::string& bytes) { return QString::fromStdString(bytes); }
 
 // The nine controls, found by name as a test or an accessibility tool finds them.
 struct Controls {
-  explicit Controls(const QWidget& window)
-      : cmdRefresh(Find<QPushButton>(window, "cmdRefresh")),
+  explicit Controls(const frmQuorvane& window)
+      : form(window),
+        cmdRefresh(Find<QPushButton>(window, "cmdRefresh")),
         chkImg(Find<QCheckBox>(window, "chkImg")),
         chkView(Find<QCheckBox>(window, "chkView")),
         cmdMake(Find<QPushButton>(window, "cmdMake")),
@@ -139,7 +140,15 @@ struct Controls {
     return *qobject_cast<quorvane::FolderTreeModel*>(Dir1->model());
   }
   std::string Dir1Path() const { return Folders().Path(Dir1->currentIndex()); }
-  void ChooseFolder(const std::string& path) const { Dir1->setCurrentIndex(Folders().Find(path)); }
+  // Waits until the window shows what the last action changed: folders are read, and pages
+  // made, beside it.
+  bool Settled() const {
+    return QTest::qWaitFor([this] { return !form.Working(); });
+  }
+  bool ChooseFolder(const std::string& path) const {
+    Dir1->setCurrentIndex(Folders().Find(path));
+    return Settled();
+  }
   QStringList Files() const {
     QStringList names;
     for (int row = 0; row < File1->model()->rowCount(); ++row) {
@@ -148,6 +157,7 @@ struct Controls {
     return names;
   }
 
+  const frmQuorvane& form;
   QPushButton* cmdRefresh;
   QCheckBox* chkImg;
   QCheckBox* chkView;
@@ -159,10 +169,11 @@ struct Controls {
   QLabel* lblFCount;
 };
 
-// Closes the next modal message box as soon as it shows, keeping what it showed.
+// Closes the next modal message box as soon as it shows, keeping what it showed: by its button
+// `press` where one is given, else as Escape would.
 class MessageBoxCatcher : public QObject {
  public:
-  MessageBoxCatcher() {
+  explicit MessageBoxCatcher(QString press = {}) : press_(std::move(press)) {
     connect(&timer_, &QTimer::timeout, this, &MessageBoxCatcher::Look);
     timer_.start(10);
   }
@@ -187,9 +198,16 @@ class MessageBoxCatcher : public QObject {
     text = box->text();
     buttons = box->standardButtons();
     button_count = box->buttons().size();
+    for (QAbstractButton* button : box->buttons()) {
+      if (!press_.isEmpty() && button->text() == press_) {
+        button->click();
+        return;
+      }
+    }
     box->reject();
   }
 
+  const QString press_;
   QTimer timer_;
 };
 
@@ -271,6 +289,9 @@ std::unique_ptr<frmQuorvane> FrmQuorvaneTest::Open(const std::vector<const TempF
   window->activateWindow();
   if (!QTest::qWaitForWindowActive(window.get())) {
     qWarning("the window did not become active");
+  }
+  if (!QTest::qWaitFor([&] { return !window->Working(); })) {
+    qWarning("the window did not show its first folder");
   }
   return window;
 }
@@ -565,7 +586,7 @@ void FrmQuorvaneTest::countReadsWithItsUnit() {
   } cases[] = {{Canonical(volume), QStringLiteral("3"), QStringLiteral("3 files")},
                {Canonical(volume) + "/one", QStringLiteral("1"), QStringLiteral("1 file")}};
   for (const auto& each : cases) {
-    c.ChooseFolder(each.folder);
+    QVERIFY(c.ChooseFolder(each.folder));
     QCOMPARE(c.lblFCount->text(), each.shown);
     QCOMPARE(count->text(QAccessible::Value), each.read);
     QVERIFY(count->textInterface() != nullptr);
@@ -581,6 +602,7 @@ void FrmQuorvaneTest::enterMakesThePageAndCtrlQCloses() {
   QVERIFY(c.cmdMake->isDefault());
   c.File1->setFocus();
   QTest::keyClick(c.File1, Qt::Key_Return);
+  QVERIFY(c.Settled());
   QVERIFY(Exists(Canonical(volume) + "/quorvane_index.html"));
 
   QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
@@ -620,6 +642,7 @@ void FrmQuorvaneTest::folderChangeShowsTheFolder() {
     c.Dir1->setFocus();
     QTest::keyClick(c.Dir1, Qt::Key_Down);
   }
+  QVERIFY(c.Settled());
   QCOMPARE(c.Dir1Path(), Canonical(volume) + "/" + folder.toStdString());
   QCOMPARE(c.lblPath->text(), Text(Canonical(volume)) % u'/' % shown % u'/');
   QCOMPARE(c.lblFCount->text(), QStringLiteral("2"));
@@ -637,22 +660,25 @@ void FrmQuorvaneTest::volumeChangeGoesToItsCurrentFolder() {
   const auto window = Open({&first, &second}, first.Path());
   const Controls c(*window);
 
-  c.ChooseFolder(Canonical(first) + "/sub");
+  QVERIFY(c.ChooseFolder(Canonical(first) + "/sub"));
   QCOMPARE(c.lblPath->text(), Text(Canonical(first) + "/sub/"));
 
   c.Drive1->setCurrentIndex(1);
+  QVERIFY(c.Settled());
   QCOMPARE(c.Dir1Path(), Canonical(second));
   QCOMPARE(c.lblPath->text(), Text(Canonical(second) + "/"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("2"));
-  c.ChooseFolder(Canonical(second) + "/x");
+  QVERIFY(c.ChooseFolder(Canonical(second) + "/x"));
 
   c.Drive1->setCurrentIndex(0);
+  QVERIFY(c.Settled());
   QCOMPARE(c.Dir1Path(), Canonical(first) + "/sub");
   QCOMPARE(c.lblPath->text(), Text(Canonical(first) + "/sub/"));
   QCOMPARE(c.Files(), QStringList({QStringLiteral("in-first-sub")}));
   QVERIFY(c.Dir1->selectionModel()->isSelected(c.Dir1->currentIndex()));
 
   c.Drive1->setCurrentIndex(1);
+  QVERIFY(c.Settled());
   QCOMPARE(c.lblPath->text(), Text(Canonical(second) + "/x/"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("0"));
 }
@@ -672,7 +698,7 @@ void FrmQuorvaneTest::unreadablePlaceReportsAndGoesBack() {
   first.AddFolder("gone");
   const auto window = Open({&first, &second}, first.Path());
   const Controls c(*window);
-  c.ChooseFolder(Canonical(first) + "/here");
+  QVERIFY(c.ChooseFolder(Canonical(first) + "/here"));
   const QModelIndex gone = c.Folders().Find(Canonical(first) + "/gone");
   const std::string lost = whole_volume ? Canonical(second) : Canonical(first) + "/gone";
   std::filesystem::remove_all(lost);
@@ -684,6 +710,7 @@ void FrmQuorvaneTest::unreadablePlaceReportsAndGoesBack() {
     c.Dir1->setCurrentIndex(gone);
   }
   QTRY_VERIFY(catcher.caught);
+  QVERIFY(c.Settled());
   QCOMPARE(catcher.title, QStringLiteral("quorvane"));
   QCOMPARE(catcher.text, Text("Cannot read the folder " + lost + "/: No such file or directory"));
   QCOMPARE(c.Drive1->currentIndex(), 0);
@@ -704,6 +731,7 @@ void FrmQuorvaneTest::refreshShowsAddedFilesAndFolders() {
   QCOMPARE(c.lblFCount->text(), QStringLiteral("1"));
 
   c.cmdRefresh->click();
+  QVERIFY(c.Settled());
   QCOMPARE(c.lblFCount->text(), QStringLiteral("3"));
   QCOMPARE(c.Files(), QStringList({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
   const QModelIndex added = c.Folders().Find(Canonical(volume) + "/new");
@@ -718,6 +746,7 @@ void FrmQuorvaneTest::refreshReadsTheFolderOnce() {
   const std::string shown = Canonical(volume) + "/";
   const int before = files_.Reads(shown);
   c.cmdRefresh->click();
+  QVERIFY(c.Settled());
   QCOMPARE(files_.Reads(shown), before + 1);
 }
 
@@ -730,13 +759,13 @@ void FrmQuorvaneTest::refreshOnARemovedFolderGoesToTheNearestAbove() {
   const auto window = Open({&volume}, volume.Path());
   const Controls c(*window);
   const std::string removed = Canonical(volume) + "/a/b";
-  c.ChooseFolder(removed);
+  QVERIFY(c.ChooseFolder(removed));
   std::filesystem::remove_all(removed);
 
   // Making the page fails and undoes nothing: the count and the enabling stay.
   MessageBoxCatcher make;
   c.cmdMake->click();
-  QVERIFY(make.caught);
+  QTRY_VERIFY(make.caught);
   QCOMPARE(make.text, Text("Cannot read the folder " + removed + "/: No such file or directory"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("1"));
   QVERIFY(c.cmdMake->isEnabled());
@@ -746,9 +775,11 @@ void FrmQuorvaneTest::refreshOnARemovedFolderGoesToTheNearestAbove() {
   QTRY_VERIFY(refresh.caught);
   QCOMPARE(refresh.text,
            Text("Cannot read the folder " + removed + "/: No such file or directory"));
+  QVERIFY(c.Settled());
   QTRY_COMPARE(c.Dir1Path(), Canonical(volume) + "/a");
   QCOMPARE(c.lblPath->text(), Text(Canonical(volume) + "/a/"));
   QCOMPARE(c.Files(), QStringList({QStringLiteral("kept")}));
+  QTRY_VERIFY(!c.Folders().hasChildren(c.Dir1->currentIndex()));
   QCOMPARE(c.Folders().rowCount(c.Dir1->currentIndex()), 0);
   QVERIFY(c.Dir1->selectionModel()->isSelected(c.Dir1->currentIndex()));
 }
@@ -760,19 +791,28 @@ void FrmQuorvaneTest::folderReplacedAtItsPathIsNotWritten() {
   const auto window = Open({&volume}, volume.Path());
   const Controls c(*window);
   const std::string shown = Canonical(volume) + "/shown";
-  c.ChooseFolder(shown);
+  QVERIFY(c.ChooseFolder(shown));
   // Another folder at the same path, as a volume mounted anew would be.
   std::filesystem::rename(shown, Canonical(volume) + "/moved");
   volume.AddFolder("shown");
   volume.AddFile("shown/b.txt");
 
-  MessageBoxCatcher catcher;
+  // Closed, the message leaves the window as it was; its "Refresh List" shows the new folder.
+  for (const bool refresh : {false, true}) {
+    MessageBoxCatcher catcher(refresh ? QStringLiteral("&Refresh List") : QString());
+    c.cmdMake->click();
+    QTRY_VERIFY(catcher.caught);
+    QVERIFY(c.Settled());
+    QCOMPARE(catcher.text,
+             Text("The folder " + shown + "/ is no longer the one shown; refresh the list"));
+    QCOMPARE(catcher.button_count, 2);
+    QCOMPARE(Entries(Canonical(volume) + "/moved"), std::vector<std::string>{"a.txt"});
+    QCOMPARE(Entries(shown), std::vector<std::string>{"b.txt"});
+    QCOMPARE(c.Files(), QStringList({refresh ? QStringLiteral("b.txt") : QStringLiteral("a.txt")}));
+  }
   c.cmdMake->click();
-  QVERIFY(catcher.caught);
-  QCOMPARE(catcher.text,
-           Text("The folder " + shown + "/ is no longer the one shown; refresh the list"));
-  QCOMPARE(Entries(Canonical(volume) + "/moved"), std::vector<std::string>{"a.txt"});
-  QCOMPARE(Entries(shown), std::vector<std::string>{"b.txt"});
+  QVERIFY(c.Settled());
+  QCOMPARE(Entries(shown), (std::vector<std::string>{"b.txt", "quorvane_index.html"}));
 }
 
 void FrmQuorvaneTest::emptyFolderDisablesGenerationAndKeepsTicks() {
@@ -785,7 +825,7 @@ void FrmQuorvaneTest::emptyFolderDisablesGenerationAndKeepsTicks() {
   c.chkImg->setChecked(true);
   c.chkView->setChecked(true);
 
-  c.ChooseFolder(Canonical(volume) + "/only-folders");
+  QVERIFY(c.ChooseFolder(Canonical(volume) + "/only-folders"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("0"));
   QVERIFY(!c.cmdMake->isEnabled());
   QVERIFY(!c.chkView->isEnabled());
@@ -794,7 +834,7 @@ void FrmQuorvaneTest::emptyFolderDisablesGenerationAndKeepsTicks() {
   QVERIFY(c.chkImg->isChecked());
   QVERIFY(c.chkView->isChecked());
 
-  c.ChooseFolder(Canonical(volume));
+  QVERIFY(c.ChooseFolder(Canonical(volume)));
   QVERIFY(c.cmdMake->isEnabled());
   QVERIFY(c.chkView->isEnabled());
   QVERIFY(c.chkImg->isEnabled());
@@ -820,6 +860,7 @@ void FrmQuorvaneTest::makeHtmlWritesThePage() {
   c.chkImg->setChecked(images);
 
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   const std::string written = ReadFile(page);
   QVERIFY(written.find("<a href=\"b.png\">b.png</a>") != std::string::npos);
   QCOMPARE(written.find("<img src=\"b.png\" border=1>") != std::string::npos, images);
@@ -831,6 +872,7 @@ void FrmQuorvaneTest::makeHtmlWritesThePage() {
 
   // The second run lists the first run's page, and lblFCount keeps the count it had.
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   QCOMPARE(c.Files().size(), 4);
   QCOMPARE(c.File1->currentIndex().data().toString(), QStringLiteral("quorvane_index.html"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("3"));
@@ -848,7 +890,7 @@ void FrmQuorvaneTest::failedPageIsReportedAndNothingOpened() {
 
   MessageBoxCatcher catcher;
   c.cmdMake->click();
-  QVERIFY(catcher.caught);
+  QTRY_VERIFY(catcher.caught);
   QVERIFY(catcher.modal);
   QCOMPARE(catcher.title, QStringLiteral("quorvane"));
   QCOMPARE(catcher.text, Text("Cannot write the page " + Canonical(volume) +
@@ -859,6 +901,7 @@ void FrmQuorvaneTest::failedPageIsReportedAndNothingOpened() {
   // The window stays usable; the one page it then opens is the good one.
   std::filesystem::remove(page);
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   QCOMPARE(Opened(), QStringList({Text(page)}));
 }
 
@@ -870,9 +913,11 @@ void FrmQuorvaneTest::viewHtmlHandsThePageToTheDefaultHandler() {
   const std::string page = Canonical(volume) + "/quorvane_index.html";
 
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   QVERIFY(Exists(page));
   c.chkView->setChecked(true);
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   QCOMPARE(Opened(), QStringList({Text(page)}));
 }
 
