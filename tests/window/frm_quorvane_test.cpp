@@ -1,217 +1,28 @@
 // The real window on real temporary folders: layout, start-up, navigation, refreshing, making the
 // page and opening it.
 
-#include <QAbstractButton>
 #include <QAccessible>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QListView>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
-#include <QTreeView>
 
 #include <cmath>       // std::lround
-#include <filesystem>  // std::filesystem::canonical, remove_all, rename
-#include <map>
-#include <memory>  // std::unique_ptr
+#include <filesystem>  // std::filesystem::remove_all, rename
+#include <memory>      // std::unique_ptr
 #include <string>
 #include <utility>  // std::pair
 #include <vector>
 
-#include "index/folder_navigator.h"
-#include "platform/clock.h"
-#include "platform/default_handler.h"
-#include "platform/file_system.h"
-#include "platform/regional.h"
-#include "platform/services.h"
-#include "platform/volumes.h"
-#include "tests/support/fakes.h"
 #include "tests/support/qt_test_main.h"
-#include "tests/support/temp_folder.h"
-#include "window/folder_tree_model.h"
-#include "window/frm_quorvane.h"
+#include "tests/support/window_fixture.h"
+#include "window/volume_box.h"
 
 using quorvane::frmQuorvane;
+using quorvane::testing::Canonical;
+using quorvane::testing::Controls;
 using quorvane::testing::Entries;
 using quorvane::testing::Exists;
+using quorvane::testing::MessageBoxCatcher;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
-
-namespace {
-
-// 21 August 2002, 23:25:18, and a generation that takes no time.
-class FixedClock final : public quorvane::platform::Clock {
- public:
-  std::tm LocalNow() const override {
-    std::tm now{};
-    now.tm_year = 102, now.tm_mon = 7, now.tm_mday = 21;
-    now.tm_hour = 23, now.tm_min = 25, now.tm_sec = 18;
-    return now;
-  }
-  double MonotonicSeconds() const override { return 0; }
-};
-
-// Notes every page it is asked to open, and opens none.
-class RecordingOpener final : public quorvane::platform::DefaultHandler {
- public:
-  void Open(const std::string& path) const override {
-    opened.push_back(QString::fromStdString(path));
-  }
-  mutable QStringList opened;
-};
-
-// The machine's file system, counting how often each folder's file names are read.
-class CountingFileSystem final : public quorvane::platform::FileSystem {
- public:
-  std::unique_ptr<quorvane::platform::Folder> OpenFolder(std::string_view path) const override {
-    return std::make_unique<Folder>(real_.OpenFolder(path), reads_[std::string(path)]);
-  }
-  int Reads(const std::string& path) const { return reads_[path]; }
-
- private:
-  class Folder final : public quorvane::platform::Folder {
-   public:
-    Folder(std::unique_ptr<quorvane::platform::Folder> real, int& reads)
-        : real_(std::move(real)), reads_(reads) {}
-    const std::string& Path() const override { return real_->Path(); }
-    quorvane::platform::FolderIdentity Identity() const override { return real_->Identity(); }
-    void ReadFileNames(quorvane::platform::NameSink& names) const override {
-      ++reads_;
-      real_->ReadFileNames(names);
-    }
-    std::vector<std::string> SubFolderNames() const override { return real_->SubFolderNames(); }
-    std::error_code ReadFacts(const char* name,
-                              quorvane::platform::FileFacts& facts) const noexcept override {
-      return real_->ReadFacts(name, facts);
-    }
-    std::unique_ptr<quorvane::platform::Folder> OpenSubFolder(
-        std::string_view name) const override {
-      return real_->OpenSubFolder(name);
-    }
-    std::unique_ptr<quorvane::platform::PageOutput> CreatePage(
-        std::string_view name) const override {
-      return real_->CreatePage(name);
-    }
-
-   private:
-    std::unique_ptr<quorvane::platform::Folder> real_;
-    int& reads_;
-  };
-
-  quorvane::platform::SystemFileSystem real_;
-  mutable std::map<std::string, int> reads_;
-};
-
-// The temporary folder's path without symlinks, as the working folder reads back.
-std::string Canonical(const TempFolder& folder) {
-  return std::filesystem::canonical(folder.Path()).native();
-}
-
-QString Text(const std::string& bytes) { return QString::fromStdString(bytes); }
-
-// The nine controls, found by name as a test or an accessibility tool finds them.
-struct Controls {
-  explicit Controls(const frmQuorvane& window)
-      : form(window),
-        cmdRefresh(Find<QPushButton>(window, "cmdRefresh")),
-        chkImg(Find<QCheckBox>(window, "chkImg")),
-        chkView(Find<QCheckBox>(window, "chkView")),
-        cmdMake(Find<QPushButton>(window, "cmdMake")),
-        File1(Find<QListView>(window, "File1")),
-        Dir1(Find<QTreeView>(window, "Dir1")),
-        Drive1(Find<QComboBox>(window, "Drive1")),
-        lblPath(Find<QLabel>(window, "lblPath")),
-        lblFCount(Find<QLabel>(window, "lblFCount")) {}
-
-  template <typename Control>
-  static Control* Find(const QWidget& window, const char* name) {
-    auto* control = window.findChild<Control*>(QString::fromLatin1(name));
-    if (control == nullptr) {
-      qFatal("no control %s", name);
-    }
-    return control;
-  }
-
-  quorvane::FolderTreeModel& Folders() const {
-    return *qobject_cast<quorvane::FolderTreeModel*>(Dir1->model());
-  }
-  std::string Dir1Path() const { return Folders().Path(Dir1->currentIndex()); }
-  // Waits until the window shows what the last action changed: folders are read, and pages
-  // made, beside it.
-  bool Settled() const {
-    return QTest::qWaitFor([this] { return !form.Working(); });
-  }
-  bool ChooseFolder(const std::string& path) const {
-    Dir1->setCurrentIndex(Folders().Find(path));
-    return Settled();
-  }
-  QStringList Files() const {
-    QStringList names;
-    for (int row = 0; row < File1->model()->rowCount(); ++row) {
-      names << File1->model()->index(row, 0).data().toString();
-    }
-    return names;
-  }
-
-  const frmQuorvane& form;
-  QPushButton* cmdRefresh;
-  QCheckBox* chkImg;
-  QCheckBox* chkView;
-  QPushButton* cmdMake;
-  QListView* File1;
-  QTreeView* Dir1;
-  QComboBox* Drive1;
-  QLabel* lblPath;
-  QLabel* lblFCount;
-};
-
-// Closes the next modal message box as soon as it shows, keeping what it showed: by its button
-// `press` where one is given, else as Escape would.
-class MessageBoxCatcher : public QObject {
- public:
-  explicit MessageBoxCatcher(QString press = {}) : press_(std::move(press)) {
-    connect(&timer_, &QTimer::timeout, this, &MessageBoxCatcher::Look);
-    timer_.start(10);
-  }
-
-  bool caught = false;
-  bool modal = false;
-  QString title;
-  QString text;
-  QMessageBox::StandardButtons buttons;
-  qsizetype button_count = 0;
-
- private:
-  void Look() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) {
-      return;
-    }
-    timer_.stop();
-    caught = true;
-    modal = box->isModal();
-    title = box->windowTitle();
-    text = box->text();
-    buttons = box->standardButtons();
-    button_count = box->buttons().size();
-    for (QAbstractButton* button : box->buttons()) {
-      if (!press_.isEmpty() && button->text() == press_) {
-        button->click();
-        return;
-      }
-    }
-    box->reject();
-  }
-
-  const QString press_;
-  QTimer timer_;
-};
-
-}  // namespace
+using quorvane::testing::Text;
 
 class FrmQuorvaneTest : public QObject {
   Q_OBJECT
@@ -235,6 +46,7 @@ class FrmQuorvaneTest : public QObject {
   void drive1ShowsLabelsAndTheRoot();
   void controlsHaveAccessibleNames_data();
   void controlsHaveAccessibleNames();
+  void drive1IsOneDropDownToAssistiveTechnology();
   void countReadsWithItsUnit();
   void enterMakesThePageAndCtrlQCloses();
   void folderChangeShowsTheFolder_data();
@@ -253,47 +65,18 @@ class FrmQuorvaneTest : public QObject {
   void viewHtmlHandsThePageToTheDefaultHandler();
 
  private:
-  // A window over `volumes`, started with the working folder at `working` and asked to start
-  // at `asked` (none when empty).
   std::unique_ptr<frmQuorvane> Open(const std::vector<const TempFolder*>& volumes,
-                                    const std::string& working, const std::string& asked = "");
-  const QStringList& Opened() const { return opener_.opened; }
+                                    const std::string& working, const std::string& asked = "") {
+    return fixture_.Open(volumes, working, asked);
+  }
+  const QStringList& Opened() const { return fixture_.Opened(); }
 
-  const FixedClock clock_;
-  const quorvane::platform::Regional regional_{quorvane::testing::UsEnglish()};
-  const CountingFileSystem files_;
-  const quorvane::platform::Services services_{clock_, regional_, files_};
-  RecordingOpener opener_;
-  std::vector<std::string> labels_;  // the label of each volume Open() gives, where one is set
+  quorvane::testing::WindowFixture fixture_;
 };
 
 void FrmQuorvaneTest::cleanup() {
-  opener_.opened.clear();
-  labels_.clear();
+  fixture_.Clear();
   QApplication::setFont(QFont());
-}
-
-std::unique_ptr<frmQuorvane> FrmQuorvaneTest::Open(const std::vector<const TempFolder*>& volumes,
-                                                   const std::string& working,
-                                                   const std::string& asked) {
-  std::vector<quorvane::platform::Volume> mounted;
-  for (const TempFolder* volume : volumes) {
-    const std::size_t at = mounted.size();
-    mounted.push_back(
-        {Canonical(*volume), "/dev/test", "ext4", at < labels_.size() ? labels_[at] : ""});
-  }
-  auto window = std::make_unique<frmQuorvane>(
-      services_, opener_, mounted,
-      quorvane::StartFolders{std::filesystem::canonical(working), asked});
-  window->show();
-  window->activateWindow();
-  if (!QTest::qWaitForWindowActive(window.get())) {
-    qWarning("the window did not become active");
-  }
-  if (!QTest::qWaitFor([&] { return !window->Working(); })) {
-    qWarning("the window did not show its first folder");
-  }
-  return window;
 }
 
 void FrmQuorvaneTest::controlsStandAtTheirDesignedPlaces_data() {
@@ -533,7 +316,7 @@ void FrmQuorvaneTest::startsOnTheFolderAsked() {
 void FrmQuorvaneTest::drive1ShowsLabelsAndTheRoot() {
   const TempFolder first;
   const TempFolder second;
-  labels_ = {"", "My Stick"};
+  fixture_.labels = {"", "My Stick"};
   const auto window = Open({&first, &second}, first.Path());
   const Controls c(*window);
   QCOMPARE(c.Drive1->count(), 3);
@@ -567,6 +350,53 @@ void FrmQuorvaneTest::controlsHaveAccessibleNames() {
   QVERIFY(accessible != nullptr);
   QCOMPARE(accessible->text(QAccessible::Name), name);
   QVERIFY(!accessible->text(QAccessible::Description).isEmpty());
+}
+
+namespace {
+
+// Asked for each object, after the factories installed before it: counts when Drive1 is asked
+// for as a plain drop-down, which happens only when another factory asked Qt for its interface.
+QObject* asked_for = nullptr;
+int asked_as_combo_box = 0;
+QAccessibleInterface* CountingFactory(const QString& class_name, QObject* object) {
+  if (object == asked_for && class_name == QLatin1String("QComboBox")) {
+    ++asked_as_combo_box;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void FrmQuorvaneTest::drive1IsOneDropDownToAssistiveTechnology() {
+  const TempFolder first;
+  const TempFolder second;
+  const auto window = Open({&first, &second}, second.Path());
+  const Controls c(*window);
+  // A drop-down asked for the first time is made once, by the window's own factory.
+  quorvane::VolumeBox fresh;
+  QAccessible::installFactory(CountingFactory);
+  asked_for = &fresh;
+  QAccessibleInterface* made = QAccessible::queryAccessibleInterface(&fresh);
+  QAccessible::removeFactory(CountingFactory);
+  QVERIFY(made != nullptr);
+  QCOMPARE(asked_as_combo_box, 0);
+
+  QAccessibleInterface* drive = QAccessible::queryAccessibleInterface(c.Drive1);
+  QVERIFY(drive != nullptr);
+
+  QCOMPARE(drive->role(), QAccessible::ComboBox);
+  QCOMPARE(drive->text(QAccessible::Name), QStringLiteral("Volume"));
+  QCOMPARE(drive->text(QAccessible::Value), Text(Canonical(second)));
+  QCOMPARE(drive->childCount(), 1);
+  QCOMPARE(drive->child(0)->object(), c.Drive1->view());
+  QCOMPARE(drive->indexOfChild(drive->child(0)), 0);
+  QCOMPARE(drive->child(0)->parent()->object(), c.Drive1);
+  QAccessibleActionInterface* actions = drive->actionInterface();
+  QVERIFY(actions != nullptr);
+  actions->doAction(QAccessibleActionInterface::showMenuAction());
+  QTRY_VERIFY(c.Drive1->view()->isVisible());
+  actions->doAction(QAccessibleActionInterface::showMenuAction());
+  QTRY_VERIFY(!c.Drive1->view()->isVisible());
 }
 
 void FrmQuorvaneTest::countReadsWithItsUnit() {
@@ -744,10 +574,10 @@ void FrmQuorvaneTest::refreshReadsTheFolderOnce() {
   const auto window = Open({&volume}, volume.Path());
   const Controls c(*window);
   const std::string shown = Canonical(volume) + "/";
-  const int before = files_.Reads(shown);
+  const int before = fixture_.Files().Reads(shown);
   c.cmdRefresh->click();
   QVERIFY(c.Settled());
-  QCOMPARE(files_.Reads(shown), before + 1);
+  QCOMPARE(fixture_.Files().Reads(shown), before + 1);
 }
 
 void FrmQuorvaneTest::refreshOnARemovedFolderGoesToTheNearestAbove() {
