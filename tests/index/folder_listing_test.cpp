@@ -147,30 +147,5 @@ TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
   EXPECT_FALSE(list.Identity());
 }
 
-TEST(FolderListingTest, ACopyReadElsewhereIsShownByAdoptingIt) {
-  const TempFolder folder;
-  folder.AddFile("b");
-  folder.AddFile("a");
-  const platform::Regional regional(testing::UsEnglish());
-  const platform::SystemFileSystem files;
-  FileList shown(regional, files);
-  RecordingObserver observer;
-  shown.SetObserver(&observer);
-  shown.Select(0);
-
-  // Read as another thread would, into a list of its own.
-  FileList read(shown);
-  ASSERT_EQ(RefreshFolderView(folder.Path(), read).count, 2);
-  EXPECT_EQ(shown.Count(), 0);
-  shown.Adopt(read);
-  EXPECT_EQ(NamesOf(shown), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(shown.Folder(), folder.Path() + "/");
-  EXPECT_EQ(shown.Identity(), read.Identity());
-  EXPECT_EQ(shown.Selected(), -1);
-  // The copy was read without the observer; only the adoption is told.
-  const std::vector<std::string> expected = {"selected -1", "about to change", "changed"};
-  EXPECT_EQ(observer.events, expected);
-}
-
 }  // namespace
 }  // namespace quorvane

@@ -390,13 +390,8 @@ void FrmQuorvaneTest::drive1IsOneDropDownToAssistiveTechnology() {
   QCOMPARE(drive->childCount(), 1);
   QCOMPARE(drive->child(0)->object(), c.Drive1->view());
   QCOMPARE(drive->indexOfChild(drive->child(0)), 0);
-  QCOMPARE(drive->child(0)->parent()->object(), c.Drive1);
-  QAccessibleActionInterface* actions = drive->actionInterface();
-  QVERIFY(actions != nullptr);
-  actions->doAction(QAccessibleActionInterface::showMenuAction());
+  drive->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
   QTRY_VERIFY(c.Drive1->view()->isVisible());
-  actions->doAction(QAccessibleActionInterface::showMenuAction());
-  QTRY_VERIFY(!c.Drive1->view()->isVisible());
 }
 
 void FrmQuorvaneTest::countReadsWithItsUnit() {
