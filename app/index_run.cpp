@@ -225,13 +225,12 @@ class Runner {
     FileList list(services_.regional, services_.files);
     Counting counting(list, console_);
     list.SetObserver(&counting);
-    std::string CurFile;
     const GenerationOutcome outcome =
-        MakeIndexPageIn(folder, options_.images, CurFile, list, services_, links);
+        MakeIndexPageIn(folder, options_.images, list, services_, links);
     list.SetObserver(nullptr);
     console_.FolderDone();
     if (!outcome.completed) {
-      Fail(outcome.description);
+      Fail(outcome.failure->what());
       return;
     }
     if (route.target != nullptr && (end == PageEnd::kPlaced || end == PageEnd::kWouldWrite)) {

@@ -3,6 +3,7 @@
 #include <atomic>        // std::atomic
 #include <cstddef>       // std::size_t
 #include <memory>        // std::unique_ptr
+#include <stop_token>    // std::stop_token
 #include <system_error>  // std::error_code
 #include <thread>        // std::thread
 #include <vector>        // std::vector
@@ -17,8 +18,9 @@ namespace quorvane {
 // it keeps many reads in flight at once; a local disk needs only a couple.
 class FactsReader {
  public:
-  // `folder` and `names` must outlive the reader and stay as they are.
-  FactsReader(const platform::Folder& folder, const NameList& names);
+  // `folder` and `names` must outlive the reader and stay as they are. Once `stop` is requested
+  // no new read starts: what Get() hands over from then on is not to be used.
+  FactsReader(const platform::Folder& folder, const NameList& names, std::stop_token stop = {});
   FactsReader(const FactsReader&) = delete;
   FactsReader& operator=(const FactsReader&) = delete;
   // Stops the reads still to come and waits for those under way.
@@ -36,6 +38,7 @@ class FactsReader {
 
   void Work();
   void ReadBlock(std::size_t block);
+  bool Stopped() const;
   void AddWorkers(std::size_t count);
 
   const platform::Folder& folder_;
@@ -49,6 +52,7 @@ class FactsReader {
   std::atomic<std::size_t> writer_block_{0};           // the block the writer is in
   std::atomic<bool> slow_{false};
   std::atomic<bool> stop_{false};
+  const std::stop_token stopped_by_user_;
   bool may_grow_ = true;  // the writer's: whether more workers can still be added
   std::vector<std::thread> workers_;
 };

@@ -37,6 +37,7 @@ constexpr Words kWords[] = {
     {"The page ", " changed while it was checked; it was kept"},
     {"The file ", " is not a page quorvane wrote; it was kept"},
     {"The folder ", " moved during the walk; the folders below it still to do were left out"},
+    {"Stopped before the page of ", " was complete; nothing was written"},
     {"Out of memory", ""},
 };
 static_assert(std::size(kWords) == static_cast<std::size_t>(Step::kOutOfMemory) + 1);

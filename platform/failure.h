@@ -28,6 +28,7 @@ enum class Step {
   kPageChanged,      // the page was replaced between its check and its removal
   kNotAPage,         // a file of the page's name that this program did not write
   kFolderMoved,      // a folder of a walk moved elsewhere while the walk was below it
+  kStopped,          // the user stopped the run before it was done
   kOutOfMemory,
 };
 

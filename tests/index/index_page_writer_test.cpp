@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <system_error>
 #include <thread>
 
@@ -38,12 +39,13 @@ class PageWriterTest : public ::testing::Test {
   // Points a new file list over `files` at the test folder and refreshes it, as the window does.
   void Refresh(const platform::FileSystem& files) {
     list_ = std::make_unique<FileList>(regional_, files);
-    RefreshFolderView(folder_.Path(), CurPath_, *list_);
+    CurPath_ = RefreshFolderView(folder_.Path(), *list_).CurPath;
   }
 
-  GenerationOutcome Make(bool ShowImages, const platform::FileSystem& files) {
+  GenerationOutcome Make(bool ShowImages, const platform::FileSystem& files,
+                         std::stop_token stop = {}) {
     const platform::Services services{clock_, regional_, files};
-    return MakeIndexPage(ShowImages, CurPath_, CurFile_, *list_, services);
+    return MakeIndexPage(ShowImages, CurPath_, *list_, services, std::move(stop));
   }
 
   // Refreshes over `files` and makes the page; returns the page, or the failure's description.
@@ -51,7 +53,7 @@ class PageWriterTest : public ::testing::Test {
     Refresh(files);
     const GenerationOutcome outcome = Make(ShowImages, files);
     if (!outcome.completed) {
-      return "failed: " + outcome.description;
+      return "failed: " + std::string(outcome.failure->what());
     }
     EXPECT_EQ(outcome.OutPath, CurPath_ + "quorvane_index.html");
     return ReadFile(outcome.OutPath);
@@ -65,7 +67,6 @@ class PageWriterTest : public ::testing::Test {
   platform::SystemFileSystem system_files_;
   std::unique_ptr<FileList> list_;
   std::string CurPath_;
-  std::string CurFile_;
 };
 
 TEST_F(PageWriterTest, WritesTheWholePage) {
@@ -174,7 +175,7 @@ TEST_F(PageWriterTest, FolderPathIsTextInTheTitleAndTheHeader) {
   const std::string folder = folder_.AddFolder("Tom & Jerry <Best>");
   FakeFileSystem files;
   list_ = std::make_unique<FileList>(regional_, files);
-  RefreshFolderView(folder, CurPath_, *list_);
+  CurPath_ = RefreshFolderView(folder, *list_).CurPath;
   ASSERT_TRUE(Make(false, files).completed);
   const std::string page = ReadFile(folder + "/quorvane_index.html");
   const std::string above = folder_.Path() + "/";
@@ -190,16 +191,18 @@ TEST_F(PageWriterTest, ReRunOverwritesItsOwnPageWithoutListingIt) {
   // The first page is now in the folder; only a page of exactly that name is left out.
   folder_.AddFile("QUORVANE_INDEX.HTML", 10, LocalTime(2002, 8, 21, 23, 25, 18));
   clock_ = FakeClock({LocalTm(2026, 12, 7, 9, 30, 0)}, {100.0, 101.25});
-  const std::string second = RefreshAndMake(false, system_files_);
+  Refresh(system_files_);
+  const GenerationOutcome outcome = Make(false, system_files_);
+  const std::string second = ReadFile(PagePath());
 
   EXPECT_EQ(second.find("href=\"quorvane_index.html\""), std::string::npos);
   EXPECT_NE(second.find("<p><a href=\"QUORVANE_INDEX.HTML\">QUORVANE_INDEX.HTML</a>"),
             std::string::npos);
   EXPECT_NE(second.find("<b>2 object(s) :: 2k</b>"), std::string::npos);
   EXPECT_EQ(second.size(), first.size() + second.find("<br>&nbsp;") - first.find("<br>&nbsp;"));
-  // The selection and CurFile stay on the last entry, the old page, though it got no entry.
+  // The selection and CurFile end on the last entry, the old page, though it got no entry.
   EXPECT_EQ(list_->Selected(), 2);
-  EXPECT_EQ(CurFile_, PagePath());
+  EXPECT_EQ(outcome.CurFile, PagePath());
 }
 
 TEST_F(PageWriterTest, FolderEmptiedSinceTheRefreshGivesAnEmptyPage) {
@@ -260,10 +263,11 @@ TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
   GenerationOutcome outcome = Make(false, system_files_);
   list_->SetObserver(nullptr);
   EXPECT_FALSE(outcome.completed);
-  EXPECT_EQ(outcome.description,
+  EXPECT_EQ(outcome.failure->what(),
             "Cannot read the file facts of " + (folder_ / "b.txt") + ": No such file or directory");
   EXPECT_EQ(outcome.OutPath, "");
   EXPECT_EQ(list_->Selected(), 1);
+  EXPECT_EQ(outcome.CurFile, folder_ / "b.txt");
   EXPECT_EQ(ReadFile(PagePath()), previous);
   EXPECT_EQ(Entries(folder_.Path()).size(), entries.size() - 1);
 
@@ -283,6 +287,40 @@ TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
   EXPECT_EQ(Entries(folder_.Path()).size(), entries.size() - 1);
   // Without images the splitter is never asked.
   EXPECT_NE(RefreshAndMake(false, long_name).find("1 object(s)"), std::string::npos);
+}
+
+TEST_F(PageWriterTest, AStopEndsTheRunAndKeepsThePreviousPage) {
+  for (int i = 0; i < 3000; ++i) {
+    folder_.AddFile("file " + std::to_string(i));
+  }
+  folder_.AddFile("quorvane_index.html", 5);
+  const std::vector<std::string> entries = Entries(folder_.Path());
+  const struct {
+    const char* when;
+    std::int64_t at;  // the entry the stop comes at; -1 for before the run
+  } cases[] = {{"before the run", -1},
+               {"at the first entry", 0},
+               {"half way", 1500},
+               {"at the last entry", 3000}};
+  for (const auto& c : cases) {
+    Refresh(system_files_);
+    std::stop_source stop;
+    WhenSelected stopper(c.at, [&] { stop.request_stop(); });
+    list_->SetObserver(&stopper);
+    if (c.at < 0) {
+      stop.request_stop();
+    }
+    const GenerationOutcome outcome = Make(false, system_files_, stop.get_token());
+    list_->SetObserver(nullptr);
+    ASSERT_TRUE(outcome.failure) << c.when;
+    EXPECT_EQ(outcome.failure->GetStep(), platform::Step::kStopped) << c.when;
+    EXPECT_EQ(outcome.failure->what(),
+              "Stopped before the page of " + CurPath_ + " was complete; nothing was written");
+    EXPECT_EQ(outcome.CurFile, c.at < 0 ? "" : CurPath_ + std::string(list_->Name(c.at)));
+    EXPECT_EQ(list_->Selected(), c.at) << c.when;
+    EXPECT_EQ(ReadFile(folder_ / "quorvane_index.html"), std::string(5, '\0')) << c.when;
+    EXPECT_EQ(Entries(folder_.Path()), entries) << c.when;
+  }
 }
 
 TEST_F(PageWriterTest, AFailingSystemCallEndsTheRunWithItsWords) {
@@ -307,7 +345,8 @@ TEST_F(PageWriterTest, AFailingSystemCallEndsTheRunWithItsWords) {
     list_ = std::make_unique<FileList>(regional_, files);
     CurPath_ = folder_.Path() + "/";
     const GenerationOutcome outcome = Make(false, files);
-    EXPECT_EQ(outcome.description, c.words + ": " + std::generic_category().message(c.rule.error));
+    EXPECT_EQ(outcome.failure->what(),
+              c.words + ": " + std::generic_category().message(c.rule.error));
     EXPECT_EQ(ReadFile(page), std::string(3, '\0'));
     EXPECT_EQ(Entries(folder_.Path()).size(), 301u);
   }
@@ -321,7 +360,7 @@ TEST_F(PageWriterTest, TheFolderIsTheOneListedWhereverItGoes) {
   // A folder renamed while its page is made still gets the whole page, in its new place.
   Refresh(system_files_);
   list_ = std::make_unique<FileList>(regional_, system_files_);
-  RefreshFolderView(shown, CurPath_, *list_);
+  CurPath_ = RefreshFolderView(shown, *list_).CurPath;
   WhenSelected mover(0, [&] { rename(shown.c_str(), (folder_ / "moved").c_str()); });
   list_->SetObserver(&mover);
   EXPECT_TRUE(Make(false, system_files_).completed);
@@ -330,11 +369,13 @@ TEST_F(PageWriterTest, TheFolderIsTheOneListedWhereverItGoes) {
 
   // Another folder now at the path shown (a volume unmounted, a folder replaced) gets no page.
   list_ = std::make_unique<FileList>(regional_, system_files_);
-  RefreshFolderView(folder_ / "moved", CurPath_, *list_);
+  CurPath_ = RefreshFolderView(folder_ / "moved", *list_).CurPath;
   ASSERT_EQ(rename((folder_ / "moved").c_str(), (folder_ / "elsewhere").c_str()), 0);
   folder_.AddFolder("moved");
   const GenerationOutcome outcome = Make(false, system_files_);
-  EXPECT_EQ(outcome.description,
+  // The window tells this failure by its step, to offer the refresh.
+  EXPECT_EQ(outcome.failure->GetStep(), platform::Step::kFolderChanged);
+  EXPECT_EQ(outcome.failure->what(),
             "The folder " + (folder_ / "moved/") + " is no longer the one shown; refresh the list");
   EXPECT_EQ(Entries(folder_ / "moved"), std::vector<std::string>{});
 }
@@ -355,10 +396,9 @@ TEST_F(PageWriterTest, ConcurrentRunsEachEndWithOneWholePage) {
     runs.emplace_back([&] {
       for (int again = 0; again < 10; ++again) {
         FileList list(regional_, files);
-        std::string CurPath = folder_.Path() + "/";
-        std::string CurFile;
+        const std::string CurPath = folder_.Path() + "/";
         const platform::Services services{clock_, regional_, files};
-        failed += MakeIndexPage(false, CurPath, CurFile, list, services).completed ? 0 : 1;
+        failed += MakeIndexPage(false, CurPath, list, services).completed ? 0 : 1;
       }
     });
   }
