@@ -6,6 +6,7 @@
 #include <new>           // std::bad_alloc
 #include <system_error>  // std::system_error
 #include <thread>        // std::thread
+#include <utility>       // std::forward
 
 namespace quorvane {
 namespace {
@@ -143,16 +144,18 @@ struct NameList::Sorter {
     return Key{key.data(), key.size(), false};
   }
 
-  // Gives each of [first, last) its eight bytes from where the keys, the same before `offset`,
-  // start to differ; returns where that is.
-  std::size_t Prefix(Entry* first, Entry* last, std::size_t offset) const {
-    offset += CommonStart(
+  // How many bytes from `offset` on the keys of [first, last) have the same.
+  std::size_t Common(const Entry* first, const Entry* last, std::size_t offset) const {
+    return CommonStart(
         static_cast<std::size_t>(last - first), [&](std::size_t i) { return KeyOf(first[i]); },
         lower, offset);
+  }
+
+  // Gives each of [first, last) the eight bytes of its key from `offset`.
+  void SetPrefixes(Entry* first, Entry* last, std::size_t offset) const {
     for (Entry* entry = first; entry != last; ++entry) {
       entry->prefix = PrefixOf(lower, KeyOf(*entry), offset);
     }
-    return offset;
   }
 
   static bool ByPrefix(const Entry& a, const Entry& b) { return a.prefix < b.prefix; }
@@ -162,7 +165,8 @@ struct NameList::Sorter {
     if (last - first < 2) {
       return;
     }
-    offset = Prefix(first, last, offset);
+    offset += Common(first, last, offset);
+    SetPrefixes(first, last, offset);
     std::sort(first, last, ByPrefix);
     Resolve(first, last, offset);
   }
@@ -208,34 +212,51 @@ void NameList::Sort(const platform::Regional& regional) {
   }
 }
 
-// A long list is sorted in two halves at once, merged, then its runs told apart, again in two
-// halves: the other core is idle meanwhile. False, and nothing done, without a second thread.
-bool NameList::SortInHalves(const Sorter& sorter, Entry* first, Entry* last) {
-  Entry* const middle = first + (last - first) / 2;
-  const std::size_t offset = sorter.Prefix(first, last, 0);
-  const auto on_two_threads = [](auto&& one, auto&& other) {
-    std::thread thread;
-    try {
-      thread = std::thread(other);
-    } catch (const std::system_error&) {
-      return false;
-    }
-    one();
-    thread.join();
-    return true;
-  };
-  if (!on_two_threads([&] { std::sort(first, middle, Sorter::ByPrefix); },
-                      [&] { std::sort(middle, last, Sorter::ByPrefix); })) {
+// Runs `one` here and `other` on a thread of its own at once; false, with neither run, when no
+// thread can be had.
+template <typename One, typename Other>
+bool OnTwoThreads(One&& one, Other&& other) {
+  std::thread thread;
+  try {
+    thread = std::thread(std::forward<Other>(other));
+  } catch (const std::system_error&) {
     return false;
   }
-  std::inplace_merge(first, middle, last, Sorter::ByPrefix);
+  one();
+  thread.join();
+  return true;
+}
+
+// A long list is sorted in two halves at once, each with its prefixes, merged, then its runs told
+// apart, again in two halves: the other core is idle meanwhile. False, and nothing done, without
+// a second thread.
+bool NameList::SortInHalves(const Sorter& sorter, Entry* first, Entry* last) {
+  Entry* const middle = first + (last - first) / 2;
+  std::size_t first_common = 0;
+  std::size_t last_common = 0;
+  if (!OnTwoThreads([&] { first_common = sorter.Common(first, middle, 0); },
+                    [&] { last_common = sorter.Common(middle, last, 0); })) {
+    return false;
+  }
+  const Entry starts[] = {*first, *middle};
+  const std::size_t offset =
+      std::min({first_common, last_common, sorter.Common(starts, starts + 2, 0)});
+  const auto sort_half = [&](Entry* from, Entry* to) {
+    sorter.SetPrefixes(from, to, offset);
+    std::sort(from, to, Sorter::ByPrefix);
+  };
+  if (!OnTwoThreads([&] { sort_half(first, middle); }, [&] { sort_half(middle, last); })) {
+    sort_half(first, last);
+  } else {
+    std::inplace_merge(first, middle, last, Sorter::ByPrefix);
+  }
   // Split where a run ends, so that each thread has whole runs.
   Entry* split = middle;
   while (split != last && split->prefix == (split - 1)->prefix) {
     ++split;
   }
-  if (!on_two_threads([&] { sorter.Resolve(first, split, offset); },
-                      [&] { sorter.Resolve(split, last, offset); })) {
+  if (!OnTwoThreads([&] { sorter.Resolve(first, split, offset); },
+                    [&] { sorter.Resolve(split, last, offset); })) {
     sorter.Resolve(first, last, offset);
   }
   return true;

@@ -19,6 +19,8 @@ namespace {
 
 constexpr std::string_view kTemporaryPrefix = ".quorvane_index.html.";
 constexpr std::size_t kTemporaryLetters = 8;
+// A page's bytes are sent on to the disk every so many written.
+constexpr off_t kWritebackEvery = 8 << 20;
 constexpr std::string_view kLetters =
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
@@ -85,6 +87,13 @@ class SystemPageOutput final : public PageOutput {
         Fail(Step::kWritePage, errno);
       }
       bytes.remove_prefix(static_cast<std::size_t>(written));
+      written_ += written;
+    }
+    // A large page goes to the disk while the rest is made, so that the wait for it at the end
+    // is short; a failure here shows in that wait.
+    if (written_ - written_back_ >= kWritebackEvery) {
+      calls_.StartWriteback(fd_, written_back_, written_ - written_back_);
+      written_back_ = written_;
     }
   }
 
@@ -301,6 +310,8 @@ class SystemPageOutput final : public PageOutput {
   TemporaryNameHold hold_;
   bool committed_ = false;
   std::uint64_t volume_ = 0;
+  off_t written_ = 0;       // bytes of the new page written so far
+  off_t written_back_ = 0;  // of those, the ones already on their way to the disk
   int old_fd_ = -1;
   struct stat old_ {};
 };

@@ -1,7 +1,7 @@
 #include "platform/system_calls.h"
 
 #include <dirent.h>     // getdents64
-#include <fcntl.h>      // openat
+#include <fcntl.h>      // openat, sync_file_range
 #include <sys/xattr.h>  // fgetxattr, fsetxattr, fremovexattr, flistxattr
 #include <unistd.h>     // close, write, pread, fsync, syncfs, linkat, unlinkat, readlinkat, fchown
 #include <cstdio>       // renameat
@@ -40,6 +40,10 @@ ssize_t SystemCalls::ReadAt(int fd, void* buffer, std::size_t size, off_t offset
 }
 
 int SystemCalls::Sync(int fd) const { return fsync(fd); }
+
+int SystemCalls::StartWriteback(int fd, off_t offset, off_t size) const {
+  return sync_file_range(fd, offset, size, SYNC_FILE_RANGE_WRITE);
+}
 
 int SystemCalls::SyncFileSystem(int fd) const { return syncfs(fd); }
 

@@ -25,6 +25,8 @@ class SystemCalls {
   virtual ssize_t Write(int fd, const void* data, std::size_t size) const;
   virtual ssize_t ReadAt(int fd, void* buffer, std::size_t size, off_t offset) const;
   virtual int Sync(int fd) const;
+  // sync_file_range: starts writing `size` bytes from `offset` to the disk, without waiting.
+  virtual int StartWriteback(int fd, off_t offset, off_t size) const;
   // syncfs: everything written to the file system `fd` is on, so that many files wait once.
   virtual int SyncFileSystem(int fd) const;
   virtual int LinkAt(int from_dir, const char* from, int to_dir, const char* to, int flags) const;
