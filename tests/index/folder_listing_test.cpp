@@ -40,7 +40,7 @@ TEST(FolderListingTest, SortsNonAsciiNamesByTheLocalesLowerCase) {
     files.Add(name, 0);
   }
   platform::RegionalSettings settings = testing::UsEnglish();
-  settings.locale_name = "C.UTF-8";
+  settings.locale_name = testing::kUnicodeLocale;
   const platform::Regional regional(settings);
   FileList list(regional, files);
   list.ReRead();
@@ -97,10 +97,10 @@ TEST(FolderListingTest, RefreshEndsThePathWithOneSeparatorAndCountsFiles) {
     std::string CurPath;
     std::string count;
   } cases[] = {
-      {empty, empty + "/", "0"},
-      {empty + "/", empty + "/", "0"},
-      {only_folders, only_folders + "/", "0"},
-      {two, two + "/", "2"},
+      {empty, empty + kPathSeparator, "0"},
+      {empty + kPathSeparator, empty + kPathSeparator, "0"},
+      {only_folders, only_folders + kPathSeparator, "0"},
+      {two, two + kPathSeparator, "2"},
   };
   const platform::Regional regional(testing::UsEnglish());
   const platform::SystemFileSystem files;
@@ -122,7 +122,7 @@ TEST(FolderListingTest, RootStaysASingleSeparator) {
   const platform::SystemFileSystem files;
   FileList list(regional, files);
   std::string CurPath;
-  EXPECT_EQ(RefreshFolderView("/", CurPath, list).path_text, "/");
+  EXPECT_EQ(RefreshFolderView(testing::kRootFolder, CurPath, list).path_text, testing::kRootFolder);
 }
 
 TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
@@ -135,8 +135,8 @@ TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
   ASSERT_EQ(RefreshFolderView(folder.Path(), CurPath, list).count_text, "1");
 
   const FolderViewState state = RefreshFolderView(folder / "gone", CurPath, list);
-  EXPECT_EQ(state.listing_error,
-            "Cannot read the folder " + (folder / "gone/") + ": No such file or directory");
+  EXPECT_EQ(state.listing_error, "Cannot read the folder " + (folder / "gone/") + ": " +
+                                     testing::NoSuchFile().message());
   EXPECT_EQ(state.path_text, folder / "gone/");
   EXPECT_EQ(state.count_text, "0");
   EXPECT_FALSE(state.generation_enabled);

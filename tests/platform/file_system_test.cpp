@@ -234,25 +234,6 @@ TEST(FolderTest, FolderThatCannotBeOpenedFailsNamingIt) {
   }
 }
 
-TEST(PageOutputTest, ReplacesOnlyWhenCommittedAndLeavesNoTraceWhenDropped) {
-  const TempFolder folder;
-  const std::string path = folder / "page.html";
-  WriteFile(path, "old page");
-  const auto open = SystemFileSystem().OpenFolder(folder.Path());
-  {
-    const auto page = open->CreatePage("page.html");
-    page->Write(std::string(200000, 'x'));
-    EXPECT_EQ(ReadFile(path), "old page");
-  }
-  EXPECT_EQ(ReadFile(path), "old page");
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
-  const auto page = open->CreatePage("page.html");
-  page->Write("new page");
-  page->Commit();
-  EXPECT_EQ(ReadFile(path), "new page");
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
-}
-
 TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
   using Rule = FailingCalls::Rule;
   const Rule no_unnamed{Call::kOpenAt, EOPNOTSUPP, 1, ".", O_TMPFILE};
