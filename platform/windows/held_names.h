@@ -23,4 +23,7 @@ class HeldName {
   std::size_t id_ = 0;  // 0 while nothing is held
 };
 
+// Removes every hidden name held now, as the console's events do before the program ends.
+void RemoveHeldNames();
+
 }  // namespace quorvane::platform

@@ -13,20 +13,25 @@ std::mutex held_mutex;
 std::map<std::size_t, std::wstring> held;
 std::size_t last_id = 0;
 
-// Runs on a thread of its own, so it may take the lock. The page's handle shares deletion, so
-// the name goes even while it is being written; the default handler then ends the program.
-BOOL WINAPI RemoveHeldNames(DWORD /*event*/) {
-  const std::lock_guard lock(held_mutex);
-  for (const auto& [id, path] : held) {
-    DeleteFileW(path.c_str());
-  }
-  held.clear();
+// Runs on a thread of its own, so it may take the lock; the default handler then ends the
+// program.
+BOOL WINAPI OnConsoleEvent(DWORD /*event*/) {
+  RemoveHeldNames();
   return FALSE;
 }
 
 }  // namespace
 
-void RemoveTemporaryNamesOnSignals() { SetConsoleCtrlHandler(RemoveHeldNames, TRUE); }
+void RemoveTemporaryNamesOnSignals() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+
+// A page's handle shares deletion, so its name goes even while it is being written.
+void RemoveHeldNames() {
+  const std::lock_guard lock(held_mutex);
+  for (const auto& [id, path] : held) {
+    DeleteFileW(path.c_str());
+  }
+  held.clear();
+}
 
 void HeldName::Hold(const std::wstring& path) {
   Release();

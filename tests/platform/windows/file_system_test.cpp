@@ -11,6 +11,7 @@
 
 #include "platform/failure.h"
 #include "platform/system_file_system.h"
+#include "platform/windows/held_names.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
 #include "tests/support/temp_folder.h"
@@ -221,6 +222,19 @@ TEST(WindowsPageTest, TheNewPageIsHiddenUntilItTakesThePlaceOfTheOld) {
   Replace(SystemFileSystem(), folder.Path(), "third");
   EXPECT_EQ(ReadFile(page), "third");
   EXPECT_NE(AttributesOf(page) & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+
+// What Ctrl+C, Ctrl+Break and closing the console do before the program ends.
+TEST(WindowsPageTest, ConsoleEventsLeaveNoHiddenNameBehind) {
+  const TempFolder folder;
+  WriteFile(folder / "page.html", "old page");
+  auto page = SystemFileSystem().OpenFolder(folder.Path())->CreatePage("page.html");
+  page->Write("half a page");
+  ASSERT_EQ(Entries(folder.Path()).size(), 2u);
+  RemoveHeldNames();
+  page.reset();
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+  EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
 }
 
 TEST(WindowsPageTest, EveryFailingCallKeepsTheOldPageAndLeavesNoName) {
