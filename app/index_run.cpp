@@ -1,11 +1,7 @@
 #include "app/index_run.h"
 
-#include <unistd.h>  // getcwd
-
 #include <atomic>              // std::atomic
 #include <condition_variable>  // std::condition_variable
-#include <cstdlib>             // std::getenv
-#include <filesystem>          // std::filesystem::path
 #include <memory>              // std::shared_ptr
 #include <mutex>               // std::mutex
 #include <new>                 // std::bad_alloc
@@ -16,6 +12,7 @@
 #include "index/index_page_writer.h"
 #include "platform/default_handler.h"
 #include "platform/failure.h"
+#include "platform/folder_arguments.h"
 
 namespace quorvane::tool {
 namespace {
@@ -35,35 +32,13 @@ class Counting final : public FileListObserver {
   Console& console_;
 };
 
-// The current folder's path: where the system cannot tell it (the folder was removed), the
-// path the shell knew it by.
-std::string CurrentFolder() {
-  std::vector<char> buffer(4096);
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) {
-      const char* shell_says = std::getenv("PWD");
-      return shell_says != nullptr && shell_says[0] == '/' ? shell_says : ".";
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
-}
-
-// `folder` made absolute and normal, without resolving symlinks, ending in "/". An empty one
-// stays empty, so that the failure names what was given.
+// `folder` made absolute as the system takes it, ending in "/".
 std::string CurPathOf(const std::string& folder) {
-  if (folder.empty()) {
-    return folder;
+  std::string path = platform::AbsoluteFolder(folder);
+  if (path.back() != '/') {
+    path += '/';
   }
-  std::filesystem::path path(folder);
-  if (path.is_relative()) {
-    path = std::filesystem::path(CurrentFolder()) / path;
-  }
-  std::string normal = path.lexically_normal().native();
-  if (normal.back() != '/') {
-    normal += '/';
-  }
-  return normal;
+  return path;
 }
 
 class Runner {
@@ -72,7 +47,13 @@ class Runner {
       : options_(options), services_(services), console_(console) {}
 
   void Index(const std::string& folder) {
-    const std::string CurPath = CurPathOf(folder);
+    std::string CurPath;
+    try {
+      CurPath = CurPathOf(folder);
+    } catch (const platform::Failure& failure) {
+      Fail(failure.what());
+      return;
+    }
     if (!options_.recursive) {
       FileList list(services_.regional, services_.files);
       list.SetFolder(CurPath);

@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/index_run.h"
+#include "platform/standard_streams.h"
 #include "platform/system_services.h"
 #include "platform/temporary_names.h"
 
@@ -38,6 +39,9 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!quorvane::platform::OpenClosedStandardStreams()) {
+    return 1;
+  }
   std::setlocale(LC_ALL, "");
   quorvane::platform::RemoveTemporaryNamesOnSignals();
   // A closed pipe on standard output is then a write that fails, reported with status 1.

@@ -2,17 +2,18 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QStringList>
 
 #include <cstdio>       // std::fputs, std::fprintf
-#include <filesystem>   // std::filesystem::canonical, current_path, absolute
 #include <string>       // std::string
 #include <string_view>  // std::string_view
-#include <system_error>
+#include <vector>       // std::vector
 
 #include "index/folder_navigator.h"
 #include "index/program_version.h"
 #include "platform/default_handler.h"
+#include "platform/failure.h"
+#include "platform/folder_arguments.h"
+#include "platform/standard_streams.h"
 #include "platform/system_services.h"
 #include "platform/temporary_names.h"
 #include "platform/volumes.h"
@@ -39,28 +40,48 @@ bool HasDisplay(int argc, char** argv) {
          Any(argc, argv, {"-platform", "--platform"});
 }
 
-// The folder to start on: the argument without symlinks, so that the folder tree, which leaves
-// symlinks out, can reach it; as given, made absolute, when it leads nowhere.
-std::string AskedFolder(const QStringList& arguments) {
-  if (arguments.isEmpty()) {
-    return {};
+// The folders given, as the bytes the system passed, for a name that is not UTF-8 would not
+// survive the parser's text. Qt has taken its own options from argv by now; the parser knows
+// the rest, which take no values, so every other argument is a folder, and all after "--".
+std::vector<std::string> FolderArguments(int argc, char** argv) {
+  std::vector<std::string> folders;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (!options_ended && argument == "--") {
+      options_ended = true;
+    } else if (options_ended || argument.size() < 2 || argument.front() != '-') {
+      folders.emplace_back(argument);
+    }
   }
-  const std::filesystem::path asked = arguments.front().toStdString();
-  std::error_code error;
-  const std::filesystem::path resolved = std::filesystem::canonical(asked, error);
-  return error ? std::filesystem::absolute(asked, error).lexically_normal().native()
-               : resolved.native();
+  return folders;
 }
 
-std::string WorkingFolder() {
-  std::error_code error;
-  std::string folder = std::filesystem::current_path(error).native();
-  return error ? std::string("/") : folder;
+// The folder to start on, without symlinks, so that the folder tree, which leaves symlinks out,
+// can reach it; and the working folder, whose volume is the start without one.
+quorvane::StartFolders StartFoldersOf(const std::vector<std::string>& folders) {
+  quorvane::StartFolders start;
+  try {
+    start.working = quorvane::platform::WorkingFolder();
+  } catch (const quorvane::platform::Failure&) {
+    start.working = "/";
+  }
+  if (!folders.empty()) {
+    try {
+      start.asked = quorvane::platform::ResolvedFolder(folders.front());
+    } catch (const quorvane::platform::Failure& failure) {
+      start.asked_error = failure.what();
+    }
+  }
+  return start;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!quorvane::platform::OpenClosedStandardStreams()) {
+    return 1;
+  }
   quorvane::platform::RemoveTemporaryNamesOnSignals();
   if (!HasDisplay(argc, argv)) {
     if (!Any(argc, argv, {"-h", "--help", "--help-all", "-v", "--version"})) {
@@ -86,7 +107,8 @@ int main(int argc, char** argv) {
   parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The folder to start on."),
                                QStringLiteral("[FOLDER]"));
   parser.process(application);
-  if (parser.positionalArguments().size() > 1) {
+  const std::vector<std::string> folders = FolderArguments(argc, argv);
+  if (folders.size() > 1) {
     std::fputs("quorvane: more than one folder given\n", stderr);
     return 2;
   }
@@ -98,7 +120,7 @@ int main(int argc, char** argv) {
   const quorvane::platform::SystemVolumeSource volumes(
       mountinfo.isEmpty() ? std::string("/proc/self/mountinfo") : mountinfo.toStdString());
   quorvane::frmQuorvane window(services.Get(), opener, quorvane::platform::MountedVolumes(volumes),
-                               {WorkingFolder(), AskedFolder(parser.positionalArguments())});
+                               StartFoldersOf(folders));
   window.show();
   return application.exec();
 }

@@ -32,7 +32,8 @@ FolderNavigator::FolderNavigator(const platform::FileSystem& files,
 
 StartPlace FolderNavigator::Start(const StartFolders& start) const {
   StartPlace result;
-  if (!start.asked.empty()) {
+  result.error = start.asked_error;
+  if (result.error.empty() && !start.asked.empty()) {
     try {
       files_.OpenFolder(start.asked);
       const std::string asked = WithoutTrailingSeparator(start.asked);

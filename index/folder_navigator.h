@@ -22,6 +22,7 @@ struct Place {
 struct StartFolders {
   std::string working;  // the working folder: absolute, without symlinks
   std::string asked;    // the folder asked for, absolute and without symlinks; empty for none
+  std::string asked_error = {};  // why the folder asked for has no path; empty when it has one
 };
 
 struct StartPlace {
@@ -42,8 +43,8 @@ class FolderNavigator {
   const std::string& Root(std::size_t volume) const { return volumes_[volume].mount_point; }
 
   // The folder asked for, on the volume that holds it, when it is a folder that can be read;
-  // otherwise (with the reason in `error`) or without one, the root of the volume that holds
-  // the working folder.
+  // otherwise (with the reason in `error`, or `start.asked_error`) or without one, the root of
+  // the volume that holds the working folder.
   StartPlace Start(const StartFolders& start) const;
 
   // Where a change to `volume` goes: the folder last shown on it, or where that cannot be read

@@ -23,6 +23,9 @@ constexpr Words kWords[] = {
      " is a symbolic link that does not lead to an existing file of yours through a link of "
      "yours; nothing was written"},
     {"The page ", " is not a regular file; nothing was written"},
+    {"The page would replace ",
+     ", whose name differs from the page's only in letter case, which this file system does not "
+     "tell apart; nothing was written"},
     {"The page ", " is a symbolic link or junction; nothing was written"},
     {"The folder ", " is no longer the one shown; refresh the list"},
     {"The number of files overflows at ", ""},

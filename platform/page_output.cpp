@@ -7,17 +7,15 @@
 #include <utility>  // std::exchange
 #include <vector>   // std::vector
 
+#include "platform/carry_over.h"
 #include "platform/failure.h"
+#include "platform/name_case.h"
 #include "platform/page_names.h"
 #include "platform/system_calls.h"
 #include "platform/temporary_names.h"
 
 namespace quorvane::platform {
 namespace {
-
-constexpr char kAccessAcl[] = "system.posix_acl_access";
-
-bool IsMissingAttribute(int error) { return error == ENODATA || error == EOPNOTSUPP; }
 
 // Where the new page goes: a folder and the name in it that it replaces.
 struct Target {
@@ -67,7 +65,7 @@ class SystemPageOutput final : public PageOutput {
     FindTarget();
     Create();
     if (old_fd_ >= 0) {
-      CarryOver();
+      CarryOver(calls_, old_fd_, old_, fd_, page_path_);
     }
   }
 
@@ -115,6 +113,7 @@ class SystemPageOutput final : public PageOutput {
       }
       Fail(Step::kWritePage, errno);
     }
+    CheckNameIsItsOwn();
     if (S_ISLNK(st.st_mode)) {
       FollowLink(st);
     } else if (S_ISDIR(st.st_mode)) {
@@ -123,6 +122,19 @@ class SystemPageOutput final : public PageOutput {
       Fail(Step::kPageNotAFile);
     }
     OpenOld();
+  }
+
+  // Where letter case is not told apart, the page's name may find the user's file of another
+  // name, which the rename would replace.
+  void CheckNameIsItsOwn() const {
+    std::string other;
+    if (const int error = FindOtherCase(calls_, target_.dir_fd, target_.name, other)) {
+      Fail(Step::kWritePage, error);
+    }
+    if (!other.empty()) {
+      throw Failure(Step::kPageNameClash,
+                    page_path_.substr(0, page_path_.size() - target_.name.size()) + other);
+    }
   }
 
   // A symlinked page is written through only where nobody else could have planted it: the link
@@ -212,99 +224,21 @@ class SystemPageOutput final : public PageOutput {
   }
 
   // Gives the new page a hidden name of its own: `make` makes it, false with errno when it
-  // cannot; a name another run has taken is tried again with another.
+  // cannot; a name another run has taken is tried again with another. Only once made is it
+  // removed on a signal, so that another run's file of that name never is.
   template <typename Make>
   void TakeTemporaryName(Make&& make) {
     for (;;) {
       std::string name = TemporaryPageName();
-      hold_.Hold(target_.dir_fd, name.c_str());
       if (make(name.c_str())) {
+        hold_.Hold(target_.dir_fd, name.c_str());
         temporary_ = std::move(name);
         return;
       }
       if (errno != EEXIST) {
-        hold_.Release();
         Fail(Step::kWritePage, errno);
       }
     }
-  }
-
-  // The new page takes the old one's owner and group where the system allows, then its ACL (or
-  // none, dropping what the folder's default ACL gave), its mode and its user attributes. Access
-  // is never wider than to the old page: what cannot be carried over ends the run.
-  void CarryOver() {
-    if (calls_.ChangeOwner(fd_, old_.st_uid, old_.st_gid) != 0) {
-      if (errno != EPERM) {
-        Fail(Step::kKeepPermissions, errno);
-      }
-      // Another group would get the old group's rights: only a page that gives its group none
-      // may go without it.
-      if (calls_.ChangeOwner(fd_, static_cast<uid_t>(-1), old_.st_gid) != 0 &&
-          (errno != EPERM || (old_.st_mode & S_IRWXG) != 0)) {
-        Fail(Step::kKeepPermissions, errno);
-      }
-    }
-    std::string acl;
-    if (ReadAttribute(kAccessAcl, acl, Step::kKeepPermissions)) {
-      if (calls_.SetAttribute(fd_, kAccessAcl, acl.data(), acl.size()) != 0) {
-        Fail(Step::kKeepPermissions, errno);
-      }
-    } else if (calls_.RemoveAttribute(fd_, kAccessAcl) != 0 && !IsMissingAttribute(errno)) {
-      Fail(Step::kKeepPermissions, errno);
-    }
-    if (calls_.ChangeMode(fd_, old_.st_mode & 07777) != 0) {
-      Fail(Step::kKeepPermissions, errno);
-    }
-    CarryOverUserAttributes();
-  }
-
-  void CarryOverUserAttributes() {
-    std::string names;
-    const ssize_t size = calls_.ListAttributes(old_fd_, nullptr, 0);
-    if (size < 0) {
-      if (IsMissingAttribute(errno)) {
-        return;
-      }
-      Fail(Step::kKeepAttributes, errno);
-    }
-    names.resize(static_cast<std::size_t>(size));
-    const ssize_t listed = calls_.ListAttributes(old_fd_, names.data(), names.size());
-    if (listed < 0) {
-      Fail(Step::kKeepAttributes, errno);
-    }
-    names.resize(static_cast<std::size_t>(listed));
-    std::string value;
-    for (std::size_t at = 0; at < names.size();) {
-      const std::string name = names.c_str() + at;
-      at += name.size() + 1;
-      if (name.rfind("user.", 0) != 0) {
-        continue;
-      }
-      if (!ReadAttribute(name.c_str(), value, Step::kKeepAttributes)) {
-        continue;  // removed meanwhile
-      }
-      if (calls_.SetAttribute(fd_, name.c_str(), value.data(), value.size()) != 0) {
-        Fail(Step::kKeepAttributes, errno);
-      }
-    }
-  }
-
-  // Reads the old page's attribute `name` into `value`; false when it has none.
-  bool ReadAttribute(const char* name, std::string& value, Step step) {
-    const ssize_t size = calls_.GetAttribute(old_fd_, name, nullptr, 0);
-    if (size < 0) {
-      if (IsMissingAttribute(errno)) {
-        return false;
-      }
-      Fail(step, errno);
-    }
-    value.resize(static_cast<std::size_t>(size));
-    const ssize_t read = calls_.GetAttribute(old_fd_, name, value.data(), value.size());
-    if (read < 0) {
-      Fail(step, errno);
-    }
-    value.resize(static_cast<std::size_t>(read));
-    return true;
   }
 
   const SystemCalls& calls_;

@@ -76,6 +76,19 @@ int OpenFolderPath(const SystemCalls& calls, std::string_view path) {
   return -1;
 }
 
+// The words for a folder at `path` that could not be opened with `error`: it ends in the
+// separator as a folder's path does, unless it is no folder at all.
+[[noreturn]] void FailToOpen(std::string_view path, int error) {
+  std::string shown(path);
+  while (error == ENOTDIR && shown.size() > 1 && shown.back() == '/') {
+    shown.pop_back();
+  }
+  if (error != ENOTDIR && !shown.empty() && shown.back() != '/') {
+    shown += '/';
+  }
+  throw Failure(Step::kReadFolder, shown, error);
+}
+
 bool IsDot(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -171,7 +184,7 @@ class SystemFolder final : public Folder {
     const int fd =
         calls_.OpenAt(fd_.Get(), std::string(name).c_str(), kFolderFlags | O_NOFOLLOW, 0);
     if (fd < 0) {
-      throw Failure(Step::kReadFolder, path + '/', errno);
+      FailToOpen(path, errno);
     }
     return std::make_unique<SystemFolder>(calls_, fd, path);
   }
@@ -236,11 +249,7 @@ SystemFileSystem::SystemFileSystem() : SystemFileSystem(SystemCalls::Real()) {}
 std::unique_ptr<Folder> SystemFileSystem::OpenFolder(std::string_view path) const {
   const int fd = path.empty() ? (errno = ENOENT, -1) : OpenFolderPath(calls_, path);
   if (fd < 0) {
-    std::string shown(path);
-    if (!shown.empty() && shown.back() != '/') {
-      shown += '/';
-    }
-    throw Failure(Step::kReadFolder, shown, errno);
+    FailToOpen(path, errno);
   }
   return std::make_unique<SystemFolder>(calls_, fd, std::string(path));
 }

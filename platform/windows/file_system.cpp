@@ -42,9 +42,11 @@ class WindowsFolder final : public Folder {
     if (!calls_.Information(handle_.Get(), &information)) {
       throw Failure(Step::kReadFolder, path_, LastError());
     }
-    // A file opens with the rights asked for a folder: only its attributes tell them apart.
+    // A file opens with the rights asked for a folder: only its attributes tell them apart. Its
+    // path is shown as a file's, with no separator after it.
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      throw Failure(Step::kReadFolder, path_, WindowsError(ERROR_DIRECTORY));
+      throw Failure(Step::kReadFolder, std::string_view(path_).substr(0, path_.size() - 1),
+                    WindowsError(ERROR_DIRECTORY));
     }
     is_link_ = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     identity_ = {information.dwVolumeSerialNumber,

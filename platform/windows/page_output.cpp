@@ -1,6 +1,7 @@
 #include "platform/windows/page_output.h"
 
 #include <algorithm>  // std::min
+#include <vector>     // std::vector
 
 #include "platform/failure.h"
 #include "platform/page_names.h"
@@ -26,6 +27,7 @@ class WindowsPageOutput final : public PageOutput {
         folder_(folder),
         page_(folder + ToWide(name)),
         page_path_(folder_path + std::string(name)),
+        name_size_(name.size()),
         file_(calls, INVALID_HANDLE_VALUE) {}
 
   WindowsPageOutput(const WindowsPageOutput&) = delete;
@@ -120,6 +122,7 @@ class WindowsPageOutput final : public PageOutput {
       if (!calls_.Information(old.Get(), &information)) {
         Fail(Step::kWritePage, LastError());
       }
+      RefuseAnotherName(old.Get());
     }
     const DWORD attributes = information.dwFileAttributes;
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -141,6 +144,22 @@ class WindowsPageOutput final : public PageOutput {
     }
     has_old_page_ = true;
     old_attributes_ = attributes;
+  }
+
+  // Names that differ only in letter case find the same file on Windows: a file of the user's
+  // under another spelling is not the page, and is not replaced.
+  void RefuseAnotherName(HANDLE old) const {
+    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t)) / sizeof(DWORD));
+    if (!calls_.NameOf(old, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+      Fail(Step::kWritePage, LastError());
+    }
+    const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+    const std::wstring_view path(info->FileName, info->FileNameLength / sizeof(wchar_t));
+    const std::wstring_view name = path.substr(path.rfind(L'\\') + 1);
+    if (name != page_.substr(folder_.size())) {
+      throw Failure(Step::kPageNameClash,
+                    page_path_.substr(0, page_path_.size() - name_size_) + ToUtf8(name));
+    }
   }
 
   // The new page starts hidden under a name of its own, one that another run has not taken. It
@@ -168,6 +187,7 @@ class WindowsPageOutput final : public PageOutput {
   std::wstring folder_;
   std::wstring page_;
   std::string page_path_;  // as the user named it, for the messages
+  std::size_t name_size_;  // of the page's name at the end of page_path_
   Handle file_;
   std::wstring temporary_;  // the hidden name the new page has, once it has one
   HeldName hold_;

@@ -17,6 +17,10 @@ BOOL SystemCalls::Information(HANDLE file, BY_HANDLE_FILE_INFORMATION* informati
   return GetFileInformationByHandle(file, information);
 }
 
+BOOL SystemCalls::NameOf(HANDLE file, void* buffer, DWORD size) const {
+  return GetFileInformationByHandleEx(file, FileNameInfo, buffer, size);
+}
+
 BOOL SystemCalls::Attributes(const wchar_t* path, WIN32_FILE_ATTRIBUTE_DATA* data) const {
   return GetFileAttributesExW(path, GetFileExInfoStandard, data);
 }

@@ -20,6 +20,8 @@ class SystemCalls {
   // ERROR_NO_MORE_FILES at the end.
   virtual BOOL ReadFolder(HANDLE folder, void* buffer, DWORD size) const;
   virtual BOOL Information(HANDLE file, BY_HANDLE_FILE_INFORMATION* information) const;
+  // The path of the open file `file` on its volume, as a FILE_NAME_INFO record.
+  virtual BOOL NameOf(HANDLE file, void* buffer, DWORD size) const;
   // The attributes, length and times of `path` itself, a link's own where it is one.
   virtual BOOL Attributes(const wchar_t* path, WIN32_FILE_ATTRIBUTE_DATA* data) const;
   virtual BOOL Write(HANDLE file, const void* data, DWORD size, DWORD* written) const;

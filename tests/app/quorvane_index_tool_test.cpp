@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <csignal>
 
+#include "tests/support/scratch_mount.h"
 #include "tests/support/stand_in_opener.h"
 #include "tests/support/temp_folder.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 using quorvane::testing::Entries;
 using quorvane::testing::ReadFile;
+using quorvane::testing::ScratchMount;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
 
@@ -27,6 +29,8 @@ struct ToolRun {
   std::vector<std::string> environment = {};  // "NAME=value"
   std::string out_to = {};                    // a file for standard output instead of a capture
   rlim_t file_limit = RLIM_INFINITY;          // the largest file the tool may write
+  std::vector<int> closed = {};               // standard streams the tool starts without
+  bool replace_cwd = false;  // the working folder is removed, and a new one made at its path
 };
 
 struct ToolResult {
@@ -36,8 +40,12 @@ struct ToolResult {
 };
 
 [[noreturn]] void ExecTool(const ToolRun& run) {
-  if (chdir(run.cwd.c_str()) != 0) {
+  if (chdir(run.cwd.c_str()) != 0 ||
+      (run.replace_cwd && (rmdir(run.cwd.c_str()) != 0 || mkdir(run.cwd.c_str(), 0755) != 0))) {
     _exit(127);
+  }
+  for (const int fd : run.closed) {
+    close(fd);
   }
   for (const auto& variable : run.environment) {
     putenv(const_cast<char*>(variable.c_str()));
@@ -146,6 +154,9 @@ TEST(QuorvaneIndexToolTest, WritesThePageOfEachFolderMadeAbsoluteAndNormal) {
   scratch.AddFile("sub/sea.jpg", 10);
   const std::string page = sub + "/quorvane_index.html";
   const std::string other_page = other + "/quorvane_index.html";
+  // ".." goes up from where the link leads, as the system takes it, not back to the link's folder.
+  scratch.AddFolder("sub/inner");
+  ASSERT_EQ(symlink((sub + "/inner").c_str(), (scratch / "link").c_str()), 0);
   const struct {
     std::string cwd;
     std::vector<std::string> arguments;
@@ -156,6 +167,8 @@ TEST(QuorvaneIndexToolTest, WritesThePageOfEachFolderMadeAbsoluteAndNormal) {
       {sub, {"-i"}, page + "\n", true},
       {scratch.Path(), {"sub", "--ima"}, page + "\n", true},
       {scratch.Path(), {"--", sub + "/", "-other"}, page + "\n" + other_page + "\n", false},
+      {scratch.Path(), {"link/.."}, page + "\n", false},
+      {sub + "/inner", {"-i", "../../link/.."}, page + "\n", true},
   };
   for (const auto& c : cases) {
     unlink(page.c_str());
@@ -174,7 +187,9 @@ TEST(QuorvaneIndexToolTest, FailuresAreReportedAndTheOtherFoldersStillDone) {
   scratch.AddFile("blocked/a.txt");
   scratch.AddFolder("blocked/quorvane_index.html");
   const std::string fine = scratch.AddFolder("fine");
-  const ToolResult result = RunTool({scratch.Path(), {"missing", "", blocked, "fine"}});
+  const std::string file = scratch.AddFile("notes.txt");
+  const ToolResult result =
+      RunTool({scratch.Path(), {"missing", "", blocked, "fine", "notes.txt", "missing/../fine"}});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, fine + "/quorvane_index.html\n");
   EXPECT_EQ(result.err, "quorvane-index: Cannot read the folder " + (scratch / "missing/") +
@@ -182,7 +197,13 @@ TEST(QuorvaneIndexToolTest, FailuresAreReportedAndTheOtherFoldersStillDone) {
                             "quorvane-index: Cannot read the folder '': No such file or "
                             "directory\n"
                             "quorvane-index: Cannot write the page " +
-                            blocked + "/quorvane_index.html: Is a directory\n");
+                            blocked +
+                            "/quorvane_index.html: Is a directory\n"
+                            "quorvane-index: Cannot read the folder " +
+                            file +
+                            ": Not a directory\n"
+                            "quorvane-index: Cannot read the folder " +
+                            (scratch / "missing/..") + ": No such file or directory\n");
 }
 
 TEST(QuorvaneIndexToolTest, OutputThatCannotBeWrittenIsAFailure) {
@@ -216,6 +237,76 @@ TEST(QuorvaneIndexToolTest, OutputThatCannotBeWrittenIsAFailure) {
   }
   close(pipe_fds[1]);
   EXPECT_EQ(WaitFor(child), 1);
+}
+
+// Started with a standard stream closed, the tool never lets a page take its number: every page
+// is whole, and old pages linked elsewhere keep their text.
+TEST(QuorvaneIndexToolTest, ClosedStandardStreamsNeverReachAPage) {
+  const struct {
+    int closed;
+    const char* err;
+  } cases[] = {
+      {0, ""},
+      {1, "quorvane-index: Cannot write the standard output: Bad file descriptor\n"},
+      {2, ""},
+  };
+  for (const auto& c : cases) {
+    const TempFolder scratch;
+    const std::string top = scratch.AddFolder("top");
+    const std::string kept = scratch.AddFolder("kept");
+    // One folder under the top, so that the top's own descriptor is let go early in the walk and
+    // its number is free while the pages below are written.
+    std::string folder = scratch.AddFolder("top/only");
+    std::vector<std::string> pages = {top + "/quorvane_index.html"};
+    for (int i = 0; i < 24; ++i) {
+      if (i % 8 == 0) {
+        folder = scratch.AddFolder("top/only/" + std::to_string(i));
+      } else {
+        folder += "/" + std::to_string(i);
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+      }
+      for (int file = 0; file < 20; ++file) {
+        WriteFile(folder + "/file " + std::to_string(file), "");
+      }
+      pages.push_back(folder + "/quorvane_index.html");
+      WriteFile(pages.back(), "old");
+      ASSERT_EQ(link(pages.back().c_str(), (kept + "/" + std::to_string(i)).c_str()), 0);
+    }
+    scratch.AddFolder("top/blocked");
+    scratch.AddFolder("top/blocked/quorvane_index.html");  // a failure, told on standard error
+
+    const ToolResult result =
+        RunTool({scratch.Path(), {"-r", "top"}, {}, {}, RLIM_INFINITY, {c.closed}});
+    EXPECT_EQ(result.status, 1) << c.closed;
+    const std::string blocked = "quorvane-index: Cannot write the page " + top +
+                                "/blocked/quorvane_index.html: Is a directory\n";
+    EXPECT_EQ(result.err, c.closed == 2 ? "" : blocked + c.err) << c.closed;
+    for (const std::string& page : pages) {
+      const std::string text = ReadFile(page);
+      EXPECT_EQ(text.find("<html>"), 0u) << c.closed << page << "\n" << text;
+      EXPECT_EQ(text.find("</html>\r\n"), text.size() - 9) << c.closed << page;
+      EXPECT_FALSE(Contains(text, "quorvane_index.html\n")) << c.closed << page;
+    }
+    for (int i = 0; i < 24; ++i) {
+      EXPECT_EQ(ReadFile(kept + "/" + std::to_string(i)), "old") << c.closed;
+    }
+  }
+}
+
+// Where the working folder was removed, a new folder at its path is another folder: nothing is
+// written there.
+TEST(QuorvaneIndexToolTest, RemovedWorkingFolderIsAFailure) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{}, std::vector<std::string>{"."}}) {
+    const TempFolder scratch;
+    const std::string gone = scratch.AddFolder("gone");
+    const ToolResult result =
+        RunTool({gone, arguments, {"PWD=" + gone}, {}, RLIM_INFINITY, {}, true});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "quorvane-index: Cannot read the folder .: No such file or directory\n");
+    EXPECT_EQ(Entries(gone), std::vector<std::string>{});
+  }
 }
 
 TEST(QuorvaneIndexToolTest, RecursiveGivesEveryFolderOnTheVolumeItsOwnPage) {
@@ -401,5 +492,50 @@ TEST(QuorvaneIndexToolTest, PageFollowsTheUsersLocale) {
     EXPECT_TRUE(Contains(page, std::string("page printed in ") + l.seconds)) << l.name;
   }
 }
+
+// The page on file systems unlike the usual: without owners or modes (FAT), without letter case
+// told apart (FAT, exFAT), in memory (tmpfs). Each is mounted for the test alone.
+class FileSystemTest : public ::testing::TestWithParam<ScratchMount::Kind> {};
+
+TEST_P(FileSystemTest, PagesAreWrittenAgainAndNoUsersFileIsReplaced) {
+  const ScratchMount mount(GetParam());
+  if (!mount.Unavailable().empty()) {
+    GTEST_SKIP() << ScratchMount::Name(GetParam()) << ": " << mount.Unavailable();
+  }
+  const bool folds_case = GetParam() != ScratchMount::Kind::kTmpfs;
+  const std::string folder = mount.Path() + "/photos";
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  WriteFile(folder + "/sea.jpg", "picture");
+  for (int run = 0; run < 2; ++run) {  // the first page, then one in its place
+    const ToolResult result = RunTool({folder, {}});
+    EXPECT_EQ(result.status, 0) << run << result.err;
+    EXPECT_TRUE(Contains(ReadFile(folder + "/quorvane_index.html"), "sea.jpg</a>")) << run;
+    EXPECT_EQ(Entries(folder), (std::vector<std::string>{"quorvane_index.html", "sea.jpg"}));
+  }
+
+  // A file whose name differs from the page's only in case: the user's, never replaced.
+  const std::string notes = mount.Path() + "/notes";
+  ASSERT_EQ(mkdir(notes.c_str(), 0755), 0);
+  WriteFile(notes + "/Quorvane_Index.HTML", "notes");
+  const ToolResult result = RunTool({notes, {}});
+  EXPECT_EQ(ReadFile(notes + "/Quorvane_Index.HTML"), "notes");
+  if (folds_case) {
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "quorvane-index: The page would replace " + notes +
+                              "/Quorvane_Index.HTML, whose name differs from the page's only in "
+                              "letter case, which this file system does not tell apart; nothing "
+                              "was written\n");
+    EXPECT_EQ(Entries(notes), std::vector<std::string>{"Quorvane_Index.HTML"});
+  } else {
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(Contains(ReadFile(notes + "/quorvane_index.html"),
+                         "<a href=\"Quorvane_Index.HTML\">Quorvane_Index.HTML</a>"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(, FileSystemTest,
+                         ::testing::Values(ScratchMount::Kind::kTmpfs, ScratchMount::Kind::kExfat,
+                                           ScratchMount::Kind::kFat),
+                         [](const auto& info) { return ScratchMount::Name(info.param); });
 
 }  // namespace

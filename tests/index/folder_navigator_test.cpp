@@ -92,7 +92,7 @@ TEST_F(FolderNavigatorTest, StartsOnTheFolderAskedForOrTheWorkingFoldersVolume) 
        "$1/missing",
        {1, "$2"},
        "Cannot read the folder $1/missing/: No such file or directory"},
-      {"$1/sub", "$2/file", {0, "$1"}, "Cannot read the folder $2/file/: Not a directory"},
+      {"$1/sub", "$2/file", {0, "$1"}, "Cannot read the folder $2/file: Not a directory"},
   };
   second_.AddFile("file");
   for (const auto& c : cases) {
@@ -100,6 +100,11 @@ TEST_F(FolderNavigatorTest, StartsOnTheFolderAskedForOrTheWorkingFoldersVolume) 
     EXPECT_EQ(start.place, (Place{c.place.volume, At(c.place.folder)})) << c.working << c.asked;
     EXPECT_EQ(start.error, At(c.error)) << c.working << c.asked;
   }
+  // A folder asked for that has no path at all, such as one relative to a removed working folder.
+  const std::string no_path = "Cannot read the folder .: No such file or directory";
+  const StartPlace start = navigator_.Start({At("$2/x"), "", no_path});
+  EXPECT_EQ(start.place, (Place{1, At("$2")}));
+  EXPECT_EQ(start.error, no_path);
 }
 
 TEST_F(FolderNavigatorTest, EachVolumeGoesBackToItsLastFolder) {

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <cstring>
 #include <functional>
 
 #include "platform/failure.h"
@@ -226,7 +227,8 @@ TEST(FolderTest, FolderThatCannotBeOpenedFailsNamingIt) {
   } cases[] = {
       {scratch / "gone",
        "Cannot read the folder " + (scratch / "gone/") + ": No such file or directory"},
-      {file, "Cannot read the folder " + file + "/: Not a directory"},
+      {file, "Cannot read the folder " + file + ": Not a directory"},  // no folder, so no "/"
+      {file + "/", "Cannot read the folder " + file + ": Not a directory"},
       {"", "Cannot read the folder '': No such file or directory"},
   };
   for (const auto& c : cases) {
@@ -234,106 +236,176 @@ TEST(FolderTest, FolderThatCannotBeOpenedFailsNamingIt) {
   }
 }
 
+// How the old page is before a run of the table below: its owner, mode and ACL, or the folder's.
+enum class OldPage {
+  kPlain,             // the runner's, 0644
+  kNobodys,           // nobody's, 0600: its group has no rights
+  kNobodysForGroup,   // nobody's, 0640
+  kGivesGroupMore,    // 0604: the new page (0644) gives its group more
+  kGivesGroupLess,    // 0666: the new page (0644) gives its group less
+  kWithAcl,           // an ACL giving nobody reading
+  kFolderDefaultAcl,  // no ACL, in a folder whose default ACL gives nobody reading
+};
+
+void Prepare(OldPage old, const TempFolder& folder, const std::string& path) {
+  if (old == OldPage::kNobodys || old == OldPage::kNobodysForGroup) {
+    ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+  }
+  const mode_t modes[] = {0644, 0600, 0640, 0604, 0666, 0644, 0644};
+  ASSERT_EQ(chmod(path.c_str(), modes[static_cast<int>(old)]), 0);
+  if (old == OldPage::kWithAcl) {
+    Shell("setfacl -m u:nobody:r " + path);
+  } else if (old == OldPage::kFolderDefaultAcl) {
+    Shell("setfacl -d -m u:nobody:r " + folder.Path());
+  }
+}
+
+// Each step failing with each error: the old page stays and no name is left. Where the file
+// system does not support a thing (ENOSYS, EOPNOTSUPP), it is nothing to carry over, as long as
+// access to the new page is no wider than to the old one.
 TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
   using Rule = FailingCalls::Rule;
   const Rule no_unnamed{Call::kOpenAt, EOPNOTSUPP, 1, ".", O_TMPFILE};
+  const std::vector<int> unsupported = {ENOSYS, EOPNOTSUPP};
   const struct {
     const char* step;
     std::vector<Rule> (*rules)(int error, const Rule& no_unnamed);
-    bool with_acl;
+    OldPage old;
     Step words;
+    std::vector<int> succeeds_with;
   } steps[] = {
       {"create",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kOpenAt, e, 1, ".", O_TMPFILE}};
        },
-       false, Step::kWritePage},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {EOPNOTSUPP}},  // then under a hidden name
       {"create named",
        [](int e, const Rule& n) {
          return std::vector<Rule>{n, {Call::kOpenAt, e, 1, "", O_CREAT | O_EXCL}};
        },
-       false, Step::kWritePage},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {}},
       {"write",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kWrite, e}};
        },
-       false, Step::kWritePage},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {}},
       {"write named",
        [](int e, const Rule& n) {
          return std::vector<Rule>{n, {Call::kWrite, e}};
        },
-       false, Step::kWritePage},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {}},
       {"sync",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kSync, e}};
        },
-       false, Step::kWritePage},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {}},
       {"link",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kLinkAt, e}};
        },
-       false, Step::kWritePage},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {}},
       {"close",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kClose, e}};
        },
-       false, Step::kWritePage},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {}},
       {"rename",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kRenameAt, e}};
        },
-       false, Step::kWritePage},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {}},
       {"rename named",
        [](int e, const Rule& n) {
          return std::vector<Rule>{n, {Call::kRenameAt, e}};
        },
-       false, Step::kWritePage},
+       OldPage::kPlain,
+       Step::kWritePage,
+       {}},
       {"owner",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kChangeOwner, e}};
        },
-       false, Step::kKeepPermissions},
-      {"mode",
+       OldPage::kNobodys, Step::kKeepPermissions, unsupported},
+      {"owner and group, the group with rights",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kChangeOwner, e}, {Call::kChangeOwner, e}};  // both calls
+       },
+       OldPage::kNobodysForGroup,
+       Step::kKeepPermissions,
+       {}},
+      {"mode, the new one wider",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kChangeMode, e}};
        },
-       false, Step::kKeepPermissions},
+       OldPage::kGivesGroupMore,
+       Step::kKeepPermissions,
+       {}},
+      {"mode, the new one narrower",
+       [](int e, const Rule&) {
+         return std::vector<Rule>{{Call::kChangeMode, e}};
+       },
+       OldPage::kGivesGroupLess, Step::kKeepPermissions, unsupported},
       {"no ACL",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kRemoveAttribute, e}};
        },
-       false, Step::kKeepPermissions},
+       OldPage::kFolderDefaultAcl,
+       Step::kKeepPermissions,
+       {}},
       {"ACL",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kSetAttribute, e, 1, kAcl}};
        },
-       true, Step::kKeepPermissions},
+       OldPage::kWithAcl,
+       Step::kKeepPermissions,
+       {}},
       {"attributes",
        [](int e, const Rule&) {
          return std::vector<Rule>{{Call::kListAttributes, e}};
        },
-       false, Step::kKeepAttributes},
+       OldPage::kPlain, Step::kKeepAttributes, unsupported},
   };
+  const mode_t previous = umask(022);
   for (const auto& step : steps) {
-    for (const int error : {ENOSPC, EDQUOT, EIO, EACCES}) {
+    for (const int error : {ENOSPC, EDQUOT, EIO, EACCES, ENOSYS, EOPNOTSUPP}) {
       const TempFolder folder;
       const std::string path = folder / "page.html";
       const std::string old_page(5022, 'o');
       WriteFile(path, old_page);
-      if (step.with_acl) {
-        Shell("setfacl -m u:nobody:r " + path);
-      }
+      Prepare(step.old, folder, path);
+      const mode_t old_mode = ModeOf(path);
       FailingCalls calls;
       for (const auto& rule : step.rules(error, no_unnamed)) {
         calls.Fail(rule);
       }
+      const std::string new_page(9000, 'n');
       const std::string failure =
-          FailureOf([&] { Replace(folder.Path(), "page.html", std::string(9000, 'n'), calls); });
-      EXPECT_EQ(failure, Describe(step.words, path, ErrnoError(error))) << step.step;
-      EXPECT_TRUE(ReadFile(path) == old_page) << step.step;
-      EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << step.step;
+          FailureOf([&] { Replace(folder.Path(), "page.html", new_page, calls); });
+      const bool succeeds = std::count(step.succeeds_with.begin(), step.succeeds_with.end(), error);
+      const std::string said = step.step + std::string(", ") + std::strerror(error);
+      EXPECT_EQ(failure, succeeds ? "" : Describe(step.words, path, ErrnoError(error))) << said;
+      EXPECT_TRUE(ReadFile(path) == (succeeds ? new_page : old_page)) << said;
+      EXPECT_EQ(ModeOf(path) & ~old_mode & 07777, 0u) << said;
+      EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << said;
     }
   }
+  umask(previous);
 }
 
 TEST(PageOutputTest, SymlinkedPagesAreWrittenThroughOnlyWhenAllIsTheUsers) {
@@ -512,14 +584,24 @@ class StopMidWrite final : public SystemCalls {
   int tell_fd_;
 };
 
+// A signal ends a run with no hidden name left. One ignored when the run started (under nohup)
+// stays ignored: a SIGTERM sent after it is the one that ends the run, as the earlier signal
+// would be taken first had it been handled.
 TEST(PageOutputTest, SignalsLeaveNoHiddenNameBehind) {
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+  const struct {
+    int signal_number;
+    bool ignored_at_start;
+  } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}};
+  for (const auto& c : cases) {
     const TempFolder folder;
     WriteFile(folder / "page.html", "old");
     int pipe_fds[2];
     ASSERT_EQ(pipe(pipe_fds), 0);
     const pid_t child = fork();
     if (child == 0) {
+      if (c.ignored_at_start) {
+        signal(c.signal_number, SIG_IGN);
+      }
       RemoveTemporaryNamesOnSignals();
       const StopMidWrite calls(pipe_fds[1]);
       Replace(folder.Path(), "page.html", "new", calls);
@@ -528,15 +610,57 @@ TEST(PageOutputTest, SignalsLeaveNoHiddenNameBehind) {
     char told = 0;
     ASSERT_EQ(read(pipe_fds[0], &told, 1), 1);
     EXPECT_EQ(Entries(folder.Path()).size(), 2u);  // the page and the new one's hidden name
-    kill(child, signal_number);
+    kill(child, c.signal_number);
+    if (c.ignored_at_start) {
+      kill(child, SIGTERM);
+    }
     int status = 0;
     waitpid(child, &status, 0);
     close(pipe_fds[0]);
     close(pipe_fds[1]);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << signal_number;
-    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << signal_number;
+    const int ended_by = c.ignored_at_start ? SIGTERM : c.signal_number;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == ended_by) << c.signal_number;
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << c.signal_number;
     EXPECT_EQ(ReadFile(folder / "page.html"), "old");
   }
+}
+
+// Calls under which another run holds the first hidden name tried, and a signal comes right after
+// the attempt to take it fails.
+class SignalAfterNameTaken final : public SystemCalls {
+ public:
+  int OpenAt(int dir, const char* path, int flags, mode_t mode) const override {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+      errno = EOPNOTSUPP;
+      return -1;
+    }
+    if ((flags & O_EXCL) == 0) {
+      return SystemCalls::OpenAt(dir, path, flags, mode);
+    }
+    const int others = SystemCalls::OpenAt(dir, path, flags, mode);  // the other run's
+    close(others);
+    const int fd = SystemCalls::OpenAt(dir, path, flags, mode);
+    raise(SIGTERM);
+    return fd;
+  }
+};
+
+TEST(PageOutputTest, SignalNeverRemovesAnotherRunsHiddenName) {
+  const TempFolder folder;
+  WriteFile(folder / "page.html", "old");
+  const pid_t child = fork();
+  if (child == 0) {
+    RemoveTemporaryNamesOnSignals();
+    Replace(folder.Path(), "page.html", "new", SignalAfterNameTaken());
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  const std::vector<std::string> names = Entries(folder.Path());
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(IsTemporaryPageName(names[0])) << names[0];  // the other run's, still there
+  EXPECT_EQ(ReadFile(folder / "page.html"), "old");
 }
 
 }  // namespace

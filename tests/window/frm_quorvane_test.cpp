@@ -475,7 +475,7 @@ void FrmQuorvaneTest::startsOnTheFolderAsked_data() {
       << QByteArray("$2/gone") << 0 << QByteArray("$1")
       << QByteArray("Cannot read the folder $2/gone/: No such file or directory");
   QTest::addRow("a file") << QByteArray("$2/file") << 0 << QByteArray("$1")
-                          << QByteArray("Cannot read the folder $2/file/: Not a directory");
+                          << QByteArray("Cannot read the folder $2/file: Not a directory");
 }
 
 void FrmQuorvaneTest::startsOnTheFolderAsked() {

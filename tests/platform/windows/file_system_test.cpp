@@ -71,7 +71,7 @@ TEST(WindowsFolderTest, PathsAreFullWithBackslashesAndDriveRootsKeepTheirOwn) {
   }
   const std::string file = folder.AddFile("file.txt");
   EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(file); }),
-            "Cannot read the folder " + file + "\\: " + WindowsError(ERROR_DIRECTORY).message());
+            "Cannot read the folder " + file + ": " + WindowsError(ERROR_DIRECTORY).message());
 }
 
 TEST(WindowsFolderTest, PathsLongerThanMaxPathWorkThroughout) {
@@ -117,23 +117,37 @@ TEST(WindowsFolderTest, NamesComeBackAsTheyWereWhateverTheirUtf16) {
   EXPECT_EQ(listed.names, expected);
 }
 
-TEST(WindowsPageTest, AReadOnlyPageOrAFolderInItsPlaceIsRefusedAndKept) {
+TEST(WindowsPageTest, PagesThatMayNotBeReplacedAreRefusedAndKept) {
   const TempFolder folder;
-  const std::string page = folder / "page.html";
-  WriteFile(page, "read-only page");
-  ASSERT_TRUE(SetFileAttributesW(ExtendedPath(page).c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(FailureOf([&] { Replace(SystemFileSystem(), folder.Path(), "new"); }),
-            "Cannot write the page " + page + ": " + WindowsError(ERROR_ACCESS_DENIED).message());
-  EXPECT_EQ(ReadFile(page), "read-only page");
-  EXPECT_NE(AttributesOf(page) & FILE_ATTRIBUTE_READONLY, 0u);
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
-  SetFileAttributesW(ExtendedPath(page).c_str(), FILE_ATTRIBUTE_NORMAL);
-
-  const TempFolder other;
-  other.AddFolder("page.html");
-  EXPECT_EQ(FailureOf([&] { Replace(SystemFileSystem(), other.Path(), "new"); }),
-            "The page " + (other / "page.html") + " is not a regular file; nothing was written");
-  EXPECT_EQ(Entries(other.Path()), std::vector<std::string>{"page.html"});
+  const struct {
+    const char* name;  // what is in the page's place
+    std::function<void(const std::string&)> make;
+    std::string words;
+  } cases[] = {
+      {"page.html",
+       [](const std::string& path) {
+         WriteFile(path, "kept");
+         SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_READONLY);
+       },
+       "Cannot write the page %: " + WindowsError(ERROR_ACCESS_DENIED).message()},
+      {"page.html",
+       [&](const std::string& path) { CreateDirectoryW(ExtendedPath(path).c_str(), nullptr); },
+       "The page % is not a regular file; nothing was written"},
+      {"PAGE.HTML", [](const std::string& path) { WriteFile(path, "kept"); },
+       "The page would replace %, whose name differs from the page's only in letter case, which "
+       "this file system does not tell apart; nothing was written"},
+  };
+  for (const auto& c : cases) {
+    const TempFolder scratch;
+    const std::string path = scratch / c.name;
+    c.make(path);
+    std::string words = c.words;
+    words.replace(words.find('%'), 1, path);
+    EXPECT_EQ(FailureOf([&] { Replace(SystemFileSystem(), scratch.Path(), "new"); }), words);
+    EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{c.name});
+    EXPECT_EQ(ReadFile(path), (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "" : "kept");
+    SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
 }
 
 // Windows' own calls, but the page shows as a reparse point, as a symbolic link or a junction
