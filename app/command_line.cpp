@@ -1,10 +1,10 @@
 #include "app/command_line.h"
 
-#include <getopt.h>  // getopt_long
-
 #include <vector>  // std::vector
 
+#include "app/gnu_options.h"
 #include "index/program_version.h"
+#include "platform/text_output.h"
 
 namespace quorvane::tool {
 
@@ -41,27 +41,18 @@ namespace {
 
 enum LongOnly { kVersionOption = 256 };
 
-constexpr option kOptions[] = {
-    {"images", no_argument, nullptr, 'i'},
-    {"open", no_argument, nullptr, 'o'},
-    {"view", no_argument, nullptr, 'o'},
-    {"recursive", no_argument, nullptr, 'r'},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kVersionOption},
-    {nullptr, 0, nullptr, 0},
+constexpr GnuOptions::Long kOptions[] = {
+    {"images", false, 'i'},    {"open", false, 'o'}, {"view", false, 'o'},
+    {"recursive", false, 'r'}, {"help", false, 'h'}, {"version", false, kVersionOption},
 };
 
 }  // namespace
 
 Request ParseCommandLine(int argc, char** argv, ToolOptions& options) {
-  // getopt names the program by argv[0] in its messages: the name, not the path it ran by.
-  std::vector<char*> arguments(argv, argv + argc);
-  std::string name = "quorvane-index";
-  arguments[0] = name.data();
-  optind = 0;
+  GnuOptions arguments(std::vector<std::string>(argv, argv + argc), "iorh", kOptions);
   bool help = false;
   bool version = false;
-  for (int got; (got = getopt_long(argc, arguments.data(), "iorh", kOptions, nullptr)) != -1;) {
+  for (int got; (got = arguments.Next()) != -1;) {
     switch (got) {
       case 'i':
         options.images = true;
@@ -79,12 +70,12 @@ Request ParseCommandLine(int argc, char** argv, ToolOptions& options) {
         version = true;
         break;
       default:
+        platform::WriteText(platform::StandardStream::kError,
+                            "quorvane-index: " + arguments.Error() + "\n");
         return Request::kBadUsage;
     }
   }
-  for (int i = optind; i < argc; ++i) {
-    options.folders.emplace_back(arguments[static_cast<std::size_t>(i)]);
-  }
+  options.folders = arguments.Operands();
   if (help) {
     return Request::kHelp;
   }

@@ -15,9 +15,8 @@ struct ToolOptions {
 
 enum class Request { kRun, kHelp, kVersion, kBadUsage };
 
-// Reads the arguments the GNU way (getopt_long: short and long options, abbreviated long
-// options, options after folders, "--"). On bad usage getopt has said what is wrong on
-// standard error, in one line.
+// Reads the arguments the GNU way (see GnuOptions). On bad usage it says what is wrong on
+// standard error, in one line, in glibc's words.
 Request ParseCommandLine(int argc, char** argv, ToolOptions& options);
 
 // The texts of --help and --version.

@@ -32,11 +32,11 @@ class Counting final : public FileListObserver {
   Console& console_;
 };
 
-// `folder` made absolute as the system takes it, ending in "/".
+// `folder` made absolute as the system takes it, ending in the separator.
 std::string CurPathOf(const std::string& folder) {
   std::string path = platform::AbsoluteFolder(folder);
-  if (path.back() != '/') {
-    path += '/';
+  if (path.back() != kPathSeparator) {
+    path += kPathSeparator;
   }
   return path;
 }

@@ -1,8 +1,9 @@
 #include "platform/default_handler.h"
 
+#include <windows.h>
+// after windows.h, which they need
 #include <objbase.h>   // CoInitializeEx
 #include <shellapi.h>  // ShellExecuteW
-#include <windows.h>
 
 #include "platform/windows/utf16.h"
 

@@ -1,0 +1,40 @@
+#include "platform/text_output.h"
+
+#include <unistd.h>  // write, isatty
+#include <cerrno>    // errno, EINTR
+#include <csignal>   // std::signal, SIGPIPE
+
+#include "platform/failure.h"
+
+namespace quorvane::platform {
+namespace {
+
+int Descriptor(StandardStream stream) {
+  return stream == StandardStream::kOutput ? STDOUT_FILENO : STDERR_FILENO;
+}
+
+}  // namespace
+
+void PrepareTextOutput() { std::signal(SIGPIPE, SIG_IGN); }
+
+bool IsTerminal(StandardStream stream) { return isatty(Descriptor(stream)) == 1; }
+
+std::error_code WriteText(StandardStream stream, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = write(Descriptor(stream), text.data(), text.size());
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return ErrnoError(errno);
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return {};
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+}  // namespace quorvane::platform
