@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/folder_arguments.h"
 #include "platform/system_file_system.h"
 #include "platform/windows/held_names.h"
 #include "platform/windows/utf16.h"
@@ -72,6 +73,35 @@ TEST(WindowsFolderTest, PathsAreFullWithBackslashesAndDriveRootsKeepTheirOwn) {
   const std::string file = folder.AddFile("file.txt");
   EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(file); }),
             "Cannot read the folder " + file + ": " + WindowsError(ERROR_DIRECTORY).message());
+}
+
+// Folders named on a command line are taken as Windows takes them: ".." by the names before it.
+TEST(WindowsFolderTest, FolderArgumentsAreFullPathsWithoutAClosingSeparator) {
+  const TempFolder folder;
+  const std::string sub = folder.AddFolder("sub");
+  const std::string full = ToUtf8(FullPath(folder.Path()));
+  ASSERT_TRUE(SetCurrentDirectoryW(ExtendedPath(sub).c_str()));
+  const struct {
+    std::string given;
+    std::string absolute;
+    std::string resolved;  // as the file system spells it
+  } cases[] = {
+      {"C:\\", "C:\\", "C:\\"},
+      {"c:/", "c:\\", "C:\\"},
+      {".", full + "\\sub", full + "\\sub"},
+      {"..\\SUB\\", full + "\\SUB", full + "\\sub"},
+      {"missing\\..\\..", full, full},
+      {sub + "\\.\\", full + "\\sub", full + "\\sub"},
+      {"gone", full + "\\sub\\gone", full + "\\sub\\gone"},  // nothing to resolve
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AbsoluteFolder(c.given), c.absolute) << c.given;
+    EXPECT_EQ(ResolvedFolder(c.given), c.resolved) << c.given;
+  }
+  EXPECT_EQ(WorkingFolder(), full + "\\sub");
+  EXPECT_EQ(FailureOf([] { AbsoluteFolder(""); }),
+            "Cannot read the folder '': " + WindowsError(ERROR_PATH_NOT_FOUND).message());
+  SetCurrentDirectoryW(L"C:\\");
 }
 
 TEST(WindowsFolderTest, PathsLongerThanMaxPathWorkThroughout) {
