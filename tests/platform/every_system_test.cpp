@@ -14,6 +14,7 @@
 #include "platform/system_file_system.h"
 #include "tests/support/failing_files.h"
 #include "tests/support/fakes.h"
+#include "tests/support/platform_probes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::platform {
@@ -21,26 +22,13 @@ namespace {
 
 using quorvane::testing::Entries;
 using quorvane::testing::FailingFileSystem;
+using quorvane::testing::FailureOf;
 using quorvane::testing::LocalTime;
+using quorvane::testing::Names;
 using quorvane::testing::ReadFile;
 using quorvane::testing::Stage;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
-
-struct Names final : NameSink {
-  std::vector<std::string> names;
-  void Add(std::string_view name) override { names.emplace_back(name); }
-};
-
-// What a Failure says, or "" when `run` throws none.
-std::string FailureOf(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const Failure& failure) {
-    return failure.what();
-  }
-  return "";
-}
 
 TEST(FolderBehaviourTest, ListsEveryFileButFoldersAndItsOwnHiddenPageNames) {
   const TempFolder folder;

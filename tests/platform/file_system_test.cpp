@@ -20,6 +20,7 @@
 #include "platform/system_file_system.h"
 #include "platform/temporary_names.h"
 #include "tests/support/failing_calls.h"
+#include "tests/support/platform_probes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::platform {
@@ -28,6 +29,8 @@ namespace {
 using quorvane::testing::Call;
 using quorvane::testing::Entries;
 using quorvane::testing::FailingCalls;
+using quorvane::testing::FailureOf;
+using quorvane::testing::Names;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
@@ -35,26 +38,11 @@ using quorvane::testing::WriteFile;
 constexpr uid_t kNobody = 65534;
 constexpr char kAcl[] = "system.posix_acl_access";
 
-struct Names final : NameSink {
-  std::vector<std::string> names;
-  void Add(std::string_view name) override { names.emplace_back(name); }
-};
-
 std::vector<std::string> FileNamesOf(const std::string& path) {
   Names sink;
   SystemFileSystem().OpenFolder(path)->ReadFileNames(sink);
   std::sort(sink.names.begin(), sink.names.end());
   return sink.names;
-}
-
-// What a Failure says, or "" when `run` throws none.
-std::string FailureOf(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const Failure& failure) {
-    return failure.what();
-  }
-  return "";
 }
 
 // Replaces `name` in `folder` with a page holding `text`, every call going through `calls`.

@@ -8,12 +8,7 @@
 
 namespace quorvane::testing {
 
-struct FailingFileSystem::Calls {
-  FailingCalls calls;
-};
-
-FailingFileSystem::FailingFileSystem(Stage stage, std::string name)
-    : calls_(std::make_unique<Calls>()) {
+FailingFileSystem::FailingFileSystem(Stage stage, std::string name) {
   const FailingCalls::Rule rules[] = {
       {Call::kGetEntries, EIO},
       {Call::kStatAt, EOVERFLOW, 1, name},
@@ -21,15 +16,11 @@ FailingFileSystem::FailingFileSystem(Stage stage, std::string name)
       {Call::kRenameAt, EXDEV},
   };
   const FailingCalls::Rule& rule = rules[static_cast<int>(stage)];
-  calls_->calls.Fail(rule);
+  auto calls = std::make_shared<FailingCalls>();
+  calls->Fail(rule);
   error_ = platform::ErrnoError(rule.error);
-  files_ = std::make_unique<platform::SystemFileSystem>(calls_->calls);
-}
-
-FailingFileSystem::~FailingFileSystem() = default;
-
-std::unique_ptr<platform::Folder> FailingFileSystem::OpenFolder(std::string_view path) const {
-  return files_->OpenFolder(path);
+  files_ = std::make_unique<platform::SystemFileSystem>(*calls);
+  calls_ = std::move(calls);
 }
 
 }  // namespace quorvane::testing

@@ -22,14 +22,14 @@ enum class Stage {
 class FailingFileSystem final : public platform::FileSystem {
  public:
   explicit FailingFileSystem(Stage stage, std::string name = {});
-  ~FailingFileSystem() override;
 
-  std::unique_ptr<platform::Folder> OpenFolder(std::string_view path) const override;
+  std::unique_ptr<platform::Folder> OpenFolder(std::string_view path) const override {
+    return files_->OpenFolder(path);
+  }
   std::error_code Error() const { return error_; }
 
  private:
-  struct Calls;
-  std::unique_ptr<Calls> calls_;
+  std::shared_ptr<const void> calls_;  // the system's calls, failing as the stage asks
   std::unique_ptr<platform::FileSystem> files_;
   std::error_code error_;
 };

@@ -15,6 +15,7 @@
 #include "platform/windows/held_names.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
+#include "tests/support/platform_probes.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/windows/failing_calls.h"
 
@@ -24,23 +25,11 @@ namespace {
 using quorvane::testing::Call;
 using quorvane::testing::Entries;
 using quorvane::testing::FailingCalls;
+using quorvane::testing::FailureOf;
+using quorvane::testing::Names;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
-
-struct Names final : NameSink {
-  std::vector<std::string> names;
-  void Add(std::string_view name) override { names.emplace_back(name); }
-};
-
-std::string FailureOf(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const Failure& failure) {
-    return failure.what();
-  }
-  return "";
-}
 
 void Replace(const FileSystem& files, const std::string& folder, const std::string& text) {
   const auto page = files.OpenFolder(folder)->CreatePage("page.html");

@@ -7,12 +7,7 @@
 
 namespace quorvane::testing {
 
-struct FailingFileSystem::Calls {
-  FailingCalls calls;
-};
-
-FailingFileSystem::FailingFileSystem(Stage stage, std::string name)
-    : calls_(std::make_unique<Calls>()) {
+FailingFileSystem::FailingFileSystem(Stage stage, std::string name) {
   const FailingCalls::Rule rules[] = {
       {Call::kReadFolder, ERROR_IO_DEVICE},
       {Call::kAttributes, ERROR_SHARING_VIOLATION, 1, platform::ToWide(name)},
@@ -20,19 +15,15 @@ FailingFileSystem::FailingFileSystem(Stage stage, std::string name)
       {Call::kReplace, ERROR_ACCESS_DENIED},
   };
   const FailingCalls::Rule& rule = rules[static_cast<int>(stage)];
-  calls_->calls.Fail(rule);
+  auto calls = std::make_shared<FailingCalls>();
+  calls->Fail(rule);
   // A first page is moved into place rather than replacing one.
   if (stage == Stage::kPlacePage) {
-    calls_->calls.Fail({Call::kMove, rule.error});
+    calls->Fail({Call::kMove, rule.error});
   }
   error_ = platform::WindowsError(rule.error);
-  files_ = std::make_unique<platform::SystemFileSystem>(calls_->calls);
-}
-
-FailingFileSystem::~FailingFileSystem() = default;
-
-std::unique_ptr<platform::Folder> FailingFileSystem::OpenFolder(std::string_view path) const {
-  return files_->OpenFolder(path);
+  files_ = std::make_unique<platform::SystemFileSystem>(*calls);
+  calls_ = std::move(calls);
 }
 
 }  // namespace quorvane::testing
