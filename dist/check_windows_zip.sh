@@ -58,6 +58,17 @@ done <<'LINES'
 LINES
 grep -qF "<b>$(windows_path "$photos" | tr 'A-Z' 'a-z')\\ :: " "$page" || fail "no lower-cased header"
 
+# A drive's root and a folder on it (wine-run's prefix, and its drive C:, are the build's own).
+"$wine_run" cmd /c mkdir 'C:\photos' >/dev/null 2>&1
+out=$("$wine_run" "$exe" 'C:\' 'C:\photos' 2>&1)
+[ "$out" = $'C:\\quorvane_index.html\nC:\\photos\\quorvane_index.html' ] || fail "printed '$out'"
+headers=$("$wine_run" cmd /c type 'C:\quorvane_index.html' 'C:\photos\quorvane_index.html' 2>&1)
+"$wine_run" cmd /c del 'C:\quorvane_index.html' 'C:\photos\quorvane_index.html' >/dev/null 2>&1
+"$wine_run" cmd /c rmdir 'C:\photos' >/dev/null 2>&1
+for header in '<b>c:\ :: ' '<b>c:\photos\ :: '; do
+  grep -qF -- "$header" <<<"$headers" || fail "no header $header in the pages of C:\ and C:\photos"
+done
+
 # A read-only page (no write permission, as Wine shows the attribute) is kept, and the run fails.
 cp "$page" "$scratch/before"
 chmod a-w "$page"

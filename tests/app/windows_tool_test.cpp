@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,27 @@ TEST(WindowsToolTest, WritesThePagesOfTheClassicExamples) {
   }
   // No folder given: the working folder.
   EXPECT_EQ(RunTool(photos, {}).out, photos + "\\quorvane_index.html\n");
+}
+
+TEST(WindowsToolTest, ADriveRootAndAFolderOnItAsTheClassicExamplesShowThem) {
+  if (std::getenv("QUORVANE_TESTS_OWN_DRIVE_C") == nullptr) {
+    GTEST_SKIP() << "pages at the root of drive C: are written only where the tests own it "
+                    "(QUORVANE_TESTS_OWN_DRIVE_C, as under wine-run)";
+  }
+  ASSERT_FALSE(quorvane::testing::Exists("C:\\quorvane_index.html"));
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\photos", nullptr));
+  const TempFolder scratch;
+  const ToolResult result = RunTool(scratch.Path(), {"C:\\", "c:\\photos\\..\\photos"});
+  const std::string root = ReadFile("C:\\quorvane_index.html");
+  const std::string photos = ReadFile("C:\\photos\\quorvane_index.html");
+  quorvane::testing::RemoveFile("C:\\quorvane_index.html");
+  quorvane::testing::RemoveFile("C:\\photos\\quorvane_index.html");
+  RemoveDirectoryW(L"C:\\photos");
+  EXPECT_EQ(result.status, 0u) << result.err;
+  EXPECT_EQ(result.out, "C:\\quorvane_index.html\nc:\\photos\\quorvane_index.html\n");
+  EXPECT_NE(root.find("<head><title>C:\\</title></head>\r\n"), std::string::npos);
+  EXPECT_NE(root.find("<b>c:\\ :: "), std::string::npos);
+  EXPECT_NE(photos.find("<b>c:\\photos\\ :: "), std::string::npos);
 }
 
 TEST(WindowsToolTest, AReadOnlyPageIsKeptAndTheRunExitsOne) {

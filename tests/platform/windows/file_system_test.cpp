@@ -249,11 +249,19 @@ TEST(WindowsPageTest, TheNewPageIsHiddenUntilItTakesThePlaceOfTheOld) {
   output->Commit();
   EXPECT_EQ(ReadFile(page), "second");
   EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+}
 
-  // A page the user hid stays hidden.
-  ASSERT_TRUE(SetFileAttributesW(ExtendedPath(page).c_str(), FILE_ATTRIBUTE_HIDDEN));
-  Replace(SystemFileSystem(), folder.Path(), "third");
-  EXPECT_EQ(ReadFile(page), "third");
+TEST(WindowsPageTest, APageTheUserHidStaysHidden) {
+  const TempFolder folder;
+  const std::string page = folder / "page.html";
+  WriteFile(page, "first");
+  if (!SetFileAttributesW(ExtendedPath(page).c_str(), FILE_ATTRIBUTE_HIDDEN) ||
+      (AttributesOf(page) & FILE_ATTRIBUTE_HIDDEN) == 0) {
+    GTEST_SKIP() << "this file system keeps no hidden attribute (Wine keeps it in an extended "
+                    "attribute, which not every file system has)";
+  }
+  Replace(SystemFileSystem(), folder.Path(), "second");
+  EXPECT_EQ(ReadFile(page), "second");
   EXPECT_NE(AttributesOf(page) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
