@@ -1,11 +1,13 @@
 #pragma once
 
-#include <atomic>        // std::atomic
-#include <cstddef>       // std::size_t
-#include <memory>        // std::unique_ptr
-#include <system_error>  // std::error_code
-#include <thread>        // std::thread
-#include <vector>        // std::vector
+#include <atomic>              // std::atomic
+#include <condition_variable>  // std::condition_variable
+#include <cstddef>             // std::size_t
+#include <memory>              // std::unique_ptr
+#include <mutex>               // std::mutex
+#include <system_error>        // std::error_code
+#include <thread>              // std::thread
+#include <vector>              // std::vector
 
 #include "index/name_list.h"
 #include "platform/file_system.h"
@@ -37,6 +39,8 @@ class FactsReader {
   void Work();
   void ReadBlock(std::size_t block);
   void AddWorkers(std::size_t count);
+  // Wakes those who wait on `changed` for what was just stored.
+  void Notify(std::condition_variable& changed);
 
   const platform::Folder& folder_;
   const NameList& names_;
@@ -50,6 +54,11 @@ class FactsReader {
   std::atomic<bool> slow_{false};
   std::atomic<bool> stop_{false};
   bool may_grow_ = true;  // the writer's: whether more workers can still be added
+  // Waits go through a lock rather than std::atomic::wait, which can miss a wake-up where the
+  // C++ library has no system call for it (mingw-w64's, for one).
+  std::mutex mutex_;
+  std::condition_variable ready_changed_;  // a block is ready
+  std::condition_variable writer_moved_;   // the writer is in another block
   std::vector<std::thread> workers_;
 };
 
