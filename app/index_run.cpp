@@ -57,9 +57,8 @@ class Runner {
     if (!options_.recursive) {
       FileList list(services_.regional, services_.files);
       list.SetFolder(CurPath);
-      Settle(MakePage(list, [&](std::string& CurFile) {
-        return MakeIndexPage(options_.images, CurPath, CurFile, list, services_);
-      }));
+      Settle(
+          MakePage(list, [&] { return MakeIndexPage(options_.images, CurPath, list, services_); }));
       return;
     }
     try {
@@ -83,8 +82,7 @@ class Runner {
   GenerationOutcome MakePage(FileList& list, Make&& make) {
     Counting counting(list, console_);
     list.SetObserver(&counting);
-    std::string CurFile;
-    GenerationOutcome outcome = make(CurFile);
+    GenerationOutcome outcome = make();
     list.SetObserver(nullptr);
     return outcome;
   }
@@ -92,7 +90,7 @@ class Runner {
   void Settle(const GenerationOutcome& outcome) {
     console_.FolderDone();
     if (!outcome.completed) {
-      Fail(outcome.description);
+      Fail(outcome.failure->what());
       return;
     }
     console_.PagePath(outcome.OutPath);
@@ -157,9 +155,8 @@ class Runner {
       Fail(failure.what());
     }
     FileList list(services_.regional, services_.files);
-    Settle(MakePage(list, [&](std::string& CurFile) {
-      return MakeIndexPageIn(*folder, options_.images, CurFile, list, services_);
-    }));
+    Settle(
+        MakePage(list, [&] { return MakeIndexPageIn(*folder, options_.images, list, services_); }));
   }
 
   const ToolOptions& options_;

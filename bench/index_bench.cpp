@@ -17,15 +17,13 @@ struct Engine {
   quorvane::platform::SystemServices system;
   const quorvane::platform::Services& services = system.Get();
   quorvane::FileList list{services.regional, services.files};
-  std::string CurPath;
-  std::string CurFile;
 };
 
 void BM_RefreshFolderView(benchmark::State& state) {
   const std::string& folder = FolderOf(static_cast<int>(state.range(0)));
   Engine engine;
   for (auto _ : state) {
-    const auto view = quorvane::RefreshFolderView(folder, engine.CurPath, engine.list);
+    const auto view = quorvane::RefreshFolderView(folder, engine.list);
     benchmark::DoNotOptimize(view);
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -39,12 +37,11 @@ BENCHMARK(BM_RefreshFolderView)
 void BM_MakeIndexPage(benchmark::State& state) {
   const std::string& folder = FolderOf(static_cast<int>(state.range(0)));
   Engine engine;
-  quorvane::RefreshFolderView(folder, engine.CurPath, engine.list);
+  const std::string CurPath = quorvane::RefreshFolderView(folder, engine.list).CurPath;
   for (auto _ : state) {
-    const auto outcome =
-        quorvane::MakeIndexPage(true, engine.CurPath, engine.CurFile, engine.list, engine.services);
+    const auto outcome = quorvane::MakeIndexPage(true, CurPath, engine.list, engine.services);
     if (!outcome.completed) {
-      state.SkipWithError(outcome.description.c_str());
+      state.SkipWithError(outcome.failure->what());
       break;
     }
   }

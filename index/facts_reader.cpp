@@ -17,13 +17,15 @@ constexpr auto kSlowRead = std::chrono::microseconds(50);
 
 }  // namespace
 
-FactsReader::FactsReader(const platform::Folder& folder, const NameList& names)
+FactsReader::FactsReader(const platform::Folder& folder, const NameList& names,
+                         std::stop_token stop)
     : folder_(folder),
       names_(names),
       blocks_((names.Size() + kBlock - 1) / kBlock),
       ring_(std::max<std::size_t>(std::min(blocks_, kRing), 1)),
       results_(std::make_unique<Result[]>(ring_ * kBlock)),
-      ready_(std::make_unique<std::atomic<std::size_t>[]>(ring_)) {
+      ready_(std::make_unique<std::atomic<std::size_t>[]>(ring_)),
+      stopped_by_user_(std::move(stop)) {
   // A short list is read by the writer itself: starting threads would cost more.
   if (blocks_ > 2) {
     AddWorkers(kFirstWorkers);
@@ -32,6 +34,7 @@ FactsReader::FactsReader(const platform::Folder& folder, const NameList& names)
 
 FactsReader::~FactsReader() {
   stop_.store(true);
+  next_block_.store(blocks_);
   writer_block_.store(blocks_ + ring_);
   Notify(writer_moved_);
   for (std::thread& worker : workers_) {
@@ -60,9 +63,6 @@ void FactsReader::Work() {
       std::unique_lock lock(mutex_);
       writer_moved_.wait(lock, [&] { return block < writer_block_.load() + ring_; });
     }
-    if (stop_.load()) {
-      return;
-    }
     ReadBlock(block);
   }
 }
@@ -73,7 +73,8 @@ void FactsReader::ReadBlock(std::size_t block) {
   Result* results = &results_[block % ring_ * kBlock];
   std::size_t slow_reads = 0;
   auto before = std::chrono::steady_clock::now();
-  for (std::size_t i = first; i < end && !stop_.load(std::memory_order_relaxed); ++i) {
+  // Once stopped, the block is handed over unread, so that a writer waiting for it wakes.
+  for (std::size_t i = first; i < end && !Stopped(); ++i) {
     Result& result = results[i - first];
     result.error = folder_.ReadFacts(names_.CString(i), result.facts);
     const auto after = std::chrono::steady_clock::now();
@@ -92,6 +93,10 @@ void FactsReader::ReadBlock(std::size_t block) {
 void FactsReader::Notify(std::condition_variable& changed) {
   { const std::lock_guard lock(mutex_); }
   changed.notify_all();
+}
+
+bool FactsReader::Stopped() const {
+  return stop_.load(std::memory_order_relaxed) || stopped_by_user_.stop_requested();
 }
 
 std::error_code FactsReader::Get(std::size_t position, platform::FileFacts& facts) {

@@ -5,6 +5,7 @@
 #include <cstddef>             // std::size_t
 #include <memory>              // std::unique_ptr
 #include <mutex>               // std::mutex
+#include <stop_token>          // std::stop_token
 #include <system_error>        // std::error_code
 #include <thread>              // std::thread
 #include <vector>              // std::vector
@@ -19,8 +20,9 @@ namespace quorvane {
 // it keeps many reads in flight at once; a local disk needs only a couple.
 class FactsReader {
  public:
-  // `folder` and `names` must outlive the reader and stay as they are.
-  FactsReader(const platform::Folder& folder, const NameList& names);
+  // `folder` and `names` must outlive the reader and stay as they are. Once `stop` is requested
+  // no new read starts: what Get() hands over from then on is not to be used.
+  FactsReader(const platform::Folder& folder, const NameList& names, std::stop_token stop = {});
   FactsReader(const FactsReader&) = delete;
   FactsReader& operator=(const FactsReader&) = delete;
   // Stops the reads still to come and waits for those under way.
@@ -38,6 +40,7 @@ class FactsReader {
 
   void Work();
   void ReadBlock(std::size_t block);
+  bool Stopped() const;
   void AddWorkers(std::size_t count);
   // Wakes those who wait on `changed` for what was just stored.
   void Notify(std::condition_variable& changed);
@@ -53,6 +56,7 @@ class FactsReader {
   std::atomic<std::size_t> writer_block_{0};           // the block the writer is in
   std::atomic<bool> slow_{false};
   std::atomic<bool> stop_{false};
+  const std::stop_token stopped_by_user_;
   bool may_grow_ = true;  // the writer's: whether more workers can still be added
   // Waits go through a lock rather than std::atomic::wait, which can miss a wake-up where the
   // C++ library has no system call for it (mingw-w64's, for one).

@@ -5,18 +5,52 @@
 #include "platform/failure.h"
 
 namespace quorvane {
+namespace {
+
+// Passes a listing's names on, and ends the listing once a stop is requested.
+class StoppableSink final : public platform::NameSink {
+ public:
+  StoppableSink(NameList& names, std::stop_token stop, const std::string& folder)
+      : names_(names), stop_(std::move(stop)), folder_(folder) {}
+
+  void Add(std::string_view name) override {
+    // Asked now and then: a listing of a million names must not pay for a million checks.
+    if (++count_ % kNamesBetweenChecks == 0 && stop_.stop_requested()) {
+      throw platform::Failure(platform::Step::kStopped, folder_);
+    }
+    names_.Add(name);
+  }
+
+ private:
+  static constexpr std::size_t kNamesBetweenChecks = 1024;
+
+  NameList& names_;
+  const std::stop_token stop_;
+  const std::string& folder_;
+  std::size_t count_ = 0;
+};
+
+}  // namespace
 
 FileList::FileList(const platform::Regional& regional, const platform::FileSystem& files)
-    : regional_(regional), files_(files) {}
+    : regional_(regional), files_(files), names_(std::make_shared<const NameList>()) {}
+
+FileList::FileList(const FileList& other)
+    : regional_(other.regional_),
+      files_(other.files_),
+      folder_(other.folder_),
+      identity_(other.identity_),
+      names_(other.names_),
+      selected_(other.selected_) {}
 
 void FileList::SetFolder(std::string folder) {
   folder_ = std::move(folder);
   identity_.reset();
 }
 
-std::string FileList::ReRead() {
+std::string FileList::ReRead(std::stop_token stop) {
   try {
-    ReReadFrom(*files_.OpenFolder(folder_));
+    ReReadFrom(*files_.OpenFolder(folder_), std::move(stop));
     return {};
   } catch (const platform::Failure& failure) {
     return Emptied(failure.what());
@@ -26,26 +60,36 @@ std::string FileList::ReRead() {
 }
 
 std::string FileList::Emptied(std::string error) {
-  NameList none;
   identity_.reset();
-  Replace(none);
+  Replace(std::make_shared<const NameList>());
   return error;
 }
 
-void FileList::ReReadFrom(const platform::Folder& folder) {
+void FileList::ReReadFrom(const platform::Folder& folder, std::stop_token stop) {
   NameList names;
-  folder.ReadFileNames(names);
+  if (stop.stop_possible()) {
+    StoppableSink sink(names, std::move(stop), folder.Path());
+    folder.ReadFileNames(sink);
+  } else {
+    folder.ReadFileNames(names);
+  }
   names.Sort(regional_);
   folder_ = folder.Path();
   identity_ = folder.Identity();
-  Replace(names);
+  Replace(std::make_shared<const NameList>(std::move(names)));
 }
 
-void FileList::Replace(NameList& names) {
+void FileList::Adopt(const FileList& read) {
+  folder_ = read.folder_;
+  identity_ = read.identity_;
+  Replace(read.names_);
+}
+
+void FileList::Replace(std::shared_ptr<const NameList> names) {
   if (observer_ != nullptr) {
     observer_->ListAboutToChange();
   }
-  names_.Swap(names);
+  names_ = std::move(names);
   selected_ = -1;
   if (observer_ != nullptr) {
     observer_->ListChanged();
@@ -53,7 +97,7 @@ void FileList::Replace(NameList& names) {
 }
 
 std::string_view FileList::Name(std::int64_t position) const {
-  return names_[static_cast<std::size_t>(position)];
+  return (*names_)[static_cast<std::size_t>(position)];
 }
 
 void FileList::Select(std::int64_t position) {
@@ -64,21 +108,20 @@ void FileList::Select(std::int64_t position) {
 }
 
 std::string_view FileList::CurrentName() const {
-  return selected_ < 0 ? std::string_view() : names_[static_cast<std::size_t>(selected_)];
+  return selected_ < 0 ? std::string_view() : Name(selected_);
 }
 
-FolderViewState RefreshFolderView(std::string_view FolderPath, std::string& CurPath,
-                                  FileList& Files) {
-  CurPath.assign(FolderPath);
-  if (CurPath.empty() || CurPath.back() != kPathSeparator) {
-    CurPath += kPathSeparator;
-  }
-  Files.SetFolder(CurPath);
+FolderViewState RefreshFolderView(std::string_view FolderPath, FileList& Files,
+                                  std::stop_token stop) {
   FolderViewState state;
-  state.listing_error = Files.ReRead();
-  state.count_text = std::to_string(Files.Count());
-  state.path_text = CurPath;
-  state.generation_enabled = Files.Count() > 0;
+  state.CurPath.assign(FolderPath);
+  if (state.CurPath.empty() || state.CurPath.back() != kPathSeparator) {
+    state.CurPath += kPathSeparator;
+  }
+  Files.SetFolder(state.CurPath);
+  state.listing_error = Files.ReRead(std::move(stop));
+  state.count = Files.Count();
+  state.generation_enabled = state.count > 0;
   return state;
 }
 

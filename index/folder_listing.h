@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>      // std::int64_t
+#include <memory>       // std::shared_ptr
 #include <optional>     // std::optional
+#include <stop_token>   // std::stop_token
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <utility>      // std::move
@@ -26,28 +28,37 @@ class FileListObserver {
 //
 // Every entry of the folder that is not a folder is listed, whatever it is: dot-files, symlinks
 // to files, dangling symlinks, fifos, sockets, devices. The order is CompareNames'. The list
-// follows the folder only when re-read.
+// follows the folder only when re-read. A list read on one thread can be shown on another: its
+// names never change once read, so copies share them.
 class FileList {
  public:
   FileList(const platform::Regional& regional, const platform::FileSystem& files);
+  // The copy shares the names and has no observer.
+  FileList(const FileList& other);
+  FileList& operator=(const FileList&) = delete;
 
   // Points the list at `folder`; it is read at the next ReRead(). Which folder that turns out
   // to be is not known until then.
   void SetFolder(std::string folder);
   const std::string& Folder() const { return folder_; }
 
-  // Reads the folder afresh and clears the selection. When it cannot be read the list is left
-  // empty and the failure's description returned; otherwise the result is empty.
-  std::string ReRead();
-  // Points the list at the open folder `folder` and reads it; throws Failure when it cannot.
-  void ReReadFrom(const platform::Folder& folder);
+  // Reads the folder afresh and clears the selection. When it cannot be read, or `stop` is
+  // requested before it has been, the list is left empty and the failure's description returned;
+  // otherwise the result is empty.
+  std::string ReRead(std::stop_token stop = {});
+  // Points the list at the open folder `folder` and reads it; throws Failure when it cannot, and
+  // Failure (kStopped) once `stop` is requested.
+  void ReReadFrom(const platform::Folder& folder, std::stop_token stop = {});
+  // Takes what `read` last read: its folder, which folder it found there and its names. Clears
+  // the selection.
+  void Adopt(const FileList& read);
   // Which folder the last ReRead() found at the list's path; none when it found none.
   const std::optional<platform::FolderIdentity>& Identity() const { return identity_; }
 
-  std::int64_t Count() const { return static_cast<std::int64_t>(names_.Size()); }
+  std::int64_t Count() const { return static_cast<std::int64_t>(names_->Size()); }
   std::string_view Name(std::int64_t position) const;
   // All names, in list order.
-  const NameList& Names() const { return names_; }
+  const NameList& Names() const { return *names_; }
 
   // Makes the entry at `position` current; any position outside the list clears the selection.
   void Select(std::int64_t position);
@@ -60,7 +71,7 @@ class FileList {
   void SetObserver(FileListObserver* observer) { observer_ = observer; }
 
  private:
-  void Replace(NameList& names);
+  void Replace(std::shared_ptr<const NameList> names);
   // Leaves the list empty for a folder that could not be read; returns `error`.
   std::string Emptied(std::string error);
 
@@ -68,15 +79,15 @@ class FileList {
   const platform::FileSystem& files_;
   std::string folder_;
   std::optional<platform::FolderIdentity> identity_;
-  NameList names_;
+  std::shared_ptr<const NameList> names_;
   std::int64_t selected_ = -1;
   FileListObserver* observer_ = nullptr;
 };
 
 // What the window shows of the current folder.
 struct FolderViewState {
-  std::string path_text;
-  std::string count_text;  // the count in plain decimal
+  std::string CurPath;     // the folder's path, ending in the separator: the path text
+  std::int64_t count = 0;  // how many files it holds, shown in plain decimal
   bool generation_enabled = false;
   std::string listing_error;  // why the folder could not be read; empty when it was
 };
@@ -84,10 +95,10 @@ struct FolderViewState {
 // The path separator that ends `CurPath`: "\" on Windows, "/" elsewhere.
 inline constexpr char kPathSeparator = platform::kPathSeparator;
 
-// Makes `FolderPath` the current folder: sets `CurPath` to it, ending in the separator, points
-// `Files` at it and re-reads it, and returns the folder view state. A folder that cannot be read
-// gives an empty list, generation disabled and the reason in listing_error.
-FolderViewState RefreshFolderView(std::string_view FolderPath, std::string& CurPath,
-                                  FileList& Files);
+// Makes `FolderPath` the current folder: points `Files` at it, ending in the separator, re-reads
+// it and returns the folder view state. A folder that cannot be read, or whose reading is
+// stopped, gives an empty list, generation disabled and the reason in listing_error.
+FolderViewState RefreshFolderView(std::string_view FolderPath, FileList& Files,
+                                  std::stop_token stop = {});
 
 }  // namespace quorvane

@@ -1,10 +1,12 @@
 #include "index/index_page_writer.h"
 
-#include <algorithm>    // std::max
-#include <cstdint>      // std::int64_t
-#include <exception>    // std::exception
-#include <new>          // std::bad_alloc
-#include <string_view>  // std::string_view
+#include <algorithm>     // std::max
+#include <cstdint>       // std::int64_t
+#include <exception>     // std::exception
+#include <new>           // std::bad_alloc
+#include <optional>      // std::optional
+#include <string_view>   // std::string_view
+#include <system_error>  // std::system_error
 
 #include "index/facts_reader.h"
 #include "index/file_name_splitter.h"
@@ -30,28 +32,30 @@ bool IsImageExtension(std::string_view extension) {
   return false;
 }
 
-void CheckedAdd(std::int64_t& sum, std::int64_t value, Step step, const std::string& at) {
+void CheckedAdd(std::int64_t& sum, std::int64_t value, Step step, const std::string& CurPath,
+                std::string_view name) {
   if (__builtin_add_overflow(sum, value, &sum)) {
-    throw Failure(step, at);
+    throw Failure(step, CurPath + std::string(name));
   }
 }
 
 // One generation: the page's text is built in a buffer that goes out in large blocks.
 class PageWriter {
  public:
-  PageWriter(bool ShowImages, std::string& CurFile, FileList& Files,
-             const platform::Services& services)
+  PageWriter(bool ShowImages, FileList& Files, const platform::Services& services,
+             std::stop_token stop)
       : show_images_(ShowImages),
-        cur_file_(CurFile),
         files_(Files),
         services_(services),
+        stop_(std::move(stop)),
         dates_(services.regional) {
     text_.reserve(kBlockSize + 64 * 1024);
   }
 
   void Write(const platform::Folder& folder, double t0, std::string& OutPath) {
     const std::string& CurPath = folder.Path();
-    files_.ReReadFrom(folder);
+    files_.ReReadFrom(folder, stop_);
+    listed_ = true;
     OutPath = CurPath + IndexFileName;
     page_ = folder.CreatePage(IndexFileName);
     WriteHeader(CurPath);
@@ -59,10 +63,23 @@ class PageWriter {
     WriteTotals();
     WriteFooter(t0);
     page_->Write(text_);
+    ThrowIfStopped(CurPath);
     page_->Commit();
   }
 
+  // The path of the entry handled last, which the list's selection is on; empty before the first.
+  std::string CurFile() const {
+    return listed_ && files_.Selected() >= 0 ? files_.Folder() + std::string(files_.CurrentName())
+                                             : std::string();
+  }
+
  private:
+  void ThrowIfStopped(const std::string& CurPath) const {
+    if (stop_.stop_requested()) {
+      throw Failure(Step::kStopped, CurPath);
+    }
+  }
+
   void EndLine() {
     text_ += "\r\n";
     if (text_.size() >= kBlockSize) {
@@ -92,28 +109,32 @@ class PageWriter {
   }
 
   void WriteEntries(const platform::Folder& folder, const std::string& CurPath) {
-    FactsReader facts_reader(folder, files_.Names());
+    FactsReader facts_reader(folder, files_.Names(), stop_);
     const std::int64_t n = files_.Count();
     for (std::int64_t i = 0; i < n; ++i) {
+      ThrowIfStopped(CurPath);
       files_.Select(i);
       const std::string_view name = files_.CurrentName();
-      cur_file_.assign(CurPath).append(name);
       // The page itself, from an earlier run, is no entry of its own.
       if (name == IndexFileName) {
         continue;
       }
       platform::FileFacts facts;
       if (const std::error_code error = facts_reader.Get(static_cast<std::size_t>(i), facts)) {
-        throw Failure(Step::kReadFileFacts, cur_file_, error);
+        ThrowIfStopped(CurPath);
+        throw Failure(Step::kReadFileFacts, CurPath + std::string(name), error);
       }
       const std::int64_t kb = std::max<std::int64_t>(facts.length / 1024, 1);
-      WriteEntry(name, facts, kb);
-      CheckedAdd(count_, 1, Step::kCountOverflow, cur_file_);
-      CheckedAdd(total_, kb, Step::kTotalOverflow, cur_file_);
+      WriteEntry(CurPath, name, facts, kb);
+      CheckedAdd(count_, 1, Step::kCountOverflow, CurPath, name);
+      CheckedAdd(total_, kb, Step::kTotalOverflow, CurPath, name);
     }
+    // A stop while the last facts were read leaves them unread.
+    ThrowIfStopped(CurPath);
   }
 
-  void WriteEntry(std::string_view name, const platform::FileFacts& facts, std::int64_t kb) {
+  void WriteEntry(const std::string& CurPath, std::string_view name,
+                  const platform::FileFacts& facts, std::int64_t kb) {
     text_ += "<p><a href=\"";
     AppendLinkTarget(text_, name);
     text_ += "\">";
@@ -123,11 +144,16 @@ class PageWriter {
     text_ += ", ";
     services_.regional.AppendGrouped(text_, kb);
     Line("k)");
-    if (show_images_ && IsImageExtension(GetFileExt(cur_file_, scratch_name_, false))) {
+    if (show_images_ && IsImage(CurPath, name)) {
       text_ += "<br><img src=\"";
       AppendLinkTarget(text_, name);
       Line("\" border=1>");
     }
+  }
+
+  bool IsImage(const std::string& CurPath, std::string_view name) {
+    path_.assign(CurPath).append(name);
+    return IsImageExtension(GetFileExt(path_, scratch_name_, false));
   }
 
   void WriteTotals() {
@@ -161,57 +187,72 @@ class PageWriter {
   }
 
   const bool show_images_;
-  std::string& cur_file_;
   FileList& files_;
   const platform::Services& services_;
+  const std::stop_token stop_;
   platform::DateTimeTexts dates_;
   std::unique_ptr<platform::PageOutput> page_;
   std::string text_;
+  std::string path_;  // the picture's path, for the file name splitter
   std::string scratch_name_;
   std::int64_t count_ = 0;
   std::int64_t total_ = 0;
+  bool listed_ = false;  // whether the list was read for this page
 };
 
-// Runs `write`, turning any failure into the failed outcome.
+// Runs `write` with `writer`, which it makes, turning any failure into the failed outcome;
+// `Files` is the list it walks.
 template <typename Write>
-GenerationOutcome Generate(Write&& write) {
+GenerationOutcome Generate(const FileList& Files, std::optional<PageWriter>& writer,
+                           Write&& write) {
   GenerationOutcome outcome;
   try {
     write(outcome.OutPath);
     outcome.completed = true;
+  } catch (const Failure& failure) {
+    outcome.failure = failure;
   } catch (const std::bad_alloc&) {
-    outcome.description = platform::Describe(Step::kOutOfMemory, "");
-  } catch (const std::exception& failure) {
-    outcome.description = failure.what();
+    outcome.failure.emplace(Step::kOutOfMemory, "");
+  } catch (const std::system_error& failure) {
+    outcome.failure.emplace(Step::kWritePage, Files.Folder() + IndexFileName, failure.code());
+  } catch (const std::exception&) {
+    outcome.failure.emplace(Step::kWritePage, Files.Folder() + IndexFileName);
   }
   if (!outcome.completed) {
     outcome.OutPath.clear();
+  }
+  if (writer) {
+    outcome.CurFile = writer->CurFile();
   }
   return outcome;
 }
 
 }  // namespace
 
-GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, std::string& CurFile,
-                                FileList& Files, const platform::Services& services) {
-  return Generate([&](std::string& OutPath) {
+GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, FileList& Files,
+                                const platform::Services& services, std::stop_token stop) {
+  std::optional<PageWriter> writer;
+  return Generate(Files, writer, [&](std::string& OutPath) {
     const double t0 = services.clock.MonotonicSeconds();
+    if (stop.stop_requested()) {
+      throw Failure(Step::kStopped, CurPath);
+    }
     const auto folder = services.files.OpenFolder(CurPath);
     // The path may now lead elsewhere (a volume unmounted, a folder replaced): a page written
     // there would not be the page of the list the user sees.
     if (Files.Identity() && *Files.Identity() != folder->Identity()) {
       throw Failure(Step::kFolderChanged, CurPath);
     }
-    PageWriter(ShowImages, CurFile, Files, services).Write(*folder, t0, OutPath);
+    writer.emplace(ShowImages, Files, services, stop).Write(*folder, t0, OutPath);
   });
 }
 
-GenerationOutcome MakeIndexPageIn(const platform::Folder& folder, bool ShowImages,
-                                  std::string& CurFile, FileList& Files,
+GenerationOutcome MakeIndexPageIn(const platform::Folder& folder, bool ShowImages, FileList& Files,
                                   const platform::Services& services) {
-  return Generate([&](std::string& OutPath) {
+  std::optional<PageWriter> writer;
+  return Generate(Files, writer, [&](std::string& OutPath) {
     const double t0 = services.clock.MonotonicSeconds();
-    PageWriter(ShowImages, CurFile, Files, services).Write(folder, t0, OutPath);
+    writer.emplace(ShowImages, Files, services, std::stop_token()).Write(folder, t0, OutPath);
   });
 }
 

@@ -154,13 +154,6 @@ void NameList::Sort(const platform::Regional& regional) {
   });
 }
 
-void NameList::Swap(NameList& other) noexcept {
-  blocks_.swap(other.blocks_);
-  std::swap(block_used_, other.block_used_);
-  std::swap(block_size_, other.block_size_);
-  entries_.swap(other.entries_);
-}
-
 int CompareNames(const platform::Regional& regional, std::string_view a, std::string_view b) {
   const LowerTable& lower = regional.AsciiLower();
   std::string a_lower;

@@ -30,8 +30,6 @@ class NameList final : public platform::NameSink {
   // Puts the names in name order (see CompareNames).
   void Sort(const platform::Regional& regional);
 
-  void Swap(NameList& other) noexcept;
-
  private:
   struct Entry {
     // Eight bytes of the lower-cased name, from where the names start to differ, to compare

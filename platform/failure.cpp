@@ -33,6 +33,7 @@ constexpr Words kWords[] = {
     {"The file name is too long to split at ", ""},
     {"Cannot write the ", ""},
     {"The locale ", " is not available"},
+    {"Stopped before the page of ", " was complete; nothing was written"},
     {"Out of memory", ""},
 };
 static_assert(std::size(kWords) == static_cast<std::size_t>(Step::kOutOfMemory) + 1);

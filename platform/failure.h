@@ -24,6 +24,7 @@ enum class Step {
   kNameTooLong,      // a path too long for the file name splitter
   kWriteOutput,      // the tool's standard output
   kLocaleMissing,    // regional settings of a locale that is not installed
+  kStopped,          // the user stopped the run before it was done
   kOutOfMemory,
 };
 

@@ -60,10 +60,11 @@ CountLabel::CountLabel(QWidget* parent) : QLabel(parent) {
 
 CountLabel::~CountLabel() = default;
 
-void CountLabel::ShowCount(const QString& count) {
+void CountLabel::ShowCount(std::int64_t count) {
   const QString old = spoken_;
-  spoken_ = count % (count == u"1" ? QStringLiteral(" file") : QStringLiteral(" files"));
-  setText(count);
+  const QString shown = QString::number(count);
+  spoken_ = shown % (count == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+  setText(shown);
   if (QAccessible::isActive() && spoken_ != old) {
     QAccessibleTextUpdateEvent event(this, 0, old, spoken_);
     QAccessible::updateAccessibility(&event);

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QString>
 
+#include <cstdint>  // std::int64_t
+
 namespace quorvane {
 
 // lblFCount: shows the bare count, as the design has it, while a screen reader is given the
@@ -14,8 +16,8 @@ class CountLabel final : public QLabel {
   explicit CountLabel(QWidget* parent = nullptr);
   ~CountLabel() override;
 
-  // Shows `count`, a number in plain decimal.
-  void ShowCount(const QString& count);
+  // Shows `count` in plain decimal.
+  void ShowCount(std::int64_t count);
   // "3 files", "1 file": what a screen reader reads.
   const QString& Spoken() const { return spoken_; }
 

@@ -1,22 +1,31 @@
 #include "window/folder_tree_model.h"
 
 #include <algorithm>  // std::sort, std::find_if
+#include <new>        // std::bad_alloc
 #include <utility>    // std::move
 #include <vector>     // std::vector
 
 #include "index/name_list.h"
 #include "platform/failure.h"
 #include "platform/volumes.h"
+#include "window/background_work.h"
 #include "window/display_name.h"
 
 namespace quorvane {
+namespace {
+
+// Whether a folder's sub-folders are known.
+enum class Listing { kNot, kUnderWay, kDone };
+
+}  // namespace
 
 struct FolderTreeModel::Node {
   std::string name;
   std::string path;
   Node* parent = nullptr;
   int row = 0;
-  bool listed = false;
+  Listing listing = Listing::kNot;
+  std::uint64_t listing_id = 0;  // the listing under way that is this folder's own
   std::vector<std::unique_ptr<Node>> children;
 };
 
@@ -31,14 +40,33 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
   return path;
 }
 
+// The sub-folders of the folder at `path`, in the file list's order.
+std::vector<std::string> SubFolders(const platform::FileSystem& files,
+                                    const platform::Regional& regional,
+                                    const std::string& path) noexcept {
+  try {
+    std::vector<std::string> names = files.OpenFolder(path)->SubFolderNames();
+    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+      return CompareNames(regional, a, b) < 0;
+    });
+    return names;
+  } catch (const platform::Failure&) {
+    // A folder that cannot be read shows no sub-folders; choosing it reports why.
+  } catch (const std::bad_alloc&) {
+    // Nor does one too large to list; choosing it reports that.
+  }
+  return {};
+}
+
 }  // namespace
 
 FolderTreeModel::FolderTreeModel(const platform::Regional& regional,
-                                 const platform::FileSystem& files, QIcon folder_icon,
-                                 QObject* parent)
+                                 const platform::FileSystem& files, BackgroundWork& background,
+                                 QIcon folder_icon, QObject* parent)
     : QAbstractItemModel(parent),
       regional_(regional),
       files_(files),
+      background_(background),
       folder_icon_(std::move(folder_icon)) {}
 
 FolderTreeModel::~FolderTreeModel() = default;
@@ -59,12 +87,46 @@ std::string FolderTreeModel::Path(const QModelIndex& index) const {
 }
 
 QModelIndex FolderTreeModel::Find(std::string_view path) {
+  for (;;) {
+    Node* unlisted = nullptr;
+    Node* node = Deepest(path, unlisted);
+    if (unlisted == nullptr) {
+      return IndexOf(node);
+    }
+    // A listing still under way beside the window finds this one done, and is dropped.
+    Insert(*unlisted, SubFolders(files_, regional_, unlisted->path));
+  }
+}
+
+void FolderTreeModel::Reveal(std::string path) {
+  reveal_ = std::move(path);
+  ContinueReveal();
+}
+
+void FolderTreeModel::ContinueReveal() {
+  if (!reveal_) {
+    return;
+  }
+  Node* unlisted = nullptr;
+  Node* node = Deepest(*reveal_, unlisted);
+  if (unlisted != nullptr) {
+    if (unlisted->listing == Listing::kNot) {
+      StartListing(*unlisted);
+    }
+    return;  // on its way again once that listing is done
+  }
+  reveal_.reset();
+  Q_EMIT Revealed(IndexOf(node));
+}
+
+FolderTreeModel::Node* FolderTreeModel::Deepest(std::string_view path, Node*& unlisted) const {
+  unlisted = nullptr;
   if (!root_) {
-    return {};
+    return nullptr;
   }
   Node* node = root_.get();
   if (!platform::Holds(node->path, path)) {
-    return IndexOf(node);
+    return node;
   }
   std::string_view rest = path.substr(node->path.size());
   while (!rest.empty()) {
@@ -74,8 +136,9 @@ QModelIndex FolderTreeModel::Find(std::string_view path) {
     if (name.empty()) {
       continue;
     }
-    if (!node->listed) {
-      fetchMore(IndexOf(node));
+    if (node->listing != Listing::kDone) {
+      unlisted = node;
+      break;
     }
     const auto child = std::find_if(node->children.begin(), node->children.end(),
                                     [&](const auto& candidate) { return candidate->name == name; });
@@ -84,7 +147,35 @@ QModelIndex FolderTreeModel::Find(std::string_view path) {
     }
     node = child->get();
   }
-  return IndexOf(node);
+  return node;
+}
+
+FolderTreeModel::Node* FolderTreeModel::Listed(std::string_view path) const {
+  Node* unlisted = nullptr;
+  Node* node = Deepest(path, unlisted);
+  return node != nullptr && node->path == path ? node : nullptr;
+}
+
+void FolderTreeModel::StartListing(Node& node) {
+  node.listing = Listing::kUnderWay;
+  node.listing_id = ++last_listing_;
+  background_.Run(
+      [&files = files_, &regional = regional_, path = node.path](std::stop_token /*stop*/) {
+        return SubFolders(files, regional, path);
+      },
+      [this, path = node.path, listing = node.listing_id](std::vector<std::string> names) {
+        ListingDone(path, listing, std::move(names));
+      });
+}
+
+void FolderTreeModel::ListingDone(const std::string& path, std::uint64_t listing,
+                                  std::vector<std::string> names) {
+  Node* node = Listed(path);
+  // Gone with its tree, listed afresh since, or listed here and now by Find().
+  if (node != nullptr && node->listing == Listing::kUnderWay && node->listing_id == listing) {
+    Insert(*node, std::move(names));
+  }
+  ContinueReveal();
 }
 
 void FolderTreeModel::Relist(const QModelIndex& index) {
@@ -97,8 +188,8 @@ void FolderTreeModel::Relist(const QModelIndex& index) {
     node->children.clear();
     endRemoveRows();
   }
-  node->listed = false;
-  fetchMore(index);
+  node->listing = Listing::kNot;
+  StartListing(*node);
 }
 
 QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
@@ -137,44 +228,38 @@ bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
   // Until a folder is listed it may have sub-folders; listing every folder shown only to draw
   // its expander would cost a read of each.
   const Node* node = NodeOf(parent);
-  return node != nullptr && (!node->listed || !node->children.empty());
+  return node != nullptr && (node->listing != Listing::kDone || !node->children.empty());
 }
 
 bool FolderTreeModel::canFetchMore(const QModelIndex& parent) const {
   const Node* node = NodeOf(parent);
-  return node != nullptr && !node->listed;
+  return node != nullptr && node->listing == Listing::kNot;
 }
 
 void FolderTreeModel::fetchMore(const QModelIndex& parent) {
   Node* node = NodeOf(parent);
-  if (node == nullptr || node->listed) {
-    return;
+  if (node != nullptr && node->listing == Listing::kNot) {
+    StartListing(*node);
   }
-  node->listed = true;
-  std::vector<std::string> names;
-  try {
-    names = files_.OpenFolder(node->path)->SubFolderNames();
-  } catch (const platform::Failure&) {
-    // A folder that cannot be read shows no sub-folders; choosing it reports why.
-  }
+}
+
+void FolderTreeModel::Insert(Node& node, std::vector<std::string> names) {
+  node.listing = Listing::kDone;
+  const QModelIndex parent = IndexOf(&node);
   if (names.empty()) {
     // The view asks hasChildren() again and stops drawing the folder as one that opens.
     Q_EMIT dataChanged(parent, parent);
     return;
   }
-  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
-    return CompareNames(regional_, a, b) < 0;
-  });
-
   beginInsertRows(parent, 0, static_cast<int>(names.size()) - 1);
-  node->children.reserve(names.size());
+  node.children.reserve(names.size());
   for (auto& name : names) {
     auto child = std::make_unique<Node>();
-    child->path = JoinPath(node->path, name);
+    child->path = JoinPath(node.path, name);
     child->name = std::move(name);
-    child->parent = node;
-    child->row = static_cast<int>(node->children.size());
-    node->children.push_back(std::move(child));
+    child->parent = &node;
+    child->row = static_cast<int>(node.children.size());
+    node.children.push_back(std::move(child));
   }
   endInsertRows();
 }

@@ -21,6 +21,9 @@ void CreateLists(QWidget& form, QAbstractItemModel& files, QAbstractItemModel& f
   c.File1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // Rows of one height let a folder of 100,000 files scroll without measuring each name.
   c.File1->setUniformItemSizes(true);
+  // A list of a million is laid out a part at a time, the window answering in between.
+  c.File1->setLayoutMode(QListView::Batched);
+  c.File1->setBatchSize(20000);
 
   c.Dir1 = new QTreeView(&form);
   c.Dir1->setModel(&folders);

@@ -1,13 +1,13 @@
 #include "window/frm_quorvane.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -15,7 +15,7 @@
 #include <QStyle>
 #include <QTreeView>
 
-#include <utility>  // std::move
+#include <utility>  // std::exchange, std::move
 
 #include "index/folder_listing.h"
 #include "index/folder_navigator.h"
@@ -24,17 +24,22 @@
 #include "platform/default_handler.h"
 #include "platform/services.h"
 #include "platform/volumes.h"
+#include "window/background_work.h"
 #include "window/count_label.h"
 #include "window/display_name.h"
 #include "window/file_list_model.h"
 #include "window/folder_tree_model.h"
+#include "window/page_generation.h"
 #include "window/window_icon.h"
 
 namespace quorvane {
 namespace {
 
-// A page generation moves the file selection once per file; it is painted this often at most.
-constexpr qint64 kSelectionPaintMilliseconds = 40;
+// A folder's files as read beside the window, to be shown on its thread.
+struct FolderReading {
+  FileList list;
+  FolderViewState state;
+};
 
 // The volume's mount point, and its label in brackets where it has one.
 QString VolumeText(const platform::Volume& volume) {
@@ -54,16 +59,23 @@ frmQuorvane::frmQuorvane(const platform::Services& services, const platform::Def
       services_(services),
       opener_(opener),
       layout_(FormLayout::DesktopScale()),
+      background_(std::make_unique<BackgroundWork>()),
       navigator_(std::make_unique<FolderNavigator>(services.files, std::move(volumes))),
       files_(std::make_unique<FileList>(services.regional, services.files)),
       file_model_(std::make_unique<FileListModel>(*files_)),
       folder_model_(std::make_unique<FolderTreeModel>(services.regional, services.files,
-                                                      style()->standardIcon(QStyle::SP_DirIcon))) {
+                                                      *background_,
+                                                      style()->standardIcon(QStyle::SP_DirIcon))),
+      generation_(std::make_unique<PageGeneration>(
+          services, *files_, *background_,
+          [this](GenerationOutcome outcome) { PageEnded(std::move(outcome)); })) {
   CreateControls(*this, *file_model_, *folder_model_, *this);
   const QIcon drive_icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
   for (const platform::Volume& volume : navigator_->Volumes()) {
     Drive1->addItem(drive_icon, VolumeText(volume));
   }
+  stop_shortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  stop_shortcut_->setEnabled(false);
   ConnectControls();
   layout_.FitFont(*this, *this);
   setMinimumSize(layout_.ClientSize());
@@ -78,14 +90,24 @@ frmQuorvane::frmQuorvane(const platform::Services& services, const platform::Def
   Form_Load(start);
 }
 
-frmQuorvane::~frmQuorvane() = default;
+frmQuorvane::~frmQuorvane() {
+  // A page still being made is stopped, so the previous one stays; its thread, and any folder
+  // still being read, end with background_.
+  background_->StopAll();
+}
+
+bool frmQuorvane::Working() const {
+  return reading_folder_ || folder_model_->Revealing() || generation_->Running();
+}
 
 void frmQuorvane::ConnectControls() {
   connect(Drive1, &QComboBox::currentIndexChanged, this, &frmQuorvane::Drive1_Change);
   connect(Dir1->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &frmQuorvane::Dir1_Change);
+  connect(folder_model_.get(), &FolderTreeModel::Revealed, this, &frmQuorvane::Dir1_Revealed);
   connect(cmdRefresh, &QPushButton::clicked, this, &frmQuorvane::cmdRefresh_Click);
   connect(cmdMake, &QPushButton::clicked, this, &frmQuorvane::cmdMake_Click);
+  connect(stop_shortcut_, &QShortcut::activated, this, [this] { generation_->Stop(); });
   connect(file_model_.get(), &FileListModel::SelectionMoved, this,
           &frmQuorvane::FollowFileSelection);
   connect(File1->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -108,12 +130,16 @@ void frmQuorvane::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
+void frmQuorvane::closeEvent(QCloseEvent* event) {
+  generation_->Stop();
+  QWidget::closeEvent(event);
+}
+
 void frmQuorvane::Form_Load(const StartFolders& start) {
   setWindowTitle(QStringLiteral("quorvane ") % QLatin1String(kProgramVersionText));
   const StartPlace place = navigator_->Start(start);
+  // Dir1's change, once the tree has found the folder, shows it.
   GoTo(place.place);
-  // Dir1's change has shown the folder already; showing it once more leaves the same state.
-  ShowFolder();
   if (!place.error.empty()) {
     // Said over the window once it shows, rather than before there is a window to say it over.
     QMetaObject::invokeMethod(
@@ -129,52 +155,62 @@ void frmQuorvane::Drive1_Change(int volume) {
   GoTo(navigator_->VolumeChosen(static_cast<std::size_t>(volume)));
 }
 
-void frmQuorvane::Dir1_Change() { ShowFolderOrFallBack(); }
+void frmQuorvane::Dir1_Change() {
+  // The user's choice wins over a GoTo still on its way.
+  folder_model_->CancelReveal();
+  const Place place = CurrentPlace();
+  if (!place.folder.empty()) {
+    ShowFolder(place, !falling_back_);
+  }
+}
 
 void frmQuorvane::cmdRefresh_Click() {
+  if (folder_model_->Revealing()) {
+    return;  // the folder on its way is read afresh when it is shown
+  }
   // Sub-folders made since the folder was first opened appear too. Showing the folder re-reads
   // the file list, so it is read once.
   folder_model_->Relist(Dir1->currentIndex());
-  ShowFolderOrFallBack();
+  ShowFolder(CurrentPlace(), true);
 }
 
-void frmQuorvane::cmdMake_Click() {
-  const GenerationOutcome outcome = MakePage();
-  if (outcome.completed && chkView->isChecked()) {
-    opener_.Open(outcome.OutPath);
-  }
-  if (!outcome.completed) {
-    ShowFailure(outcome.description);
-  }
+void frmQuorvane::ShowFolder(const Place& place, bool report) {
+  folder_read_.request_stop();
+  const std::uint64_t read = ++folder_reads_;
+  reading_folder_ = true;
+  folder_read_ = background_->Run(
+      [&services = services_, path = place.folder](std::stop_token stop) {
+        FolderReading reading{FileList(services.regional, services.files), {}};
+        reading.state = RefreshFolderView(path, reading.list, std::move(stop));
+        return reading;
+      },
+      [this, read, place, report](FolderReading reading) {
+        if (read == folder_reads_) {
+          FolderRead(place, report, reading.list, reading.state);
+        }
+      });
 }
 
-std::string frmQuorvane::ShowFolder() {
-  const FolderViewState state =
-      RefreshFolderView(folder_model_->Path(Dir1->currentIndex()), CurPath, *files_);
-  lblFCount->ShowCount(QString::fromStdString(state.count_text));
-  lblPath->setText(DisplayName(state.path_text));
+void frmQuorvane::FolderRead(const Place& place, bool report, FileList& read,
+                             const FolderViewState& state) {
+  reading_folder_ = false;
+  files_->Adopt(read);
+  CurPath = state.CurPath;
+  lblFCount->ShowCount(state.count);
+  lblPath->setText(DisplayName(CurPath));
   lblPath->setToolTip(lblPath->text());
   cmdMake->setEnabled(state.generation_enabled);
   chkView->setEnabled(state.generation_enabled);
   chkImg->setEnabled(state.generation_enabled);
-  return state.listing_error;
-}
-
-void frmQuorvane::ShowFolderOrFallBack() {
-  const Place place = CurrentPlace();
-  const std::string error = ShowFolder();
-  if (error.empty()) {
+  const bool make = std::exchange(make_when_shown_, false);
+  if (state.listing_error.empty()) {
     navigator_->Shown(place);
-  } else if (!falling_back_) {
-    // Reported once the view is done with the click or key that chose the folder, so that no
-    // mouse button is left held down behind the message box.
-    QMetaObject::invokeMethod(
-        this,
-        [this, error, place] {
-          ShowFailure(error);
-          FallBack(place);
-        },
-        Qt::QueuedConnection);
+    if (make && !Working()) {
+      cmdMake->click();
+    }
+  } else if (report) {
+    ShowFailure(state.listing_error);
+    FallBack(place);
   }
 }
 
@@ -183,7 +219,11 @@ Place frmQuorvane::CurrentPlace() const {
           folder_model_->Path(Dir1->currentIndex())};
 }
 
-void frmQuorvane::GoTo(const Place& place) {
+void frmQuorvane::GoTo(const Place& place, bool falling_back) {
+  // A folder still being read is overtaken by the one gone to.
+  folder_read_.request_stop();
+  ++folder_reads_;
+  reading_folder_ = false;
   if (Drive1->currentIndex() != static_cast<int>(place.volume)) {
     // Drive1 only shows the volume; Dir1 is pointed at the folder just below.
     const QSignalBlocker quiet(Drive1);
@@ -193,74 +233,29 @@ void frmQuorvane::GoTo(const Place& place) {
   if (folder_model_->Path(folder_model_->RootIndex()) != root) {
     folder_model_->SetRoot(root);
   }
-  GoToFolder(place.folder);
+  landing_falls_back_ = falling_back;
+  folder_model_->Reveal(place.folder);
 }
 
-void frmQuorvane::GoToFolder(const std::string& folder) {
-  const QModelIndex target = folder_model_->Find(folder);
+void frmQuorvane::Dir1_Revealed(const QModelIndex& target) {
   for (QModelIndex above = target.parent(); above.isValid(); above = above.parent()) {
     Dir1->expand(above);
   }
   Dir1->expand(folder_model_->RootIndex());
+  falling_back_ = landing_falls_back_;
   if (target == Dir1->currentIndex()) {
     Dir1_Change();
   } else {
     Dir1->setCurrentIndex(target);
   }
   Dir1->scrollTo(target);
-}
-
-void frmQuorvane::FallBack(const Place& failed) {
-  falling_back_ = true;
-  GoTo(navigator_->AfterFailure(failed));
-  // A folder that went away leaves the tree where the window lands.
-  folder_model_->Relist(Dir1->currentIndex());
+  if (falling_back_) {
+    // A folder that went away leaves the tree where the window lands.
+    folder_model_->Relist(Dir1->currentIndex());
+  }
   falling_back_ = false;
 }
 
-void frmQuorvane::ShowFailure(const std::string& description) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("quorvane"), DisplayName(description),
-                  QMessageBox::Ok, this);
-  box.setTextFormat(Qt::PlainText);
-  box.exec();
-}
-
-GenerationOutcome frmQuorvane::MakePage() {
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  generating_ = true;
-  file_selection_painted_.invalidate();
-  GenerationOutcome outcome =
-      MakeIndexPage(chkImg->isChecked(), CurPath, CurFile, *files_, services_);
-  generating_ = false;
-  FollowFileSelection();
-  QGuiApplication::restoreOverrideCursor();
-  return outcome;
-}
-
-void frmQuorvane::FollowFileSelection() {
-  if (generating_ && file_selection_painted_.isValid() &&
-      !file_selection_painted_.hasExpired(kSelectionPaintMilliseconds)) {
-    return;
-  }
-  const qint64 position = files_->Selected();
-  const QModelIndex current =
-      position < 0 ? QModelIndex() : file_model_->index(static_cast<int>(position));
-  if (current != File1->currentIndex()) {
-    File1->selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
-    File1->scrollTo(current);
-  }
-  if (generating_) {
-    // The handler keeps the event loop waiting, so the view is painted here and now.
-    File1->repaint();
-    file_selection_painted_.start();
-  }
-}
-
-void frmQuorvane::File1_Select(const QModelIndex& current) {
-  const qint64 position = current.isValid() ? current.row() : -1;
-  if (position != files_->Selected()) {
-    files_->Select(position);
-  }
-}
+void frmQuorvane::FallBack(const Place& failed) { GoTo(navigator_->AfterFailure(failed), true); }
 
 }  // namespace quorvane

@@ -1,57 +1,64 @@
 #include "window/volume_box.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
+#include <QAccessibleWidget>
 
 namespace quorvane {
 namespace {
 
-// Qt's own interface for the drop-down, with the name changed: everything else, its children
-// and their events included, is Qt's.
-class VolumeBoxAccessible final : public QAccessibleInterface {
+// The drop-down as assistive technology sees it: named by its accessible name, with the volume
+// chosen as its value and the list it opens as its one child. Made whole here, since Qt's own
+// interface for a drop-down may not be asked for from inside a factory: Qt's cache would
+// register two interfaces for the one object.
+class VolumeBoxAccessible final : public QAccessibleWidget {
  public:
-  explicit VolumeBoxAccessible(QAccessibleInterface* own) : own_(own) {}
+  explicit VolumeBoxAccessible(VolumeBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
 
-  bool isValid() const override { return own_->isValid(); }
-  QObject* object() const override { return own_->object(); }
-  QWindow* window() const override { return own_->window(); }
-  QList<QPair<QAccessibleInterface*, QAccessible::Relation>> relations(
-      QAccessible::Relation match) const override {
-    return own_->relations(match);
-  }
-  QAccessibleInterface* focusChild() const override { return own_->focusChild(); }
-  QAccessibleInterface* childAt(int x, int y) const override { return own_->childAt(x, y); }
-  QAccessibleInterface* parent() const override { return own_->parent(); }
-  QAccessibleInterface* child(int index) const override { return own_->child(index); }
-  int childCount() const override { return own_->childCount(); }
-  int indexOfChild(const QAccessibleInterface* child) const override {
-    return own_->indexOfChild(child);
-  }
   QString text(QAccessible::Text type) const override {
-    const QString name = static_cast<const QWidget*>(object())->accessibleName();
-    return type == QAccessible::Name && !name.isEmpty() ? name : own_->text(type);
+    if (type == QAccessible::Value) {
+      return Box()->currentText();
+    }
+    return QAccessibleWidget::text(type);
   }
-  void setText(QAccessible::Text type, const QString& text) override { own_->setText(type, text); }
-  QRect rect() const override { return own_->rect(); }
-  QAccessible::Role role() const override { return own_->role(); }
-  QAccessible::State state() const override { return own_->state(); }
-  void* interface_cast(QAccessible::InterfaceType type) override {
-    return own_->interface_cast(type);
+
+  int childCount() const override { return 1; }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 ? QAccessible::queryAccessibleInterface(Box()->view()) : nullptr;
   }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child != nullptr && child->object() == Box()->view() ? 0 : -1;
+  }
+  QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
+
+  QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+  QString localizedActionDescription(const QString& action) const override {
+    return IsOpening(action) ? QStringLiteral("Opens the list of volumes")
+                             : QAccessibleWidget::localizedActionDescription(action);
+  }
+  void doAction(const QString& action) override {
+    if (!IsOpening(action)) {
+      QAccessibleWidget::doAction(action);
+    } else if (Box()->view()->isVisible()) {
+      Box()->hidePopup();
+    } else {
+      Box()->showPopup();
+    }
+  }
+  QStringList keyBindingsForAction(const QString& /*action*/) const override { return {}; }
 
  private:
-  QAccessibleInterface* own_;  // kept, and deleted, by Qt's cache with every other interface
+  static bool IsOpening(const QString& action) {
+    return action == showMenuAction() || action == pressAction();
+  }
+  VolumeBox* Box() const { return static_cast<VolumeBox*>(widget()); }
 };
 
 QAccessibleInterface* VolumeBoxFactory(const QString& class_name, QObject* object) {
-  static bool asking_qt = false;
-  if (asking_qt || class_name != QLatin1String(VolumeBox::staticMetaObject.className())) {
+  if (class_name != QLatin1String(VolumeBox::staticMetaObject.className())) {
     return nullptr;
   }
-  // Asked again, this factory declines, and Qt makes its own for the drop-down it is.
-  asking_qt = true;
-  QAccessibleInterface* own = QAccessible::queryAccessibleInterface(object);
-  asking_qt = false;
-  return own != nullptr ? new VolumeBoxAccessible(own) : nullptr;
+  return new VolumeBoxAccessible(static_cast<VolumeBox*>(object));
 }
 
 }  // namespace

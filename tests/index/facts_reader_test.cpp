@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -23,6 +24,7 @@ class CountingFolder final : public platform::Folder {
   void ReadFileNames(platform::NameSink&) const override {}
   std::vector<std::string> SubFolderNames() const override { return {}; }
   std::error_code ReadFacts(const char* name, platform::FileFacts& facts) const noexcept override {
+    ++reads_;
     const int now = ++in_flight_;
     for (int most = most_in_flight_;
          now > most && !most_in_flight_.compare_exchange_weak(most, now);) {
@@ -44,8 +46,10 @@ class CountingFolder final : public platform::Folder {
     return nullptr;
   }
   int MostInFlight() const { return most_in_flight_; }
+  int Reads() const { return reads_; }
 
  private:
+  mutable std::atomic<int> reads_{0};
   mutable std::atomic<int> in_flight_{0};
   mutable std::atomic<int> most_in_flight_{0};
   std::string path_ = "/x/";
@@ -87,6 +91,30 @@ TEST(FactsReaderTest, HandsOverEveryFactInListOrderAndTheFirstFailureFirst) {
     // A file system that answers slowly gets many reads at once, to hide its delay.
     EXPECT_GE(folder.MostInFlight(), c.in_flight) << c.name;
   }
+}
+
+TEST(FactsReaderTest, AStopLeavesTheRestUnreadAndWaitsForNone) {
+  constexpr int kCount = 20000;
+  NameList names;
+  for (int i = 0; i < kCount; ++i) {
+    names.Add("f" + std::to_string(i));
+  }
+  const CountingFolder folder(std::chrono::microseconds(300), {});
+  std::stop_source stop;
+  FactsReader reader(folder, names, stop.get_token());
+  platform::FileFacts facts;
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_FALSE(reader.Get(static_cast<std::size_t>(i), facts));
+  }
+  stop.request_stop();
+  const int read_before = folder.Reads();
+  // What is left comes over unread, without waiting for the slow file system.
+  for (int i = 100; i < kCount; ++i) {
+    reader.Get(static_cast<std::size_t>(i), facts);
+  }
+  // Only the reads in flight at the stop, one per thread at most, were finished.
+  EXPECT_LE(folder.Reads() - read_before, 64);
+  EXPECT_LT(folder.Reads(), kCount);
 }
 
 }  // namespace

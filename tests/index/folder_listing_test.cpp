@@ -95,34 +95,27 @@ TEST(FolderListingTest, RefreshEndsThePathWithOneSeparatorAndCountsFiles) {
   const struct {
     std::string FolderPath;
     std::string CurPath;
-    std::string count;
+    std::int64_t count;
   } cases[] = {
-      {empty, empty + kPathSeparator, "0"},
-      {empty + kPathSeparator, empty + kPathSeparator, "0"},
-      {only_folders, only_folders + kPathSeparator, "0"},
-      {two, two + kPathSeparator, "2"},
+      {empty, empty + kPathSeparator, 0},
+      {empty + kPathSeparator, empty + kPathSeparator, 0},
+      {only_folders, only_folders + kPathSeparator, 0},
+      {two, two + kPathSeparator, 2},
+      {testing::kRootFolder, testing::kRootFolder, -1},
   };
   const platform::Regional regional(testing::UsEnglish());
   const platform::SystemFileSystem files;
   for (const auto& c : cases) {
     FileList list(regional, files);
-    std::string CurPath = "stale";
-    const FolderViewState state = RefreshFolderView(c.FolderPath, CurPath, list);
-    EXPECT_EQ(CurPath, c.CurPath);
-    EXPECT_EQ(state.path_text, c.CurPath);
-    EXPECT_EQ(state.count_text, c.count);
-    EXPECT_EQ(state.generation_enabled, c.count != "0");
+    const FolderViewState state = RefreshFolderView(c.FolderPath, list);
+    EXPECT_EQ(state.CurPath, c.CurPath);
     EXPECT_EQ(state.listing_error, "");
     EXPECT_EQ(list.Folder(), c.CurPath);
+    if (c.count >= 0) {  // the root's files are the machine's
+      EXPECT_EQ(state.count, c.count);
+      EXPECT_EQ(state.generation_enabled, c.count != 0);
+    }
   }
-}
-
-TEST(FolderListingTest, RootStaysASingleSeparator) {
-  const platform::Regional regional(testing::UsEnglish());
-  const platform::SystemFileSystem files;
-  FileList list(regional, files);
-  std::string CurPath;
-  EXPECT_EQ(RefreshFolderView(testing::kRootFolder, CurPath, list).path_text, testing::kRootFolder);
 }
 
 TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
@@ -131,16 +124,27 @@ TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
   const platform::Regional regional(testing::UsEnglish());
   const platform::SystemFileSystem files;
   FileList list(regional, files);
-  std::string CurPath;
-  ASSERT_EQ(RefreshFolderView(folder.Path(), CurPath, list).count_text, "1");
+  ASSERT_EQ(RefreshFolderView(folder.Path(), list).count, 1);
 
-  const FolderViewState state = RefreshFolderView(folder / "gone", CurPath, list);
+  const FolderViewState state = RefreshFolderView(folder / "gone", list);
   EXPECT_EQ(state.listing_error, "Cannot read the folder " + (folder / "gone/") + ": " +
                                      testing::NoSuchFile().message());
-  EXPECT_EQ(state.path_text, folder / "gone/");
-  EXPECT_EQ(state.count_text, "0");
+  EXPECT_EQ(state.CurPath, folder / "gone/");
+  EXPECT_EQ(state.count, 0);
   EXPECT_FALSE(state.generation_enabled);
   EXPECT_EQ(list.Count(), 0);
+
+  // A reading stopped half way (a choice made since) ends the same way.
+  for (int i = 0; i < 5000; ++i) {
+    folder.AddFile("f" + std::to_string(i));
+  }
+  std::stop_source stop;
+  stop.request_stop();
+  const FolderViewState stopped = RefreshFolderView(folder.Path(), list, stop.get_token());
+  EXPECT_EQ(stopped.listing_error, "Stopped before the page of " + folder.Path() + kPathSeparator +
+                                       " was complete; nothing was written");
+  EXPECT_EQ(stopped.count, 0);
+  EXPECT_FALSE(list.Identity());
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST_F(PageWriterTest, FolderPathIsTextInTheTitleAndTheHeader) {
   const std::string folder = folder_.AddFolder("Tom & Jerry <Best>");
   FakeFileSystem files;
   list_ = std::make_unique<FileList>(regional_, files);
-  RefreshFolderView(folder, CurPath_, *list_);
+  CurPath_ = RefreshFolderView(folder, *list_).CurPath;
   ASSERT_TRUE(Make(false, files).completed);
   const std::string page = ReadFile(folder + "/quorvane_index.html");
   const std::string above = folder_.Path() + "/";
@@ -45,16 +45,18 @@ TEST_F(PageWriterTest, ReRunOverwritesItsOwnPageWithoutListingIt) {
   // The first page is now in the folder; only a page of exactly that name is left out.
   folder_.AddFile("QUORVANE_INDEX.HTML", 10, LocalTime(2002, 8, 21, 23, 25, 18));
   clock_ = FakeClock({LocalTm(2026, 12, 7, 9, 30, 0)}, {100.0, 101.25});
-  const std::string second = RefreshAndMake(false, system_files_);
+  Refresh(system_files_);
+  const GenerationOutcome outcome = Make(false, system_files_);
+  const std::string second = ReadFile(PagePath());
 
   EXPECT_EQ(second.find("href=\"quorvane_index.html\""), std::string::npos);
   EXPECT_NE(second.find("<p><a href=\"QUORVANE_INDEX.HTML\">QUORVANE_INDEX.HTML</a>"),
             std::string::npos);
   EXPECT_NE(second.find("<b>2 object(s) :: 2k</b>"), std::string::npos);
   EXPECT_EQ(second.size(), first.size() + second.find("<br>&nbsp;") - first.find("<br>&nbsp;"));
-  // The selection and CurFile stay on the last entry, the old page, though it got no entry.
+  // The selection and CurFile end on the last entry, the old page, though it got no entry.
   EXPECT_EQ(list_->Selected(), 2);
-  EXPECT_EQ(CurFile_, PagePath());
+  EXPECT_EQ(outcome.CurFile, PagePath());
 }
 
 TEST_F(PageWriterTest, AFolderRenamedWhileItsPageIsMadeGetsItInItsNewPlace) {
@@ -62,8 +64,9 @@ TEST_F(PageWriterTest, AFolderRenamedWhileItsPageIsMadeGetsItInItsNewPlace) {
   folder_.AddFile("b.txt");
   const std::string shown = folder_.AddFolder("shown");
   folder_.AddFile("shown/c.txt");
+  Refresh(system_files_);
   list_ = std::make_unique<FileList>(regional_, system_files_);
-  RefreshFolderView(shown, CurPath_, *list_);
+  CurPath_ = RefreshFolderView(shown, *list_).CurPath;
   WhenSelected mover(0, [&] { rename(shown.c_str(), (folder_ / "moved").c_str()); });
   list_->SetObserver(&mover);
   EXPECT_TRUE(Make(false, system_files_).completed);
@@ -87,10 +90,9 @@ TEST_F(PageWriterTest, ConcurrentRunsEachEndWithOneWholePage) {
     runs.emplace_back([&] {
       for (int again = 0; again < 10; ++again) {
         FileList list(regional_, files);
-        std::string CurPath = folder_.Path() + "/";
-        std::string CurFile;
+        const std::string CurPath = folder_.Path() + "/";
         const platform::Services services{clock_, regional_, files};
-        failed += MakeIndexPage(false, CurPath, CurFile, list, services).completed ? 0 : 1;
+        failed += MakeIndexPage(false, CurPath, list, services).completed ? 0 : 1;
       }
     });
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stop_token>
 #include <system_error>
 
 #include "page_writer_test.h"
@@ -167,10 +168,11 @@ TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
   GenerationOutcome outcome = Make(false, system_files_);
   list_->SetObserver(nullptr);
   EXPECT_FALSE(outcome.completed);
-  EXPECT_EQ(outcome.description, "Cannot read the file facts of " + (folder_ / "b.txt") + ": " +
-                                     testing::NoSuchFile().message());
+  EXPECT_EQ(outcome.failure->what(), "Cannot read the file facts of " + (folder_ / "b.txt") + ": " +
+                                         testing::NoSuchFile().message());
   EXPECT_EQ(outcome.OutPath, "");
   EXPECT_EQ(list_->Selected(), 1);
+  EXPECT_EQ(outcome.CurFile, folder_ / "b.txt");
   EXPECT_EQ(ReadFile(PagePath()), previous);
   EXPECT_EQ(Entries(folder_.Path()).size(), entries.size() - 1);
 
@@ -192,6 +194,40 @@ TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
   EXPECT_NE(RefreshAndMake(false, long_name).find("1 object(s)"), std::string::npos);
 }
 
+TEST_F(PageWriterTest, AStopEndsTheRunAndKeepsThePreviousPage) {
+  for (int i = 0; i < 3000; ++i) {
+    folder_.AddFile("file " + std::to_string(i));
+  }
+  folder_.AddFile("quorvane_index.html", 5);
+  const std::vector<std::string> entries = Entries(folder_.Path());
+  const struct {
+    const char* when;
+    std::int64_t at;  // the entry the stop comes at; -1 for before the run
+  } cases[] = {{"before the run", -1},
+               {"at the first entry", 0},
+               {"half way", 1500},
+               {"at the last entry", 3000}};
+  for (const auto& c : cases) {
+    Refresh(system_files_);
+    std::stop_source stop;
+    WhenSelected stopper(c.at, [&] { stop.request_stop(); });
+    list_->SetObserver(&stopper);
+    if (c.at < 0) {
+      stop.request_stop();
+    }
+    const GenerationOutcome outcome = Make(false, system_files_, stop.get_token());
+    list_->SetObserver(nullptr);
+    ASSERT_TRUE(outcome.failure) << c.when;
+    EXPECT_EQ(outcome.failure->GetStep(), platform::Step::kStopped) << c.when;
+    EXPECT_EQ(outcome.failure->what(),
+              "Stopped before the page of " + CurPath_ + " was complete; nothing was written");
+    EXPECT_EQ(outcome.CurFile, c.at < 0 ? "" : CurPath_ + std::string(list_->Name(c.at)));
+    EXPECT_EQ(list_->Selected(), c.at) << c.when;
+    EXPECT_EQ(ReadFile(folder_ / "quorvane_index.html"), std::string(5, '\0')) << c.when;
+    EXPECT_EQ(Entries(folder_.Path()), entries) << c.when;
+  }
+}
+
 TEST_F(PageWriterTest, AFailingSystemCallEndsTheRunWithItsWords) {
   for (int i = 0; i < 300; ++i) {
     folder_.AddFile("file number " + std::to_string(i) + ".txt");
@@ -211,7 +247,7 @@ TEST_F(PageWriterTest, AFailingSystemCallEndsTheRunWithItsWords) {
     list_ = std::make_unique<FileList>(regional_, files);
     CurPath_ = folder_.Path() + kPathSeparator;
     const GenerationOutcome outcome = Make(false, files);
-    EXPECT_EQ(outcome.description, c.words + ": " + files.Error().message());
+    EXPECT_EQ(outcome.failure->what(), c.words + ": " + files.Error().message());
     EXPECT_EQ(ReadFile(page), std::string(3, '\0'));
     EXPECT_EQ(Entries(folder_.Path()).size(), 301u);
   }
@@ -222,11 +258,13 @@ TEST_F(PageWriterTest, AnotherFolderNowAtThePathShownGetsNoPage) {
   folder_.AddFile("shown/c.txt");
   // A volume unmounted, a folder replaced: the folder at the path is not the one listed.
   list_ = std::make_unique<FileList>(regional_, system_files_);
-  RefreshFolderView(shown, CurPath_, *list_);
+  CurPath_ = RefreshFolderView(shown, *list_).CurPath;
   ASSERT_TRUE(testing::Rename(shown, folder_ / "elsewhere"));
   folder_.AddFolder("shown");
   const GenerationOutcome outcome = Make(false, system_files_);
-  EXPECT_EQ(outcome.description,
+  // The window tells this failure by its step, to offer the refresh.
+  EXPECT_EQ(outcome.failure->GetStep(), platform::Step::kFolderChanged);
+  EXPECT_EQ(outcome.failure->what(),
             "The folder " + (folder_ / "shown/") + " is no longer the one shown; refresh the list");
   EXPECT_EQ(Entries(folder_ / "shown"), std::vector<std::string>{});
 }

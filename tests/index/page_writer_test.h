@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "index/index_page_writer.h"
@@ -27,12 +28,13 @@ class PageWriterTest : public ::testing::Test {
   // Points a new file list over `files` at the test folder and refreshes it, as the window does.
   void Refresh(const platform::FileSystem& files) {
     list_ = std::make_unique<FileList>(regional_, files);
-    RefreshFolderView(folder_.Path(), CurPath_, *list_);
+    CurPath_ = RefreshFolderView(folder_.Path(), *list_).CurPath;
   }
 
-  GenerationOutcome Make(bool ShowImages, const platform::FileSystem& files) {
+  GenerationOutcome Make(bool ShowImages, const platform::FileSystem& files,
+                         std::stop_token stop = {}) {
     const platform::Services services{clock_, regional_, files};
-    return MakeIndexPage(ShowImages, CurPath_, CurFile_, *list_, services);
+    return MakeIndexPage(ShowImages, CurPath_, *list_, services, std::move(stop));
   }
 
   // Refreshes over `files` and makes the page; returns the page, or the failure's description.
@@ -40,7 +42,7 @@ class PageWriterTest : public ::testing::Test {
     Refresh(files);
     const GenerationOutcome outcome = Make(ShowImages, files);
     if (!outcome.completed) {
-      return "failed: " + outcome.description;
+      return "failed: " + std::string(outcome.failure->what());
     }
     EXPECT_EQ(outcome.OutPath, CurPath_ + "quorvane_index.html");
     return testing::ReadFile(outcome.OutPath);
@@ -54,7 +56,6 @@ class PageWriterTest : public ::testing::Test {
   platform::SystemFileSystem system_files_;
   std::unique_ptr<FileList> list_;
   std::string CurPath_;
-  std::string CurFile_;
 };
 
 // Runs `act` when the list selects the entry at `position`: something that happens to the folder

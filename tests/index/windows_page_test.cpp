@@ -29,19 +29,17 @@ class WindowsPageTest : public ::testing::Test {
   // Makes the page of `folder` with the machine's own settings and files.
   std::string MakePage(const std::string& folder) {
     FileList list(regional_, files_);
-    RefreshFolderView(folder, CurPath_, list);
+    const std::string CurPath = RefreshFolderView(folder, list).CurPath;
     const platform::Services services{clock_, regional_, files_};
-    std::string CurFile;
-    const GenerationOutcome outcome = MakeIndexPage(false, CurPath_, CurFile, list, services);
-    EXPECT_TRUE(outcome.completed) << outcome.description;
-    EXPECT_EQ(outcome.OutPath, CurPath_ + "quorvane_index.html");
+    const GenerationOutcome outcome = MakeIndexPage(false, CurPath, list, services);
+    EXPECT_TRUE(outcome.completed) << (outcome.failure ? outcome.failure->what() : "");
+    EXPECT_EQ(outcome.OutPath, CurPath + "quorvane_index.html");
     return ReadFile(outcome.OutPath);
   }
 
   const platform::Regional regional_ = platform::Regional::FromProcessLocale();
   const platform::SystemFileSystem files_;
   testing::FakeClock clock_{{LocalTm(2026, 12, 7, 9, 30, 0)}, {100.0, 101.25}};
-  std::string CurPath_;
 };
 
 TEST_F(WindowsPageTest, CurPathEndsInOneBackslash) {
@@ -55,9 +53,8 @@ TEST_F(WindowsPageTest, CurPathEndsInOneBackslash) {
   };
   for (const auto& c : cases) {
     FileList list(regional_, files_);
-    std::string CurPath;
-    EXPECT_EQ(RefreshFolderView(c.FolderPath, CurPath, list).path_text, c.CurPath);
-    EXPECT_EQ(CurPath, c.CurPath);
+    EXPECT_EQ(RefreshFolderView(c.FolderPath, list).CurPath, c.CurPath);
+    EXPECT_EQ(list.Folder(), c.CurPath);
   }
 }
 

@@ -1,199 +1,28 @@
 // The real window on real temporary folders: layout, start-up, navigation, refreshing, making the
 // page and opening it.
 
-#include <QAbstractButton>
 #include <QAccessible>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QListView>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
-#include <QTreeView>
 
 #include <cmath>       // std::lround
-#include <filesystem>  // std::filesystem::canonical, remove_all, rename
-#include <map>
-#include <memory>  // std::unique_ptr
+#include <filesystem>  // std::filesystem::remove_all, rename
+#include <memory>      // std::unique_ptr
 #include <string>
 #include <utility>  // std::pair
 #include <vector>
 
-#include "index/folder_navigator.h"
-#include "platform/clock.h"
-#include "platform/default_handler.h"
-#include "platform/file_system.h"
-#include "platform/regional.h"
-#include "platform/services.h"
-#include "platform/volumes.h"
-#include "tests/support/fakes.h"
 #include "tests/support/qt_test_main.h"
-#include "tests/support/temp_folder.h"
-#include "window/folder_tree_model.h"
-#include "window/frm_quorvane.h"
+#include "tests/support/window_fixture.h"
+#include "window/volume_box.h"
 
 using quorvane::frmQuorvane;
+using quorvane::testing::Canonical;
+using quorvane::testing::Controls;
 using quorvane::testing::Entries;
 using quorvane::testing::Exists;
+using quorvane::testing::MessageBoxCatcher;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
-
-namespace {
-
-// 21 August 2002, 23:25:18, and a generation that takes no time.
-class FixedClock final : public quorvane::platform::Clock {
- public:
-  std::tm LocalNow() const override {
-    std::tm now{};
-    now.tm_year = 102, now.tm_mon = 7, now.tm_mday = 21;
-    now.tm_hour = 23, now.tm_min = 25, now.tm_sec = 18;
-    return now;
-  }
-  double MonotonicSeconds() const override { return 0; }
-};
-
-// Notes every page it is asked to open, and opens none.
-class RecordingOpener final : public quorvane::platform::DefaultHandler {
- public:
-  void Open(const std::string& path) const override {
-    opened.push_back(QString::fromStdString(path));
-  }
-  mutable QStringList opened;
-};
-
-// The machine's file system, counting how often each folder's file names are read.
-class CountingFileSystem final : public quorvane::platform::FileSystem {
- public:
-  std::unique_ptr<quorvane::platform::Folder> OpenFolder(std::string_view path) const override {
-    return std::make_unique<Folder>(real_.OpenFolder(path), reads_[std::string(path)]);
-  }
-  int Reads(const std::string& path) const { return reads_[path]; }
-
- private:
-  class Folder final : public quorvane::platform::Folder {
-   public:
-    Folder(std::unique_ptr<quorvane::platform::Folder> real, int& reads)
-        : real_(std::move(real)), reads_(reads) {}
-    const std::string& Path() const override { return real_->Path(); }
-    quorvane::platform::FolderIdentity Identity() const override { return real_->Identity(); }
-    void ReadFileNames(quorvane::platform::NameSink& names) const override {
-      ++reads_;
-      real_->ReadFileNames(names);
-    }
-    std::vector<std::string> SubFolderNames() const override { return real_->SubFolderNames(); }
-    std::error_code ReadFacts(const char* name,
-                              quorvane::platform::FileFacts& facts) const noexcept override {
-      return real_->ReadFacts(name, facts);
-    }
-    std::unique_ptr<quorvane::platform::Folder> OpenSubFolder(
-        std::string_view name) const override {
-      return real_->OpenSubFolder(name);
-    }
-    std::unique_ptr<quorvane::platform::PageOutput> CreatePage(
-        std::string_view name) const override {
-      return real_->CreatePage(name);
-    }
-
-   private:
-    std::unique_ptr<quorvane::platform::Folder> real_;
-    int& reads_;
-  };
-
-  quorvane::platform::SystemFileSystem real_;
-  mutable std::map<std::string, int> reads_;
-};
-
-// The temporary folder's path without symlinks, as the working folder reads back.
-std::string Canonical(const TempFolder& folder) {
-  return std::filesystem::canonical(folder.Path()).native();
-}
-
-QString Text(const std::string& bytes) { return QString::fromStdString(bytes); }
-
-// The nine controls, found by name as a test or an accessibility tool finds them.
-struct Controls {
-  explicit Controls(const QWidget& window)
-      : cmdRefresh(Find<QPushButton>(window, "cmdRefresh")),
-        chkImg(Find<QCheckBox>(window, "chkImg")),
-        chkView(Find<QCheckBox>(window, "chkView")),
-        cmdMake(Find<QPushButton>(window, "cmdMake")),
-        File1(Find<QListView>(window, "File1")),
-        Dir1(Find<QTreeView>(window, "Dir1")),
-        Drive1(Find<QComboBox>(window, "Drive1")),
-        lblPath(Find<QLabel>(window, "lblPath")),
-        lblFCount(Find<QLabel>(window, "lblFCount")) {}
-
-  template <typename Control>
-  static Control* Find(const QWidget& window, const char* name) {
-    auto* control = window.findChild<Control*>(QString::fromLatin1(name));
-    if (control == nullptr) {
-      qFatal("no control %s", name);
-    }
-    return control;
-  }
-
-  quorvane::FolderTreeModel& Folders() const {
-    return *qobject_cast<quorvane::FolderTreeModel*>(Dir1->model());
-  }
-  std::string Dir1Path() const { return Folders().Path(Dir1->currentIndex()); }
-  void ChooseFolder(const std::string& path) const { Dir1->setCurrentIndex(Folders().Find(path)); }
-  QStringList Files() const {
-    QStringList names;
-    for (int row = 0; row < File1->model()->rowCount(); ++row) {
-      names << File1->model()->index(row, 0).data().toString();
-    }
-    return names;
-  }
-
-  QPushButton* cmdRefresh;
-  QCheckBox* chkImg;
-  QCheckBox* chkView;
-  QPushButton* cmdMake;
-  QListView* File1;
-  QTreeView* Dir1;
-  QComboBox* Drive1;
-  QLabel* lblPath;
-  QLabel* lblFCount;
-};
-
-// Closes the next modal message box as soon as it shows, keeping what it showed.
-class MessageBoxCatcher : public QObject {
- public:
-  MessageBoxCatcher() {
-    connect(&timer_, &QTimer::timeout, this, &MessageBoxCatcher::Look);
-    timer_.start(10);
-  }
-
-  bool caught = false;
-  bool modal = false;
-  QString title;
-  QString text;
-  QMessageBox::StandardButtons buttons;
-  qsizetype button_count = 0;
-
- private:
-  void Look() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) {
-      return;
-    }
-    timer_.stop();
-    caught = true;
-    modal = box->isModal();
-    title = box->windowTitle();
-    text = box->text();
-    buttons = box->standardButtons();
-    button_count = box->buttons().size();
-    box->reject();
-  }
-
-  QTimer timer_;
-};
-
-}  // namespace
+using quorvane::testing::Text;
 
 class FrmQuorvaneTest : public QObject {
   Q_OBJECT
@@ -217,6 +46,7 @@ class FrmQuorvaneTest : public QObject {
   void drive1ShowsLabelsAndTheRoot();
   void controlsHaveAccessibleNames_data();
   void controlsHaveAccessibleNames();
+  void drive1IsOneDropDownToAssistiveTechnology();
   void countReadsWithItsUnit();
   void enterMakesThePageAndCtrlQCloses();
   void folderChangeShowsTheFolder_data();
@@ -235,44 +65,18 @@ class FrmQuorvaneTest : public QObject {
   void viewHtmlHandsThePageToTheDefaultHandler();
 
  private:
-  // A window over `volumes`, started with the working folder at `working` and asked to start
-  // at `asked` (none when empty).
   std::unique_ptr<frmQuorvane> Open(const std::vector<const TempFolder*>& volumes,
-                                    const std::string& working, const std::string& asked = "");
-  const QStringList& Opened() const { return opener_.opened; }
+                                    const std::string& working, const std::string& asked = "") {
+    return fixture_.Open(volumes, working, asked);
+  }
+  const QStringList& Opened() const { return fixture_.Opened(); }
 
-  const FixedClock clock_;
-  const quorvane::platform::Regional regional_{quorvane::testing::UsEnglish()};
-  const CountingFileSystem files_;
-  const quorvane::platform::Services services_{clock_, regional_, files_};
-  RecordingOpener opener_;
-  std::vector<std::string> labels_;  // the label of each volume Open() gives, where one is set
+  quorvane::testing::WindowFixture fixture_;
 };
 
 void FrmQuorvaneTest::cleanup() {
-  opener_.opened.clear();
-  labels_.clear();
+  fixture_.Clear();
   QApplication::setFont(QFont());
-}
-
-std::unique_ptr<frmQuorvane> FrmQuorvaneTest::Open(const std::vector<const TempFolder*>& volumes,
-                                                   const std::string& working,
-                                                   const std::string& asked) {
-  std::vector<quorvane::platform::Volume> mounted;
-  for (const TempFolder* volume : volumes) {
-    const std::size_t at = mounted.size();
-    mounted.push_back(
-        {Canonical(*volume), "/dev/test", "ext4", at < labels_.size() ? labels_[at] : ""});
-  }
-  auto window = std::make_unique<frmQuorvane>(
-      services_, opener_, mounted,
-      quorvane::StartFolders{std::filesystem::canonical(working), asked});
-  window->show();
-  window->activateWindow();
-  if (!QTest::qWaitForWindowActive(window.get())) {
-    qWarning("the window did not become active");
-  }
-  return window;
 }
 
 void FrmQuorvaneTest::controlsStandAtTheirDesignedPlaces_data() {
@@ -512,7 +316,7 @@ void FrmQuorvaneTest::startsOnTheFolderAsked() {
 void FrmQuorvaneTest::drive1ShowsLabelsAndTheRoot() {
   const TempFolder first;
   const TempFolder second;
-  labels_ = {"", "My Stick"};
+  fixture_.labels = {"", "My Stick"};
   const auto window = Open({&first, &second}, first.Path());
   const Controls c(*window);
   QCOMPARE(c.Drive1->count(), 3);
@@ -548,6 +352,48 @@ void FrmQuorvaneTest::controlsHaveAccessibleNames() {
   QVERIFY(!accessible->text(QAccessible::Description).isEmpty());
 }
 
+namespace {
+
+// Asked for each object, after the factories installed before it: counts when Drive1 is asked
+// for as a plain drop-down, which happens only when another factory asked Qt for its interface.
+QObject* asked_for = nullptr;
+int asked_as_combo_box = 0;
+QAccessibleInterface* CountingFactory(const QString& class_name, QObject* object) {
+  if (object == asked_for && class_name == QLatin1String("QComboBox")) {
+    ++asked_as_combo_box;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void FrmQuorvaneTest::drive1IsOneDropDownToAssistiveTechnology() {
+  const TempFolder first;
+  const TempFolder second;
+  const auto window = Open({&first, &second}, second.Path());
+  const Controls c(*window);
+  // A drop-down asked for the first time is made once, by the window's own factory.
+  quorvane::VolumeBox fresh;
+  QAccessible::installFactory(CountingFactory);
+  asked_for = &fresh;
+  QAccessibleInterface* made = QAccessible::queryAccessibleInterface(&fresh);
+  QAccessible::removeFactory(CountingFactory);
+  QVERIFY(made != nullptr);
+  QCOMPARE(asked_as_combo_box, 0);
+
+  QAccessibleInterface* drive = QAccessible::queryAccessibleInterface(c.Drive1);
+  QVERIFY(drive != nullptr);
+
+  QCOMPARE(drive->role(), QAccessible::ComboBox);
+  QCOMPARE(drive->text(QAccessible::Name), QStringLiteral("Volume"));
+  QCOMPARE(drive->text(QAccessible::Value), Text(Canonical(second)));
+  QCOMPARE(drive->childCount(), 1);
+  QCOMPARE(drive->child(0)->object(), c.Drive1->view());
+  QCOMPARE(drive->indexOfChild(drive->child(0)), 0);
+  drive->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
+  QTRY_VERIFY(c.Drive1->view()->isVisible());
+}
+
 void FrmQuorvaneTest::countReadsWithItsUnit() {
   const TempFolder volume;
   volume.AddFolder("one");
@@ -565,7 +411,7 @@ void FrmQuorvaneTest::countReadsWithItsUnit() {
   } cases[] = {{Canonical(volume), QStringLiteral("3"), QStringLiteral("3 files")},
                {Canonical(volume) + "/one", QStringLiteral("1"), QStringLiteral("1 file")}};
   for (const auto& each : cases) {
-    c.ChooseFolder(each.folder);
+    QVERIFY(c.ChooseFolder(each.folder));
     QCOMPARE(c.lblFCount->text(), each.shown);
     QCOMPARE(count->text(QAccessible::Value), each.read);
     QVERIFY(count->textInterface() != nullptr);
@@ -581,6 +427,7 @@ void FrmQuorvaneTest::enterMakesThePageAndCtrlQCloses() {
   QVERIFY(c.cmdMake->isDefault());
   c.File1->setFocus();
   QTest::keyClick(c.File1, Qt::Key_Return);
+  QVERIFY(c.Settled());
   QVERIFY(Exists(Canonical(volume) + "/quorvane_index.html"));
 
   QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
@@ -620,6 +467,7 @@ void FrmQuorvaneTest::folderChangeShowsTheFolder() {
     c.Dir1->setFocus();
     QTest::keyClick(c.Dir1, Qt::Key_Down);
   }
+  QVERIFY(c.Settled());
   QCOMPARE(c.Dir1Path(), Canonical(volume) + "/" + folder.toStdString());
   QCOMPARE(c.lblPath->text(), Text(Canonical(volume)) % u'/' % shown % u'/');
   QCOMPARE(c.lblFCount->text(), QStringLiteral("2"));
@@ -637,22 +485,25 @@ void FrmQuorvaneTest::volumeChangeGoesToItsCurrentFolder() {
   const auto window = Open({&first, &second}, first.Path());
   const Controls c(*window);
 
-  c.ChooseFolder(Canonical(first) + "/sub");
+  QVERIFY(c.ChooseFolder(Canonical(first) + "/sub"));
   QCOMPARE(c.lblPath->text(), Text(Canonical(first) + "/sub/"));
 
   c.Drive1->setCurrentIndex(1);
+  QVERIFY(c.Settled());
   QCOMPARE(c.Dir1Path(), Canonical(second));
   QCOMPARE(c.lblPath->text(), Text(Canonical(second) + "/"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("2"));
-  c.ChooseFolder(Canonical(second) + "/x");
+  QVERIFY(c.ChooseFolder(Canonical(second) + "/x"));
 
   c.Drive1->setCurrentIndex(0);
+  QVERIFY(c.Settled());
   QCOMPARE(c.Dir1Path(), Canonical(first) + "/sub");
   QCOMPARE(c.lblPath->text(), Text(Canonical(first) + "/sub/"));
   QCOMPARE(c.Files(), QStringList({QStringLiteral("in-first-sub")}));
   QVERIFY(c.Dir1->selectionModel()->isSelected(c.Dir1->currentIndex()));
 
   c.Drive1->setCurrentIndex(1);
+  QVERIFY(c.Settled());
   QCOMPARE(c.lblPath->text(), Text(Canonical(second) + "/x/"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("0"));
 }
@@ -672,7 +523,7 @@ void FrmQuorvaneTest::unreadablePlaceReportsAndGoesBack() {
   first.AddFolder("gone");
   const auto window = Open({&first, &second}, first.Path());
   const Controls c(*window);
-  c.ChooseFolder(Canonical(first) + "/here");
+  QVERIFY(c.ChooseFolder(Canonical(first) + "/here"));
   const QModelIndex gone = c.Folders().Find(Canonical(first) + "/gone");
   const std::string lost = whole_volume ? Canonical(second) : Canonical(first) + "/gone";
   std::filesystem::remove_all(lost);
@@ -684,6 +535,7 @@ void FrmQuorvaneTest::unreadablePlaceReportsAndGoesBack() {
     c.Dir1->setCurrentIndex(gone);
   }
   QTRY_VERIFY(catcher.caught);
+  QVERIFY(c.Settled());
   QCOMPARE(catcher.title, QStringLiteral("quorvane"));
   QCOMPARE(catcher.text, Text("Cannot read the folder " + lost + "/: No such file or directory"));
   QCOMPARE(c.Drive1->currentIndex(), 0);
@@ -704,6 +556,7 @@ void FrmQuorvaneTest::refreshShowsAddedFilesAndFolders() {
   QCOMPARE(c.lblFCount->text(), QStringLiteral("1"));
 
   c.cmdRefresh->click();
+  QVERIFY(c.Settled());
   QCOMPARE(c.lblFCount->text(), QStringLiteral("3"));
   QCOMPARE(c.Files(), QStringList({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
   const QModelIndex added = c.Folders().Find(Canonical(volume) + "/new");
@@ -716,9 +569,10 @@ void FrmQuorvaneTest::refreshReadsTheFolderOnce() {
   const auto window = Open({&volume}, volume.Path());
   const Controls c(*window);
   const std::string shown = Canonical(volume) + "/";
-  const int before = files_.Reads(shown);
+  const int before = fixture_.Files().Reads(shown);
   c.cmdRefresh->click();
-  QCOMPARE(files_.Reads(shown), before + 1);
+  QVERIFY(c.Settled());
+  QCOMPARE(fixture_.Files().Reads(shown), before + 1);
 }
 
 void FrmQuorvaneTest::refreshOnARemovedFolderGoesToTheNearestAbove() {
@@ -730,13 +584,13 @@ void FrmQuorvaneTest::refreshOnARemovedFolderGoesToTheNearestAbove() {
   const auto window = Open({&volume}, volume.Path());
   const Controls c(*window);
   const std::string removed = Canonical(volume) + "/a/b";
-  c.ChooseFolder(removed);
+  QVERIFY(c.ChooseFolder(removed));
   std::filesystem::remove_all(removed);
 
   // Making the page fails and undoes nothing: the count and the enabling stay.
   MessageBoxCatcher make;
   c.cmdMake->click();
-  QVERIFY(make.caught);
+  QTRY_VERIFY(make.caught);
   QCOMPARE(make.text, Text("Cannot read the folder " + removed + "/: No such file or directory"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("1"));
   QVERIFY(c.cmdMake->isEnabled());
@@ -746,9 +600,11 @@ void FrmQuorvaneTest::refreshOnARemovedFolderGoesToTheNearestAbove() {
   QTRY_VERIFY(refresh.caught);
   QCOMPARE(refresh.text,
            Text("Cannot read the folder " + removed + "/: No such file or directory"));
+  QVERIFY(c.Settled());
   QTRY_COMPARE(c.Dir1Path(), Canonical(volume) + "/a");
   QCOMPARE(c.lblPath->text(), Text(Canonical(volume) + "/a/"));
   QCOMPARE(c.Files(), QStringList({QStringLiteral("kept")}));
+  QTRY_VERIFY(!c.Folders().hasChildren(c.Dir1->currentIndex()));
   QCOMPARE(c.Folders().rowCount(c.Dir1->currentIndex()), 0);
   QVERIFY(c.Dir1->selectionModel()->isSelected(c.Dir1->currentIndex()));
 }
@@ -760,19 +616,28 @@ void FrmQuorvaneTest::folderReplacedAtItsPathIsNotWritten() {
   const auto window = Open({&volume}, volume.Path());
   const Controls c(*window);
   const std::string shown = Canonical(volume) + "/shown";
-  c.ChooseFolder(shown);
+  QVERIFY(c.ChooseFolder(shown));
   // Another folder at the same path, as a volume mounted anew would be.
   std::filesystem::rename(shown, Canonical(volume) + "/moved");
   volume.AddFolder("shown");
   volume.AddFile("shown/b.txt");
 
-  MessageBoxCatcher catcher;
+  // Closed, the message leaves the window as it was; its "Refresh List" shows the new folder.
+  for (const bool refresh : {false, true}) {
+    MessageBoxCatcher catcher(refresh ? QStringLiteral("&Refresh List") : QString());
+    c.cmdMake->click();
+    QTRY_VERIFY(catcher.caught);
+    QVERIFY(c.Settled());
+    QCOMPARE(catcher.text,
+             Text("The folder " + shown + "/ is no longer the one shown; refresh the list"));
+    QCOMPARE(catcher.button_count, 2);
+    QCOMPARE(Entries(Canonical(volume) + "/moved"), std::vector<std::string>{"a.txt"});
+    QCOMPARE(Entries(shown), std::vector<std::string>{"b.txt"});
+    QCOMPARE(c.Files(), QStringList({refresh ? QStringLiteral("b.txt") : QStringLiteral("a.txt")}));
+  }
   c.cmdMake->click();
-  QVERIFY(catcher.caught);
-  QCOMPARE(catcher.text,
-           Text("The folder " + shown + "/ is no longer the one shown; refresh the list"));
-  QCOMPARE(Entries(Canonical(volume) + "/moved"), std::vector<std::string>{"a.txt"});
-  QCOMPARE(Entries(shown), std::vector<std::string>{"b.txt"});
+  QVERIFY(c.Settled());
+  QCOMPARE(Entries(shown), (std::vector<std::string>{"b.txt", "quorvane_index.html"}));
 }
 
 void FrmQuorvaneTest::emptyFolderDisablesGenerationAndKeepsTicks() {
@@ -785,7 +650,7 @@ void FrmQuorvaneTest::emptyFolderDisablesGenerationAndKeepsTicks() {
   c.chkImg->setChecked(true);
   c.chkView->setChecked(true);
 
-  c.ChooseFolder(Canonical(volume) + "/only-folders");
+  QVERIFY(c.ChooseFolder(Canonical(volume) + "/only-folders"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("0"));
   QVERIFY(!c.cmdMake->isEnabled());
   QVERIFY(!c.chkView->isEnabled());
@@ -794,7 +659,7 @@ void FrmQuorvaneTest::emptyFolderDisablesGenerationAndKeepsTicks() {
   QVERIFY(c.chkImg->isChecked());
   QVERIFY(c.chkView->isChecked());
 
-  c.ChooseFolder(Canonical(volume));
+  QVERIFY(c.ChooseFolder(Canonical(volume)));
   QVERIFY(c.cmdMake->isEnabled());
   QVERIFY(c.chkView->isEnabled());
   QVERIFY(c.chkImg->isEnabled());
@@ -820,6 +685,7 @@ void FrmQuorvaneTest::makeHtmlWritesThePage() {
   c.chkImg->setChecked(images);
 
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   const std::string written = ReadFile(page);
   QVERIFY(written.find("<a href=\"b.png\">b.png</a>") != std::string::npos);
   QCOMPARE(written.find("<img src=\"b.png\" border=1>") != std::string::npos, images);
@@ -831,6 +697,7 @@ void FrmQuorvaneTest::makeHtmlWritesThePage() {
 
   // The second run lists the first run's page, and lblFCount keeps the count it had.
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   QCOMPARE(c.Files().size(), 4);
   QCOMPARE(c.File1->currentIndex().data().toString(), QStringLiteral("quorvane_index.html"));
   QCOMPARE(c.lblFCount->text(), QStringLiteral("3"));
@@ -848,7 +715,7 @@ void FrmQuorvaneTest::failedPageIsReportedAndNothingOpened() {
 
   MessageBoxCatcher catcher;
   c.cmdMake->click();
-  QVERIFY(catcher.caught);
+  QTRY_VERIFY(catcher.caught);
   QVERIFY(catcher.modal);
   QCOMPARE(catcher.title, QStringLiteral("quorvane"));
   QCOMPARE(catcher.text, Text("Cannot write the page " + Canonical(volume) +
@@ -859,6 +726,7 @@ void FrmQuorvaneTest::failedPageIsReportedAndNothingOpened() {
   // The window stays usable; the one page it then opens is the good one.
   std::filesystem::remove(page);
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   QCOMPARE(Opened(), QStringList({Text(page)}));
 }
 
@@ -870,9 +738,11 @@ void FrmQuorvaneTest::viewHtmlHandsThePageToTheDefaultHandler() {
   const std::string page = Canonical(volume) + "/quorvane_index.html";
 
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   QVERIFY(Exists(page));
   c.chkView->setChecked(true);
   c.cmdMake->click();
+  QVERIFY(c.Settled());
   QCOMPARE(Opened(), QStringList({Text(page)}));
 }
 
