@@ -1,11 +1,10 @@
 #include "app/command_line.h"
 
-#include <getopt.h>  // getopt_long
-
-#include <cstdio>  // std::fprintf
 #include <vector>  // std::vector
 
+#include "app/gnu_options.h"
 #include "index/program_version.h"
+#include "platform/text_output.h"
 
 namespace quorvane::tool {
 
@@ -52,25 +51,24 @@ namespace {
 
 enum LongOnly { kVersionOption = 256, kCleanOption };
 
-constexpr option kOptions[] = {
-    {"images", no_argument, nullptr, 'i'},
-    {"open", no_argument, nullptr, 'o'},
-    {"view", no_argument, nullptr, 'o'},
-    {"recursive", no_argument, nullptr, 'r'},
-    {"subfolders", no_argument, nullptr, 's'},
-    {"all", no_argument, nullptr, 'a'},
-    {"exclude", required_argument, nullptr, 'x'},
-    {"update", no_argument, nullptr, 'u'},
-    {"dry-run", no_argument, nullptr, 'n'},
-    {"clean", no_argument, nullptr, kCleanOption},
-    {"output", required_argument, nullptr, 'O'},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kVersionOption},
-    {nullptr, 0, nullptr, 0},
+constexpr GnuOptions::Long kOptions[] = {
+    {"images", false, 'i'},
+    {"open", false, 'o'},
+    {"view", false, 'o'},
+    {"recursive", false, 'r'},
+    {"subfolders", false, 's'},
+    {"all", false, 'a'},
+    {"exclude", true, 'x'},
+    {"update", false, 'u'},
+    {"dry-run", false, 'n'},
+    {"clean", false, kCleanOption},
+    {"output", true, 'O'},
+    {"help", false, 'h'},
+    {"version", false, kVersionOption},
 };
 
-// Takes one option getopt found; false when it is none of ours.
-bool Take(int got, ToolOptions& options, bool& help, bool& version) {
+// Takes one option found, with its argument; false when it is none of ours.
+bool Take(int got, const std::string& argument, ToolOptions& options, bool& help, bool& version) {
   switch (got) {
     case 'i':
       options.images = true;
@@ -88,7 +86,7 @@ bool Take(int got, ToolOptions& options, bool& help, bool& version) {
       options.all = true;
       break;
     case 'x':
-      options.excludes.emplace_back(optarg);
+      options.excludes.push_back(argument);
       break;
     case 'u':
       options.update = true;
@@ -100,7 +98,7 @@ bool Take(int got, ToolOptions& options, bool& help, bool& version) {
       options.clean = true;
       break;
     case 'O':
-      options.output = optarg;
+      options.output = argument;
       break;
     case 'h':
       help = true;
@@ -139,25 +137,23 @@ const char* Conflict(const ToolOptions& options) {
   return nullptr;
 }
 
+void SayWrong(const std::string& words) {
+  platform::WriteText(platform::StandardStream::kError, "quorvane-index: " + words + "\n");
+}
+
 }  // namespace
 
 Request ParseCommandLine(int argc, char** argv, ToolOptions& options) {
-  // getopt names the program by argv[0] in its messages: the name, not the path it ran by.
-  std::vector<char*> arguments(argv, argv + argc);
-  std::string name = "quorvane-index";
-  arguments[0] = name.data();
-  optind = 0;
+  GnuOptions arguments(std::vector<std::string>(argv, argv + argc), "iorsax:unO:h", kOptions);
   bool help = false;
   bool version = false;
-  for (int got;
-       (got = getopt_long(argc, arguments.data(), "iorsax:unO:h", kOptions, nullptr)) != -1;) {
-    if (!Take(got, options, help, version)) {
+  for (int got; (got = arguments.Next()) != -1;) {
+    if (!Take(got, arguments.Argument(), options, help, version)) {
+      SayWrong(arguments.Error());
       return Request::kBadUsage;
     }
   }
-  for (int i = optind; i < argc; ++i) {
-    options.folders.emplace_back(arguments[static_cast<std::size_t>(i)]);
-  }
+  options.folders = arguments.Operands();
   if (help) {
     return Request::kHelp;
   }
@@ -165,7 +161,7 @@ Request ParseCommandLine(int argc, char** argv, ToolOptions& options) {
     return Request::kVersion;
   }
   if (const char* conflict = Conflict(options)) {
-    std::fprintf(stderr, "quorvane-index: %s\n", conflict);
+    SayWrong(conflict);
     return Request::kBadUsage;
   }
   return Request::kRun;

@@ -23,9 +23,8 @@ struct ToolOptions {
 
 enum class Request { kRun, kHelp, kVersion, kBadUsage };
 
-// Reads the arguments the GNU way (getopt_long: short and long options, abbreviated long
-// options, options after folders, "--"). On bad usage what is wrong has been said on standard
-// error, in one line.
+// Reads the arguments the GNU way (see GnuOptions). On bad usage it says what is wrong on
+// standard error, in one line, in glibc's words or its own.
 Request ParseCommandLine(int argc, char** argv, ToolOptions& options);
 
 // The texts of --help and --version.

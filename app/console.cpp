@@ -1,13 +1,12 @@
 #include "app/console.h"
 
-#include <sys/stat.h>  // fstat
-#include <unistd.h>    // write, isatty
-#include <algorithm>   // std::max
-#include <cerrno>      // errno
-#include <chrono>      // std::chrono
+#include <algorithm>  // std::max
+#include <chrono>     // std::chrono
 
+#include "index/folder_listing.h"
 #include "index/html_text.h"
 #include "platform/failure.h"
+#include "platform/text_output.h"
 
 namespace quorvane::tool {
 namespace {
@@ -25,14 +24,6 @@ void AppendOctal(std::string& out, unsigned char byte) {
   out += static_cast<char>('0' + (byte & 7));
 }
 
-// Whether the two descriptors are the same terminal.
-bool SameTerminal(int a, int b) {
-  struct stat a_st {};
-  struct stat b_st {};
-  return isatty(a) == 1 && isatty(b) == 1 && fstat(a, &a_st) == 0 && fstat(b, &b_st) == 0 &&
-         a_st.st_rdev == b_st.st_rdev;
-}
-
 }  // namespace
 
 std::string ForTerminal(std::string_view text) {
@@ -42,7 +33,9 @@ std::string ForTerminal(std::string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte == '\\') {
+    if (byte == '\\' && kPathSeparator == '\\') {
+      out += '\\';  // Windows' separator, which no name there holds
+    } else if (byte == '\\') {
       out += "\\\\";
     } else if (byte != 0 &&
                std::string_view(kNamed).find(static_cast<char>(byte)) != std::string_view::npos) {
@@ -72,10 +65,12 @@ std::string ForTerminal(std::string_view text) {
   return out;
 }
 
+using platform::StandardStream;
+
 Console::Console()
-    : out_is_terminal_(isatty(STDOUT_FILENO) == 1),
-      err_is_terminal_(isatty(STDERR_FILENO) == 1),
-      out_shares_progress_(SameTerminal(STDOUT_FILENO, STDERR_FILENO)) {
+    : out_is_terminal_(platform::IsTerminal(StandardStream::kOutput)),
+      err_is_terminal_(platform::IsTerminal(StandardStream::kError)),
+      out_shares_progress_(platform::OutputSharesErrorsTerminal()) {
   if (err_is_terminal_) {
     progress_ = std::thread([this] {
       const auto started = std::chrono::steady_clock::now();
@@ -91,25 +86,16 @@ Console::Console()
 
 Console::~Console() { Finish(0); }
 
-void Console::Write(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      if (fd == STDOUT_FILENO && out_error_ == 0) {
-        out_error_ = errno;
-      }
-      return;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
+void Console::Write(StandardStream stream, std::string_view text) {
+  const std::error_code error = platform::WriteText(stream, text);
+  if (error && stream == StandardStream::kOutput && !out_error_) {
+    out_error_ = error;
   }
 }
 
 void Console::Print(std::string_view text) {
   const std::lock_guard lock(mutex_);
-  Write(STDOUT_FILENO, text);
+  Write(StandardStream::kOutput, text);
 }
 
 void Console::PagePath(std::string_view path) {
@@ -120,7 +106,7 @@ void Console::PagePath(std::string_view path) {
   }
   std::string line = out_is_terminal_ ? ForTerminal(path) : std::string(path);
   line += '\n';
-  Write(STDOUT_FILENO, line);
+  Write(StandardStream::kOutput, line);
 }
 
 void Console::Report(std::string_view words) {
@@ -129,7 +115,7 @@ void Console::Report(std::string_view words) {
   std::string line = "quorvane-index: ";
   line += err_is_terminal_ ? ForTerminal(words) : std::string(words);
   line += '\n';
-  Write(STDERR_FILENO, line);
+  Write(StandardStream::kError, line);
 }
 
 void Console::ShowProgress() {
@@ -143,13 +129,13 @@ void Console::ShowProgress() {
     line += ", " + std::to_string(folders) + (folders == 1 ? " folder" : " folders") + " done";
   }
   line += "\033[K";
-  Write(STDERR_FILENO, line);
+  Write(StandardStream::kError, line);
   progress_shown_ = true;
 }
 
 void Console::ClearProgress() {
   if (progress_shown_) {
-    Write(STDERR_FILENO, "\r\033[K");
+    Write(StandardStream::kError, "\r\033[K");
     progress_shown_ = false;
   }
 }
@@ -165,13 +151,12 @@ int Console::Finish(int status) {
   }
   const std::lock_guard lock(mutex_);
   ClearProgress();
-  if (out_error_ != 0) {
-    const std::string words = "quorvane-index: " +
-                              platform::Describe(platform::Step::kWriteOutput, "standard output",
-                                                 platform::ErrnoError(out_error_)) +
-                              "\n";
-    Write(STDERR_FILENO, words);
-    out_error_ = 0;
+  if (out_error_) {
+    const std::string words =
+        "quorvane-index: " +
+        platform::Describe(platform::Step::kWriteOutput, "standard output", out_error_) + "\n";
+    Write(StandardStream::kError, words);
+    out_error_.clear();
     return 1;
   }
   return status;

@@ -6,13 +6,17 @@
 #include <mutex>               // std::mutex
 #include <string>              // std::string
 #include <string_view>         // std::string_view
+#include <system_error>        // std::error_code
 #include <thread>              // std::thread
+
+#include "platform/text_output.h"
 
 namespace quorvane::tool {
 
 // `text` as a terminal should show it: control characters (C0 and C1), bytes that are not UTF-8
 // and the backslash itself written as escapes (\n, \t, \033, \377, \\), so that a name can
-// neither move the cursor nor change colours, nor pass for another name.
+// neither move the cursor nor change colours, nor pass for another name. On Windows, where the
+// backslash separates names and no name holds it or a control character, it stays as it is.
 std::string ForTerminal(std::string_view text);
 
 // The tool's standard output and standard error, shared by the threads that index folders.
@@ -41,7 +45,7 @@ class Console {
   int Finish(int status);
 
  private:
-  void Write(int fd, std::string_view text);
+  void Write(platform::StandardStream stream, std::string_view text);
   void ShowProgress();
   void ClearProgress();
 
@@ -49,7 +53,7 @@ class Console {
   const bool err_is_terminal_;
   const bool out_shares_progress_;  // standard output shows on the progress line's terminal
   std::mutex mutex_;                // one line at a time, and the progress line around them
-  int out_error_ = 0;
+  std::error_code out_error_;
   bool progress_shown_ = false;
 
   std::atomic<std::int64_t> files_total_{0};

@@ -1,7 +1,5 @@
 #include "app/index_run.h"
 
-#include <sys/resource.h>  // getrlimit
-
 #include <algorithm>  // std::clamp, std::min
 #include <atomic>     // std::atomic
 #include <cerrno>     // EISDIR
@@ -47,11 +45,11 @@ class Counting final : public FileListObserver {
   Console& console_;
 };
 
-// `folder` made absolute as the system takes it, ending in "/".
+// `folder` made absolute as the system takes it, ending in the separator.
 std::string CurPathOf(const std::string& folder) {
   std::string path = platform::AbsoluteFolder(folder);
-  if (path.back() != '/') {
-    path += '/';
+  if (path.back() != kPathSeparator) {
+    path += kPathSeparator;
   }
   return path;
 }
@@ -64,11 +62,7 @@ struct Budget {
 };
 
 Budget DescriptorBudget() {
-  rlimit limit{};
-  std::size_t total = std::size_t{1} << 20;
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-    total = static_cast<std::size_t>(limit.rlim_cur);
-  }
+  const std::size_t total = platform::OpenFilesAllowed();
   const std::size_t left = total > kDescriptorsKept + 4 ? total - kDescriptorsKept : 4;
   const std::size_t open_folders = std::clamp<std::size_t>(left / 4, 1, 64);
   // Two batches at most, one filling while the other is placed.

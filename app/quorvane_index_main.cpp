@@ -1,9 +1,9 @@
 // quorvane-index: writes the index page of folders from the command line, for scripts.
 
 #include <clocale>  // std::setlocale
-#include <csignal>  // std::signal
-#include <cstdio>   // std::fputs
 #include <new>      // std::bad_alloc
+#include <string>   // std::string
+#include <vector>   // std::vector
 
 #include "app/command_line.h"
 #include "app/console.h"
@@ -11,6 +11,7 @@
 #include "platform/standard_streams.h"
 #include "platform/system_services.h"
 #include "platform/temporary_names.h"
+#include "platform/text_output.h"
 
 namespace {
 
@@ -20,7 +21,8 @@ int Run(int argc, char** argv) {
   quorvane::tool::ToolOptions options;
   const quorvane::tool::Request request = quorvane::tool::ParseCommandLine(argc, argv, options);
   if (request == quorvane::tool::Request::kBadUsage) {
-    std::fputs("Try 'quorvane-index --help' for more information.\n", stderr);
+    quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
+                                  "Try 'quorvane-index --help' for more information.\n");
     return kBadUsage;
   }
   quorvane::tool::Console console;
@@ -45,13 +47,21 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   quorvane::platform::RemoveTemporaryNamesOnSignals();
   // A closed pipe on standard output is then a write that fails, reported with status 1.
-  std::signal(SIGPIPE, SIG_IGN);
+  quorvane::platform::PrepareTextOutput();
+  std::string words;
   try {
-    return Run(argc, argv);
+    std::vector<std::string> arguments = quorvane::platform::ProgramArguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) {
+      pointers.push_back(argument.data());
+    }
+    pointers.push_back(nullptr);
+    return Run(static_cast<int>(arguments.size()), pointers.data());
   } catch (const std::bad_alloc&) {
-    std::fputs("quorvane-index: Out of memory\n", stderr);
+    words = "quorvane-index: Out of memory\n";
   } catch (const std::exception& failure) {
-    std::fprintf(stderr, "quorvane-index: %s\n", failure.what());
+    words = std::string("quorvane-index: ") + failure.what() + "\n";
   }
+  quorvane::platform::WriteText(quorvane::platform::StandardStream::kError, words);
   return 1;
 }

@@ -129,7 +129,11 @@ void TreeWalk::Leave() {
     // parent is looked for again from the top down.
     std::unique_ptr<platform::Folder> reopened;
     if (done.folder != nullptr) {
-      reopened = done.folder->OpenParent();
+      try {
+        reopened = done.folder->OpenParent();
+      } catch (const platform::Failure&) {
+        // A system that cannot go up through a folder comes down from the top instead.
+      }
     }
     if (reopened == nullptr || !IsFrame(*reopened, parent)) {
       reopened = ReopenFromTop();

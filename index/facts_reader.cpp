@@ -36,7 +36,7 @@ FactsReader::~FactsReader() {
   stop_.store(true);
   next_block_.store(blocks_);
   writer_block_.store(blocks_ + ring_);
-  writer_block_.notify_all();
+  Notify(writer_moved_);
   for (std::thread& worker : workers_) {
     worker.join();
   }
@@ -59,9 +59,9 @@ void FactsReader::Work() {
       return;
     }
     // Wait for the ring slot: the writer must have moved past the block that held it.
-    for (std::size_t writer = writer_block_.load(); block >= writer + ring_;
-         writer = writer_block_.load()) {
-      writer_block_.wait(writer);
+    if (block >= writer_block_.load() + ring_) {
+      std::unique_lock lock(mutex_);
+      writer_moved_.wait(lock, [&] { return block < writer_block_.load() + ring_; });
     }
     ReadBlock(block);
   }
@@ -84,9 +84,15 @@ void FactsReader::ReadBlock(std::size_t block) {
   if (slow_reads * 2 > end - first) {
     slow_.store(true, std::memory_order_relaxed);
   }
-  std::atomic<std::size_t>& ready = ready_[block % ring_];
-  ready.store(block + 1, std::memory_order_release);
-  ready.notify_all();
+  ready_[block % ring_].store(block + 1, std::memory_order_release);
+  Notify(ready_changed_);
+}
+
+// The one who waits tests what it waits for under the lock, so a change made before the lock is
+// taken here is either seen by it or woken to: no wake-up is lost.
+void FactsReader::Notify(std::condition_variable& changed) {
+  { const std::lock_guard lock(mutex_); }
+  changed.notify_all();
 }
 
 bool FactsReader::Stopped() const {
@@ -100,18 +106,20 @@ std::error_code FactsReader::Get(std::size_t position, platform::FileFacts& fact
   }
   if (block != writer_block_.load(std::memory_order_relaxed)) {
     writer_block_.store(block);
-    writer_block_.notify_all();
+    Notify(writer_moved_);
   }
-  std::atomic<std::size_t>& ready = ready_[block % ring_];
-  for (std::size_t seen = ready.load(std::memory_order_acquire); seen != block + 1;
-       seen = ready.load(std::memory_order_acquire)) {
-    // Waiting on a slow file system: all the reads in flight it takes hide its delay.
-    if (may_grow_ && slow_.load(std::memory_order_relaxed)) {
+  const std::atomic<std::size_t>& ready = ready_[block % ring_];
+  const auto is_ready = [&] { return ready.load(std::memory_order_acquire) == block + 1; };
+  // Waiting on a slow file system: all the reads in flight it takes hide its delay.
+  const auto may_grow = [&] { return may_grow_ && slow_.load(std::memory_order_relaxed); };
+  while (!is_ready()) {
+    if (may_grow()) {
       AddWorkers(kMaxWorkers);
       may_grow_ = false;
       continue;
     }
-    ready.wait(seen, std::memory_order_acquire);
+    std::unique_lock lock(mutex_);
+    ready_changed_.wait(lock, [&] { return is_ready() || may_grow(); });
   }
   const Result& result = results_[block % ring_ * kBlock + position % kBlock];
   facts = result.facts;

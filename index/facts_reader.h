@@ -1,12 +1,14 @@
 #pragma once
 
-#include <atomic>        // std::atomic
-#include <cstddef>       // std::size_t
-#include <memory>        // std::unique_ptr
-#include <stop_token>    // std::stop_token
-#include <system_error>  // std::error_code
-#include <thread>        // std::thread
-#include <vector>        // std::vector
+#include <atomic>              // std::atomic
+#include <condition_variable>  // std::condition_variable
+#include <cstddef>             // std::size_t
+#include <memory>              // std::unique_ptr
+#include <mutex>               // std::mutex
+#include <stop_token>          // std::stop_token
+#include <system_error>        // std::error_code
+#include <thread>              // std::thread
+#include <vector>              // std::vector
 
 #include "index/name_list.h"
 #include "platform/file_system.h"
@@ -40,6 +42,8 @@ class FactsReader {
   void ReadBlock(std::size_t block);
   bool Stopped() const;
   void AddWorkers(std::size_t count);
+  // Wakes those who wait on `changed` for what was just stored.
+  void Notify(std::condition_variable& changed);
 
   const platform::Folder& folder_;
   const NameList& names_;
@@ -54,6 +58,11 @@ class FactsReader {
   std::atomic<bool> stop_{false};
   const std::stop_token stopped_by_user_;
   bool may_grow_ = true;  // the writer's: whether more workers can still be added
+  // Waits go through a lock rather than std::atomic::wait, which can miss a wake-up where the
+  // C++ library has no system call for it (mingw-w64's, for one).
+  std::mutex mutex_;
+  std::condition_variable ready_changed_;  // a block is ready
+  std::condition_variable writer_moved_;   // the writer is in another block
   std::vector<std::thread> workers_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "index/name_list.h"
 #include "platform/file_system.h"
+#include "platform/path_separator.h"
 #include "platform/regional.h"
 
 namespace quorvane {
@@ -91,8 +92,8 @@ struct FolderViewState {
   std::string listing_error;  // why the folder could not be read; empty when it was
 };
 
-// The path separator that ends `CurPath`.
-inline constexpr char kPathSeparator = '/';
+// The path separator that ends `CurPath`: "\" on Windows, "/" elsewhere.
+inline constexpr char kPathSeparator = platform::kPathSeparator;
 
 // Makes `FolderPath` the current folder: points `Files` at it, ending in the separator, re-reads
 // it and returns the folder view state. A folder that cannot be read, or whose reading is

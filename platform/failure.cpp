@@ -26,6 +26,7 @@ constexpr Words kWords[] = {
     {"The page would replace ",
      ", whose name differs from the page's only in letter case, which this file system does not "
      "tell apart; nothing was written"},
+    {"The page ", " is a symbolic link or junction; nothing was written"},
     {"The folder ", " is no longer the one shown; refresh the list"},
     {"The number of files overflows at ", ""},
     {"The total size overflows at ", ""},

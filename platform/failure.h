@@ -17,6 +17,7 @@ enum class Step {
   kPageLinkRefused,  // the page is a symlink that may not be written through
   kPageNotAFile,     // the page is a fifo, socket or device
   kPageNameClash,    // the name finds another file, of a name that differs only in case
+  kPageIsALink,      // the page is a Windows symbolic link or junction: never written through
   kFolderChanged,    // the folder at the path is no longer the one that was listed
   kCountOverflow,    // the number of entries overflows
   kTotalOverflow,    // the summed kilobytes overflow

@@ -124,6 +124,9 @@ class FileSystem {
   virtual std::unique_ptr<Folder> OpenFolder(std::string_view path) const = 0;
 };
 
+// How many files this process may have open at once, as far as the system limits it.
+std::size_t OpenFilesAllowed();
+
 // Whether `name` is one of the hidden names a new page is written under where the file system
 // has no unnamed files: ".quorvane_index.html." and eight letters or digits.
 bool IsTemporaryPageName(std::string_view name);

@@ -4,34 +4,21 @@
 #include <sys/stat.h>
 #include <cerrno>   // errno, E*
 #include <cstring>  // std::strncmp
-#include <random>   // std::random_device
 #include <utility>  // std::exchange
 #include <vector>   // std::vector
 
 #include "platform/carry_over.h"
 #include "platform/failure.h"
 #include "platform/name_case.h"
+#include "platform/page_names.h"
 #include "platform/system_calls.h"
 #include "platform/temporary_names.h"
 
 namespace quorvane::platform {
 namespace {
 
-constexpr std::string_view kTemporaryPrefix = ".quorvane_index.html.";
-constexpr std::size_t kTemporaryLetters = 8;
 // A page's bytes are sent on to the disk every so many written.
 constexpr off_t kWritebackEvery = 8 << 20;
-constexpr std::string_view kLetters =
-    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-
-std::string TemporaryName() {
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  std::string name(kTemporaryPrefix);
-  for (std::size_t i = 0; i < kTemporaryLetters; ++i) {
-    name += kLetters[random() % kLetters.size()];
-  }
-  return name;
-}
 
 // Where the new page goes: a folder and the name in it that it replaces.
 struct Target {
@@ -290,7 +277,7 @@ class SystemPageOutput final : public PageOutput {
   template <typename Make>
   void TakeTemporaryName(Make&& make) {
     for (;;) {
-      std::string name = TemporaryName();
+      std::string name = TemporaryPageName();
       if (make(name.c_str())) {
         hold_.Hold(target_.dir_fd, name.c_str());
         temporary_ = std::move(name);
@@ -317,14 +304,6 @@ class SystemPageOutput final : public PageOutput {
 };
 
 }  // namespace
-
-bool IsTemporaryPageName(std::string_view name) {
-  if (name.size() != kTemporaryPrefix.size() + kTemporaryLetters ||
-      name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix) {
-    return false;
-  }
-  return name.find_first_not_of(kLetters, kTemporaryPrefix.size()) == std::string_view::npos;
-}
 
 void CheckSystemPage(const SystemCalls& calls, int dir_fd, const std::string& folder_path,
                      std::string_view name) {

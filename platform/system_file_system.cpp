@@ -1,8 +1,9 @@
 #include "platform/system_file_system.h"
 
-#include <dirent.h>  // struct dirent64, DT_*
-#include <fcntl.h>   // O_*, AT_*
-#include <limits.h>  // PATH_MAX
+#include <dirent.h>        // struct dirent64, DT_*
+#include <fcntl.h>         // O_*, AT_*
+#include <limits.h>        // PATH_MAX
+#include <sys/resource.h>  // getrlimit
 #include <sys/stat.h>
 #include <atomic>   // std::atomic
 #include <cerrno>   // errno
@@ -266,6 +267,14 @@ class SystemFolder final : public Folder {
 };
 
 }  // namespace
+
+std::size_t OpenFilesAllowed() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    return std::size_t{1} << 20;
+  }
+  return static_cast<std::size_t>(limit.rlim_cur);
+}
 
 SystemFileSystem::SystemFileSystem(const SystemCalls& calls) : calls_(calls) {}
 

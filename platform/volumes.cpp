@@ -201,6 +201,8 @@ std::vector<Volume> MountedVolumes(const VolumeSource& source) {
   return volumes;
 }
 
+std::vector<Volume> SystemVolumes() { return MountedVolumes(SystemVolumeSource()); }
+
 void AddRootWhereMissing(std::vector<Volume>& volumes) {
   if (std::none_of(volumes.begin(), volumes.end(),
                    [](const Volume& volume) { return volume.mount_point == "/"; })) {

@@ -61,6 +61,10 @@ std::map<std::string, std::string> LabelsByDevice(const std::string& by_label_fo
 // chroot, or when the mount table cannot be read).
 std::vector<Volume> MountedVolumes(const VolumeSource& source);
 
+// The volumes to browse on this machine: on Windows its drives (C:\ and the like, each with its
+// label, file system and volume name), elsewhere MountedVolumes() of the system's mount table.
+std::vector<Volume> SystemVolumes();
+
 // Adds the root at the end of `volumes` where none of them is mounted at "/": in a chroot, or
 // when the mount table cannot be read, the root is still there to browse.
 void AddRootWhereMissing(std::vector<Volume>& volumes);

@@ -68,7 +68,8 @@ TEST(FactsReaderTest, HandsOverEveryFactInListOrderAndTheFirstFailureFirst) {
   } cases[] = {
       {"a few, read by the writer", 20, std::chrono::microseconds(0), {}, -1, 1},
       {"many on a local disk", 50000, std::chrono::microseconds(0), {"f40000", "f7"}, 7, 1},
-      {"on a slow file system", 3000, std::chrono::microseconds(300), {"f2999", "f1500"}, 1500, 16},
+      // Two milliseconds: the shortest sleep that every system takes as asked.
+      {"on a slow file system", 3000, std::chrono::milliseconds(2), {"f2999", "f1500"}, 1500, 16},
   };
   for (const auto& c : cases) {
     NameList names;

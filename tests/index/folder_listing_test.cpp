@@ -42,7 +42,7 @@ TEST(FolderListingTest, SortsNonAsciiNamesByTheLocalesLowerCase) {
     files.Add(name, 0);
   }
   platform::RegionalSettings settings = testing::UsEnglish();
-  settings.locale_name = "C.UTF-8";
+  settings.locale_name = testing::kUnicodeLocale;
   const platform::Regional regional(settings);
   FileList list(regional, files);
   list.ReRead();
@@ -125,11 +125,11 @@ TEST(FolderListingTest, RefreshEndsThePathWithOneSeparatorAndCountsFiles) {
     std::string CurPath;
     std::int64_t count;
   } cases[] = {
-      {empty, empty + "/", 0},
-      {empty + "/", empty + "/", 0},
-      {only_folders, only_folders + "/", 0},
-      {two, two + "/", 2},
-      {"/", "/", -1},
+      {empty, empty + kPathSeparator, 0},
+      {empty + kPathSeparator, empty + kPathSeparator, 0},
+      {only_folders, only_folders + kPathSeparator, 0},
+      {two, two + kPathSeparator, 2},
+      {testing::kRootFolder, testing::kRootFolder, -1},
   };
   const platform::Regional regional(testing::UsEnglish());
   const platform::SystemFileSystem files;
@@ -155,8 +155,8 @@ TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
   ASSERT_EQ(RefreshFolderView(folder.Path(), list).count, 1);
 
   const FolderViewState state = RefreshFolderView(folder / "gone", list);
-  EXPECT_EQ(state.listing_error,
-            "Cannot read the folder " + (folder / "gone/") + ": No such file or directory");
+  EXPECT_EQ(state.listing_error, "Cannot read the folder " + (folder / "gone/") + ": " +
+                                     testing::NoSuchFile().message());
   EXPECT_EQ(state.CurPath, folder / "gone/");
   EXPECT_EQ(state.count, 0);
   EXPECT_FALSE(state.generation_enabled);
@@ -169,8 +169,8 @@ TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
   std::stop_source stop;
   stop.request_stop();
   const FolderViewState stopped = RefreshFolderView(folder.Path(), list, stop.get_token());
-  EXPECT_EQ(stopped.listing_error,
-            "Stopped before the page of " + folder.Path() + "/ was complete; nothing was written");
+  EXPECT_EQ(stopped.listing_error, "Stopped before the page of " + folder.Path() + kPathSeparator +
+                                       " was complete; nothing was written");
   EXPECT_EQ(stopped.count, 0);
   EXPECT_FALSE(list.Identity());
 }

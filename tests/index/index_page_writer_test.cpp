@@ -2,72 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-#include <atomic>
-#include <functional>
-#include <memory>
 #include <stop_token>
 #include <system_error>
-#include <thread>
 
-#include "index/program_version.h"
-#include "tests/support/failing_calls.h"
-#include "tests/support/fakes.h"
-#include "tests/support/temp_folder.h"
+#include "page_writer_test.h"
+#include "tests/support/failing_files.h"
 
 namespace quorvane {
 namespace {
 
-using testing::Call;
 using testing::Entries;
-using testing::FailingCalls;
+using testing::FailingFileSystem;
 using testing::FakeClock;
 using testing::FakeFileSystem;
 using testing::LocalTime;
 using testing::LocalTm;
 using testing::ReadFile;
-using testing::TempFolder;
-
-std::string Footer(const std::string& seconds) {
-  return "page printed in " + seconds + " seconds by quorvane 1.0.6 from <a href=\"" +
-         std::string(kPublisherUrl) + "\">" + kPublisherName + "</a>";
-}
-
-class PageWriterTest : public ::testing::Test {
- protected:
-  // Points a new file list over `files` at the test folder and refreshes it, as the window does.
-  void Refresh(const platform::FileSystem& files) {
-    list_ = std::make_unique<FileList>(regional_, files);
-    CurPath_ = RefreshFolderView(folder_.Path(), *list_).CurPath;
-  }
-
-  GenerationOutcome Make(bool ShowImages, const platform::FileSystem& files,
-                         std::stop_token stop = {}) {
-    const platform::Services services{clock_, regional_, files};
-    return MakeIndexPage(ShowImages, CurPath_, *list_, services, std::move(stop));
-  }
-
-  // Refreshes over `files` and makes the page; returns the page, or the failure's description.
-  std::string RefreshAndMake(bool ShowImages, const platform::FileSystem& files) {
-    Refresh(files);
-    const GenerationOutcome outcome = Make(ShowImages, files);
-    if (!outcome.completed) {
-      return "failed: " + std::string(outcome.failure->what());
-    }
-    EXPECT_EQ(outcome.OutPath, CurPath_ + "quorvane_index.html");
-    return ReadFile(outcome.OutPath);
-  }
-
-  std::string PagePath() const { return folder_ / "quorvane_index.html"; }
-
-  TempFolder folder_;
-  platform::Regional regional_{testing::UsEnglish()};
-  FakeClock clock_{{LocalTm(2026, 12, 7, 9, 30, 0)}, {100.0, 101.25}};
-  platform::SystemFileSystem system_files_;
-  std::unique_ptr<FileList> list_;
-  std::string CurPath_;
-};
+using testing::RemoveFile;
+using testing::Stage;
 
 TEST_F(PageWriterTest, WritesTheWholePage) {
   folder_.AddFile("sea.jpg", 153600, LocalTime(2002, 8, 21, 23, 25, 18));
@@ -77,7 +29,7 @@ TEST_F(PageWriterTest, WritesTheWholePage) {
   folder_.AddFolder("sub");
 
   const std::string page = RefreshAndMake(true, system_files_);
-  const std::string path = folder_.Path() + "/";
+  const std::string path = folder_.Path() + kPathSeparator;
   const std::string expected =
       "<html>\r\n"
       "<head><title>" +
@@ -171,45 +123,11 @@ TEST_F(PageWriterTest, ImageLinesOnlyForTheSevenExtensionsInLowerCase) {
   EXPECT_EQ(RefreshAndMake(false, files).find("<img"), std::string::npos);
 }
 
-TEST_F(PageWriterTest, FolderPathIsTextInTheTitleAndTheHeader) {
-  const std::string folder = folder_.AddFolder("Tom & Jerry <Best>");
-  FakeFileSystem files;
-  list_ = std::make_unique<FileList>(regional_, files);
-  CurPath_ = RefreshFolderView(folder, *list_).CurPath;
-  ASSERT_TRUE(Make(false, files).completed);
-  const std::string page = ReadFile(folder + "/quorvane_index.html");
-  const std::string above = folder_.Path() + "/";
-  EXPECT_NE(page.find("<head><title>" + above + "Tom &amp; Jerry &lt;Best&gt;/</title></head>\r\n"),
-            std::string::npos);
-  EXPECT_NE(page.find("<b>" + regional_.Lower(above) + "tom &amp; jerry &lt;best&gt;/ :: "),
-            std::string::npos);
-}
-
-TEST_F(PageWriterTest, ReRunOverwritesItsOwnPageWithoutListingIt) {
-  folder_.AddFile("a.txt", 10, LocalTime(2002, 8, 21, 23, 25, 18));
-  const std::string first = RefreshAndMake(false, system_files_);
-  // The first page is now in the folder; only a page of exactly that name is left out.
-  folder_.AddFile("QUORVANE_INDEX.HTML", 10, LocalTime(2002, 8, 21, 23, 25, 18));
-  clock_ = FakeClock({LocalTm(2026, 12, 7, 9, 30, 0)}, {100.0, 101.25});
-  Refresh(system_files_);
-  const GenerationOutcome outcome = Make(false, system_files_);
-  const std::string second = ReadFile(PagePath());
-
-  EXPECT_EQ(second.find("href=\"quorvane_index.html\""), std::string::npos);
-  EXPECT_NE(second.find("<p><a href=\"QUORVANE_INDEX.HTML\">QUORVANE_INDEX.HTML</a>"),
-            std::string::npos);
-  EXPECT_NE(second.find("<b>2 object(s) :: 2k</b>"), std::string::npos);
-  EXPECT_EQ(second.size(), first.size() + second.find("<br>&nbsp;") - first.find("<br>&nbsp;"));
-  // The selection and CurFile end on the last entry, the old page, though it got no entry.
-  EXPECT_EQ(list_->Selected(), 2);
-  EXPECT_EQ(outcome.CurFile, PagePath());
-}
-
 TEST_F(PageWriterTest, FolderEmptiedSinceTheRefreshGivesAnEmptyPage) {
   const std::string file = folder_.AddFile("a.txt");
   Refresh(system_files_);
   ASSERT_EQ(list_->Count(), 1);
-  ASSERT_EQ(unlink(file.c_str()), 0);
+  ASSERT_TRUE(RemoveFile(file));
 
   ASSERT_TRUE(Make(false, system_files_).completed);
   const std::string page = ReadFile(PagePath());
@@ -236,19 +154,6 @@ TEST_F(PageWriterTest, ElapsedTimeDoesNotGoNegativeAcrossMidnight) {
   EXPECT_NE(page.find(Footer("2.50")), std::string::npos) << page;
 }
 
-// Runs `act` when the list selects the entry at `position`: something that happens to the folder
-// while the page is being written.
-struct WhenSelected final : FileListObserver {
-  std::int64_t position;
-  std::function<void()> act;
-  WhenSelected(std::int64_t at, std::function<void()> what) : position(at), act(std::move(what)) {}
-  void SelectionChanged(std::int64_t selected) override {
-    if (selected == position) {
-      act();
-    }
-  }
-};
-
 TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
   folder_.AddFile("a.txt");
   folder_.AddFile("b.txt");
@@ -258,13 +163,13 @@ TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
 
   // A file that vanishes after it was listed, while the run is under way.
   Refresh(system_files_);
-  WhenSelected remover(1, [&] { unlink((folder_ / "b.txt").c_str()); });
+  WhenSelected remover(1, [&] { RemoveFile(folder_ / "b.txt"); });
   list_->SetObserver(&remover);
   GenerationOutcome outcome = Make(false, system_files_);
   list_->SetObserver(nullptr);
   EXPECT_FALSE(outcome.completed);
-  EXPECT_EQ(outcome.failure->what(),
-            "Cannot read the file facts of " + (folder_ / "b.txt") + ": No such file or directory");
+  EXPECT_EQ(outcome.failure->what(), "Cannot read the file facts of " + (folder_ / "b.txt") + ": " +
+                                         testing::NoSuchFile().message());
   EXPECT_EQ(outcome.OutPath, "");
   EXPECT_EQ(list_->Selected(), 1);
   EXPECT_EQ(outcome.CurFile, folder_ / "b.txt");
@@ -329,87 +234,39 @@ TEST_F(PageWriterTest, AFailingSystemCallEndsTheRunWithItsWords) {
   }
   const std::string page = folder_.AddFile("quorvane_index.html", 3);
   const struct {
-    FailingCalls::Rule rule;
+    Stage stage;
     std::string words;
   } cases[] = {
-      {{Call::kGetEntries, EIO}, "Cannot read the folder " + folder_.Path() + "/"},
-      {{Call::kStatAt, EOVERFLOW, 1, "file number 123.txt"},
-       "Cannot read the file facts of " + (folder_ / "file number 123.txt")},
-      {{Call::kWrite, EFBIG}, "Cannot write the page " + page},
-      {{Call::kRenameAt, EXDEV}, "Cannot write the page " + page},
+      {Stage::kListFolder, "Cannot read the folder " + folder_.Path() + kPathSeparator},
+      {Stage::kReadFacts, "Cannot read the file facts of " + (folder_ / "file number 123.txt")},
+      {Stage::kWritePage, "Cannot write the page " + page},
+      {Stage::kPlacePage, "Cannot write the page " + page},
   };
   for (const auto& c : cases) {
-    FailingCalls calls;
-    calls.Fail(c.rule);
-    const platform::SystemFileSystem files(calls);
+    const FailingFileSystem files(c.stage, "file number 123.txt");
     list_ = std::make_unique<FileList>(regional_, files);
-    CurPath_ = folder_.Path() + "/";
+    CurPath_ = folder_.Path() + kPathSeparator;
     const GenerationOutcome outcome = Make(false, files);
-    EXPECT_EQ(outcome.failure->what(),
-              c.words + ": " + std::generic_category().message(c.rule.error));
+    EXPECT_EQ(outcome.failure->what(), c.words + ": " + files.Error().message());
     EXPECT_EQ(ReadFile(page), std::string(3, '\0'));
     EXPECT_EQ(Entries(folder_.Path()).size(), 301u);
   }
 }
 
-TEST_F(PageWriterTest, TheFolderIsTheOneListedWhereverItGoes) {
-  folder_.AddFile("a.txt");
-  folder_.AddFile("b.txt");
+TEST_F(PageWriterTest, AnotherFolderNowAtThePathShownGetsNoPage) {
   const std::string shown = folder_.AddFolder("shown");
   folder_.AddFile("shown/c.txt");
-  // A folder renamed while its page is made still gets the whole page, in its new place.
-  Refresh(system_files_);
+  // A volume unmounted, a folder replaced: the folder at the path is not the one listed.
   list_ = std::make_unique<FileList>(regional_, system_files_);
   CurPath_ = RefreshFolderView(shown, *list_).CurPath;
-  WhenSelected mover(0, [&] { rename(shown.c_str(), (folder_ / "moved").c_str()); });
-  list_->SetObserver(&mover);
-  EXPECT_TRUE(Make(false, system_files_).completed);
-  list_->SetObserver(nullptr);
-  EXPECT_NE(ReadFile(folder_ / "moved/quorvane_index.html").find("c.txt</a>"), std::string::npos);
-
-  // Another folder now at the path shown (a volume unmounted, a folder replaced) gets no page.
-  list_ = std::make_unique<FileList>(regional_, system_files_);
-  CurPath_ = RefreshFolderView(folder_ / "moved", *list_).CurPath;
-  ASSERT_EQ(rename((folder_ / "moved").c_str(), (folder_ / "elsewhere").c_str()), 0);
-  folder_.AddFolder("moved");
+  ASSERT_TRUE(testing::Rename(shown, folder_ / "elsewhere"));
+  folder_.AddFolder("shown");
   const GenerationOutcome outcome = Make(false, system_files_);
   // The window tells this failure by its step, to offer the refresh.
   EXPECT_EQ(outcome.failure->GetStep(), platform::Step::kFolderChanged);
   EXPECT_EQ(outcome.failure->what(),
-            "The folder " + (folder_ / "moved/") + " is no longer the one shown; refresh the list");
-  EXPECT_EQ(Entries(folder_ / "moved"), std::vector<std::string>{});
-}
-
-TEST_F(PageWriterTest, ConcurrentRunsEachEndWithOneWholePage) {
-  for (int i = 0; i < 200; ++i) {
-    folder_.AddFile("file " + std::to_string(i));
-  }
-  // Hidden names, as on a file system without unnamed files, so that runs could see each other's.
-  FailingCalls calls;
-  for (int n = 1; n <= 1000; ++n) {
-    calls.Fail({Call::kOpenAt, EOPNOTSUPP, n, ".", O_TMPFILE});
-  }
-  const platform::SystemFileSystem files(calls);
-  std::atomic<int> failed{0};
-  std::vector<std::thread> runs;
-  for (int run = 0; run < 4; ++run) {
-    runs.emplace_back([&] {
-      for (int again = 0; again < 10; ++again) {
-        FileList list(regional_, files);
-        const std::string CurPath = folder_.Path() + "/";
-        const platform::Services services{clock_, regional_, files};
-        failed += MakeIndexPage(false, CurPath, list, services).completed ? 0 : 1;
-      }
-    });
-  }
-  for (std::thread& run : runs) {
-    run.join();
-  }
-  EXPECT_EQ(failed, 0);
-  const std::string page = ReadFile(PagePath());
-  EXPECT_NE(page.find("<b>200 object(s) :: 200k</b>"), std::string::npos);
-  EXPECT_EQ(page.find(".quorvane_index.html."), std::string::npos);
-  EXPECT_EQ(Entries(folder_.Path()).size(), 201u);
+            "The folder " + (folder_ / "shown/") + " is no longer the one shown; refresh the list");
+  EXPECT_EQ(Entries(folder_ / "shown"), std::vector<std::string>{});
 }
 
 }  // namespace

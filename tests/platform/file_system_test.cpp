@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -11,16 +12,19 @@
 #include <unistd.h>
 #include <algorithm>
 #include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <functional>
 #include <mutex>
 
 #include "platform/failure.h"
+#include "platform/name_pattern.h"
 #include "platform/system_file_system.h"
 #include "platform/temporary_names.h"
 #include "tests/support/failing_calls.h"
 #include "tests/support/in_child.h"
+#include "tests/support/platform_probes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::platform {
@@ -29,6 +33,8 @@ namespace {
 using quorvane::testing::Call;
 using quorvane::testing::Entries;
 using quorvane::testing::FailingCalls;
+using quorvane::testing::FailureOf;
+using quorvane::testing::Names;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
@@ -36,26 +42,11 @@ using quorvane::testing::WriteFile;
 using quorvane::testing::kNobody;
 constexpr char kAcl[] = "system.posix_acl_access";
 
-struct Names final : NameSink {
-  std::vector<std::string> names;
-  void Add(std::string_view name) override { names.emplace_back(name); }
-};
-
 std::vector<std::string> FileNamesOf(const std::string& path) {
   Names sink;
   SystemFileSystem().OpenFolder(path)->ReadFileNames(sink);
   std::sort(sink.names.begin(), sink.names.end());
   return sink.names;
-}
-
-// What a Failure says, or "" when `run` throws none.
-std::string FailureOf(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const Failure& failure) {
-    return failure.what();
-  }
-  return "";
 }
 
 // Replaces `name` in `folder` with a page holding `text`, every call going through `calls`;
@@ -209,6 +200,33 @@ TEST(FolderTest, NoStatusCallTriggersAnAutomount) {
   }
 }
 
+// The patterns of --exclude match as the C library's fnmatch matches names, in a UTF-8 locale,
+// though they are matched the same way on every system.
+TEST(NamePatternTest, MatchesAsFnmatchDoes) {
+  const char* const previous = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = previous != nullptr ? previous : "C";
+  ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+  const char* patterns[] = {
+      "*",           "*.txt",     "?.txt",  ".*",           "*~",
+      "[abc]*",      "[!a]*",     "[^a]*",  "[a-c]x",       "[]]",
+      "[!]]",        "\\*",       "a\\\\",  "[[:digit:]]*", "[[:alpha:]][[:upper:]]",
+      "*.[jp][pn]g", "\xC3\xA9?", "?",      "[\xC3\xA9]",   "[a-\xC3\xA9]",
+      "[",           "[a",        "a*b*c",  "**",           "*?*",
+      "\\.*",        "[.]*",      "x[!b-d]"};
+  const char* names[] = {"a.txt",     "b.txt",    ".hidden", "x~", "abc",       "]",
+                         "*",         "a\\",      "1x",      "aB", "photo.jpg", "photo.png",
+                         "\xC3\xA9a", "\xC3\xA9", "e",       "[",  "[a",        "aXbYc",
+                         ".",         "..x",      "xa",      "xe", "\xFF"};
+  for (const char* pattern : patterns) {
+    for (const char* name : names) {
+      EXPECT_EQ(MatchesPattern(pattern, name),
+                fnmatch(pattern, name, FNM_PATHNAME | FNM_PERIOD) == 0)
+          << "pattern " << pattern << ", name " << name;
+    }
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+}
+
 TEST(FolderTest, FactsFollowSymlinksUnlessTheyLeadNowhere) {
   const TempFolder folder;
   const std::time_t when = 1030000000;
@@ -281,36 +299,6 @@ TEST(FolderTest, FolderThatCannotBeOpenedFailsNamingIt) {
   for (const auto& c : cases) {
     EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(c.path); }), c.words);
   }
-}
-
-TEST(PageOutputTest, ReplacesOnlyWhenCommittedAndLeavesNoTraceWhenDropped) {
-  const TempFolder folder;
-  const std::string path = folder / "page.html";
-  WriteFile(path, "old page");
-  const auto open = SystemFileSystem().OpenFolder(folder.Path());
-  {
-    const auto page = open->CreatePage("page.html");
-    page->Write(std::string(200000, 'x'));
-    EXPECT_EQ(ReadFile(path), "old page");
-  }
-  EXPECT_EQ(ReadFile(path), "old page");
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
-  const auto page = open->CreatePage("page.html");
-  page->Write("new page");
-  page->Commit();
-  EXPECT_EQ(ReadFile(path), "new page");
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
-
-  // Sealed and on disk, it still shows nowhere until placed.
-  const auto sealed = open->CreatePage("page.html");
-  sealed->Write("sealed page");
-  sealed->Seal();
-  sealed->SyncVolume();
-  EXPECT_EQ(ReadFile(path), "new page");
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
-  sealed->Place();
-  EXPECT_EQ(ReadFile(path), "sealed page");
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
 }
 
 // How the old page is before a run of the table below: its owner, mode and ACL, or the folder's.

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/clock.h"
@@ -15,11 +17,19 @@
 
 namespace quorvane::testing {
 
-// US-English settings: short date M/d/yyyy, long time h:mm:ss AM/PM, "," and ".". No real locale
-// writes dates quite like this; it is the rendering of the classic worked example.
-inline platform::RegionalSettings UsEnglish() {
-  return {",", ".", "%-m/%-d/%Y", "%-I:%M:%S %p", "C"};
-}
+// US-English settings, in the system's own notation: short date M/d/yyyy, long time h:mm:ss
+// AM/PM, "," and ".". It is the rendering of the classic worked example, which on Linux no real
+// locale writes quite like this.
+platform::RegionalSettings UsEnglish();
+
+// A locale that lower-cases every letter of Unicode, not only ASCII: "C.UTF-8" on Linux.
+extern const char kUnicodeLocale[];
+
+// The root of the file system, or of the first drive: "/", "C:\".
+extern const char kRootFolder[];
+
+// The error of a file that is not there, in the system's own words.
+std::error_code NoSuchFile();
 
 inline std::tm LocalTm(int year, int month, int day, int hour, int minute, int second) {
   std::tm t{};
@@ -33,11 +43,8 @@ inline std::tm LocalTm(int year, int month, int day, int hour, int minute, int s
   return t;
 }
 
-// The time_t of a local date and time.
-inline std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-  std::tm t = LocalTm(year, month, day, hour, minute, second);
-  return std::mktime(&t);
-}
+// The time_t of a local date and time, by the system's own time-zone rules.
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second);
 
 // A clock showing fixed local times, one per reading (the last one repeats), and a monotonic
 // clock that steps through `ticks` the same way.

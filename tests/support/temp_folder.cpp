@@ -4,6 +4,7 @@
 #include <sys/stat.h>  // lstat, mkdir, utimensat
 #include <unistd.h>    // ftruncate, close
 #include <algorithm>   // std::sort
+#include <cstdio>      // rename
 #include <cstdlib>     // std::getenv, mkdtemp
 #include <filesystem>  // std::filesystem::remove_all
 #include <fstream>     // std::ofstream
@@ -95,6 +96,12 @@ void WriteFile(const std::string& path, const std::string& text) {
   if (!out.flush()) {
     throw std::runtime_error("cannot write " + path);
   }
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool Rename(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace quorvane::testing

@@ -8,7 +8,8 @@
 
 namespace quorvane::testing {
 
-// A new, empty folder under $TMPDIR (or /tmp), removed with all it holds when this goes.
+// A new, empty folder for temporary files ($TMPDIR or /tmp; %TEMP% on Windows), removed with all
+// it holds when this goes.
 class TempFolder {
  public:
   TempFolder();
@@ -18,7 +19,7 @@ class TempFolder {
 
   // The folder's path, without a trailing separator.
   const std::string& Path() const { return path_; }
-  // The path of `name` inside the folder.
+  // The path of `name` inside the folder; a "/" in `name` is the system's separator.
   std::string operator/(std::string_view name) const;
 
   // Creates or replaces the file `name` holding `size` bytes, last modified at `modified` (a
@@ -41,5 +42,11 @@ std::vector<std::string> Entries(const std::string& path);
 
 // Replaces the file at `path` by one holding `text`.
 void WriteFile(const std::string& path, const std::string& text);
+
+// Removes the file at `path`; false when it cannot.
+bool RemoveFile(const std::string& path);
+
+// Renames the file or folder `from` to `to`; false when it cannot.
+bool Rename(const std::string& from, const std::string& to);
 
 }  // namespace quorvane::testing

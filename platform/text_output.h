@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>        // std::string
+#include <string_view>   // std::string_view
+#include <system_error>  // std::error_code
+#include <vector>        // std::vector
+
+namespace quorvane::platform {
+
+enum class StandardStream { kOutput, kError };
+
+// What a program sets up once, at the start, before writing text: a closed pipe is then a write
+// that fails rather than the end of the program, and a Windows console takes the escape
+// sequences that redraw a line.
+void PrepareTextOutput();
+
+// Whether the stream is a terminal (a console on Windows), where text is shown to a person.
+bool IsTerminal(StandardStream stream);
+
+// Whether standard output shows on the same terminal as standard error, so that a line written
+// to one shows among the other's.
+bool OutputSharesErrorsTerminal();
+
+// Writes all of `text`, UTF-8: as bytes into files and pipes, and on Windows through the
+// console's own wide call to a console, so that every character shows. Returns no error, or the
+// system's.
+std::error_code WriteText(StandardStream stream, std::string_view text);
+
+// The program's arguments in UTF-8, the program's name first: on Windows from the wide command
+// line, so that any name given arrives whole; elsewhere `argv` as it is.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+}  // namespace quorvane::platform

@@ -1,0 +1,200 @@
+#include <memory>  // std::make_unique
+#include <string>  // std::string, std::wstring
+#include <vector>  // std::vector
+
+#include "platform/failure.h"
+#include "platform/path_separator.h"
+#include "platform/system_file_system.h"
+#include "platform/windows/page_output.h"
+#include "platform/windows/utf16.h"
+#include "platform/windows/win32.h"
+
+namespace quorvane::platform {
+namespace {
+
+constexpr DWORD kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kEntryBufferSize = 64 * 1024;
+
+bool IsDot(std::wstring_view name) { return name == L"." || name == L".."; }
+
+// What a folder listing tells of an entry.
+struct Entry {
+  std::wstring_view name;
+  DWORD attributes;
+};
+
+class WindowsFolder final : public Folder {
+ public:
+  // Takes `handle`, an open folder at `extended` (a \\?\ path), shown as `path`.
+  WindowsFolder(const SystemCalls& calls, HANDLE handle, std::wstring extended, std::string path)
+      : calls_(calls),
+        handle_(calls, handle),
+        extended_(std::move(extended)),
+        path_(std::move(path)) {
+    if (path_.empty() || path_.back() != kPathSeparator) {
+      path_ += kPathSeparator;
+    }
+    if (extended_.back() != L'\\') {
+      extended_ += L'\\';
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!calls_.Information(handle_.Get(), &information)) {
+      throw Failure(Step::kReadFolder, path_, LastError());
+    }
+    // A file opens with the rights asked for a folder: only its attributes tell them apart. Its
+    // path is shown as a file's, with no separator after it.
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      throw Failure(Step::kReadFolder, std::string_view(path_).substr(0, path_.size() - 1),
+                    WindowsError(ERROR_DIRECTORY));
+    }
+    is_link_ = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    identity_ = {information.dwVolumeSerialNumber,
+                 (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+  }
+
+  const std::string& Path() const override { return path_; }
+  FolderIdentity Identity() const override { return identity_; }
+
+  void ReadFileNames(NameSink& names) const override {
+    ForEachEntry([&](const Entry& entry) {
+      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        const std::string name = ToUtf8(entry.name);
+        if (!IsTemporaryPageName(name)) {
+          names.Add(name);
+        }
+      }
+    });
+  }
+
+  // Symbolic links, junctions and mounted volumes are reparse points; none is followed.
+  std::vector<std::string> SubFolderNames() const override {
+    std::vector<std::string> names;
+    ForEachEntry([&](const Entry& entry) {
+      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+          (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        names.push_back(ToUtf8(entry.name));
+      }
+    });
+    return names;
+  }
+
+  std::error_code ReadFacts(const char* name, FileFacts& facts) const noexcept override {
+    try {
+      const std::wstring path = extended_ + ToWide(name);
+      WIN32_FILE_ATTRIBUTE_DATA data{};
+      if (!calls_.Attributes(path.c_str(), &data)) {
+        return LastError();
+      }
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        FollowLink(path, data);
+      }
+      facts.length =
+          static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+      facts.modified = ToTimeT(data.ftLastWriteTime);
+      return {};
+    } catch (const std::bad_alloc&) {
+      return std::make_error_code(std::errc::not_enough_memory);
+    }
+  }
+
+  std::unique_ptr<Folder> OpenSubFolder(std::string_view name) const override {
+    const std::string path = path_ + std::string(name);
+    std::wstring extended = extended_ + ToWide(name);
+    HANDLE handle = calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+    if (handle == INVALID_HANDLE_VALUE) {
+      throw Failure(Step::kReadFolder, path + kPathSeparator, LastError());
+    }
+    auto folder = std::make_unique<WindowsFolder>(calls_, handle, std::move(extended), path);
+    // A link put in the folder's place since it was listed is not followed.
+    if (folder->is_link_) {
+      throw Failure(Step::kReadFolder, folder->path_, WindowsError(ERROR_CANT_RESOLVE_FILENAME));
+    }
+    return folder;
+  }
+
+  std::unique_ptr<PageOutput> CreatePage(std::string_view name) const override {
+    return CreateSystemPage(calls_, extended_, path_, name);
+  }
+
+ private:
+  // A symbolic link's facts are its target's, where it leads anywhere.
+  void FollowLink(const std::wstring& path, WIN32_FILE_ATTRIBUTE_DATA& data) const {
+    const Handle target(calls_, calls_.Open(path.c_str(), FILE_READ_ATTRIBUTES, kAnyShare,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (target.IsOpen() && calls_.Information(target.Get(), &information)) {
+      data.nFileSizeHigh = information.nFileSizeHigh;
+      data.nFileSizeLow = information.nFileSizeLow;
+      data.ftLastWriteTime = information.ftLastWriteTime;
+    }
+  }
+
+  // Calls `visit` with each entry but "." and "..", read through a handle of its own so that
+  // listings never share a read position.
+  template <typename Visit>
+  void ForEachEntry(Visit&& visit) const {
+    const Handle folder(calls_, calls_.Open(extended_.c_str(), FILE_LIST_DIRECTORY, kAnyShare,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    if (!folder.IsOpen()) {
+      throw Failure(Step::kReadFolder, path_, LastError());
+    }
+    std::vector<DWORD> buffer(kEntryBufferSize / sizeof(DWORD));  // records are DWORD-aligned
+    while (calls_.ReadFolder(folder.Get(), buffer.data(), kEntryBufferSize)) {
+      const auto* bytes = reinterpret_cast<const char*>(buffer.data());
+      for (DWORD at = 0;;) {
+        const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + at);
+        const std::wstring_view name(record->FileName, record->FileNameLength / sizeof(wchar_t));
+        if (!IsDot(name)) {
+          visit(Entry{name, record->FileAttributes});
+        }
+        if (record->NextEntryOffset == 0) {
+          break;
+        }
+        at += record->NextEntryOffset;
+      }
+    }
+    if (GetLastError() != ERROR_NO_MORE_FILES) {
+      throw Failure(Step::kReadFolder, path_, LastError());
+    }
+  }
+
+  const SystemCalls& calls_;
+  Handle handle_;  // held without sharing deletion, so the folder cannot be renamed meanwhile
+  std::wstring extended_;
+  std::string path_;
+  FolderIdentity identity_;
+  bool is_link_ = false;  // opened as a reparse point, not through it
+};
+
+}  // namespace
+
+// Windows sets no such limit on a process's handles that a walk could reach.
+std::size_t OpenFilesAllowed() { return std::size_t{1} << 14; }
+
+SystemFileSystem::SystemFileSystem(const SystemCalls& calls) : calls_(calls) {}
+
+SystemFileSystem::SystemFileSystem() : SystemFileSystem(SystemCalls::Real()) {}
+
+std::unique_ptr<Folder> SystemFileSystem::OpenFolder(std::string_view path) const {
+  const std::wstring extended = ExtendedPath(path);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (!extended.empty()) {
+    handle = calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS);
+  }
+  const std::error_code error = LastError();
+  // The folder is shown by its full path, which is how a path given as C: or ..\x is read.
+  const std::wstring full = FullPath(path);
+  std::string shown = full.empty() ? std::string(path) : ToUtf8(full);
+  if (!shown.empty() && shown.back() != kPathSeparator) {
+    shown += kPathSeparator;
+  }
+  if (handle == INVALID_HANDLE_VALUE) {
+    throw Failure(Step::kReadFolder, shown, error);
+  }
+  return std::make_unique<WindowsFolder>(calls_, handle, extended, shown);
+}
+
+}  // namespace quorvane::platform

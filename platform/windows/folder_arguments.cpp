@@ -1,0 +1,86 @@
+#include "platform/folder_arguments.h"
+
+#include <windows.h>
+
+#include "platform/failure.h"
+#include "platform/windows/utf16.h"
+#include "platform/windows/win32.h"
+
+namespace quorvane::platform {
+namespace {
+
+constexpr std::wstring_view kExtended = L"\\\\?\\";
+constexpr std::wstring_view kExtendedUnc = L"\\\\?\\UNC\\";
+
+// `path` without the separators that end it, but for a drive's root (C:\) or a share's.
+std::wstring WithoutEndingSeparators(std::wstring path) {
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/') &&
+         path[path.size() - 2] != L':') {
+    path.pop_back();
+  }
+  return path;
+}
+
+// A path the system gives with \\?\ in front, as a user writes it.
+std::wstring WithoutExtendedPrefix(std::wstring path) {
+  if (path.rfind(kExtendedUnc, 0) == 0) {
+    return L"\\\\" + path.substr(kExtendedUnc.size());
+  }
+  if (path.rfind(kExtended, 0) == 0) {
+    return path.substr(kExtended.size());
+  }
+  return path;
+}
+
+}  // namespace
+
+std::string WorkingFolder(std::string_view asked) {
+  std::wstring folder(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    if (length == 0) {
+      throw Failure(Step::kReadFolder, asked, LastError());
+    }
+    if (length < folder.size()) {
+      folder.resize(length);
+      return ToUtf8(WithoutEndingSeparators(folder));
+    }
+    folder.resize(length);
+  }
+}
+
+// Windows takes ".." by the names before it, not by where they lead, so the full path is the
+// folder the system opens.
+std::string AbsoluteFolder(std::string_view given) {
+  const std::wstring full = FullPath(given);
+  if (full.empty()) {
+    throw Failure(Step::kReadFolder, given, LastError());
+  }
+  return ToUtf8(WithoutEndingSeparators(full));
+}
+
+std::string ResolvedFolder(std::string_view given) {
+  const std::string absolute = AbsoluteFolder(given);
+  const HANDLE folder = CreateFileW(ExtendedPath(absolute).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) {
+    return absolute;
+  }
+  std::wstring resolved(MAX_PATH, L'\0');
+  DWORD length =
+      GetFinalPathNameByHandleW(folder, resolved.data(), static_cast<DWORD>(resolved.size()), 0);
+  if (length >= resolved.size()) {
+    resolved.resize(length);
+    length =
+        GetFinalPathNameByHandleW(folder, resolved.data(), static_cast<DWORD>(resolved.size()), 0);
+  }
+  CloseHandle(folder);
+  if (length == 0 || length >= resolved.size()) {
+    return absolute;
+  }
+  resolved.resize(length);
+  return ToUtf8(WithoutEndingSeparators(WithoutExtendedPrefix(resolved)));
+}
+
+}  // namespace quorvane::platform

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <windows.h>
+
+#include <ctime>         // std::time_t
+#include <string>        // std::wstring
+#include <string_view>   // std::string_view
+#include <system_error>  // std::error_code
+#include <utility>       // std::exchange
+
+#include "platform/windows/system_calls.h"
+
+namespace quorvane::platform {
+
+// A Windows error code as a system error, described in the system's own words.
+inline std::error_code WindowsError(DWORD code) {
+  return std::error_code(static_cast<int>(code), std::system_category());
+}
+
+// The calling thread's last error.
+inline std::error_code LastError() { return WindowsError(GetLastError()); }
+
+// A handle closed through its seam when this goes.
+class Handle {
+ public:
+  Handle(const SystemCalls& calls, HANDLE handle) : calls_(calls), handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { Reset(); }
+
+  HANDLE Get() const { return handle_; }
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  // Closes it now and takes `handle` instead; false, with the reason in GetLastError(), where
+  // the close fails.
+  bool Reset(HANDLE handle = INVALID_HANDLE_VALUE) {
+    const HANDLE old = std::exchange(handle_, handle);
+    return old == INVALID_HANDLE_VALUE || calls_.Close(old);
+  }
+
+ private:
+  const SystemCalls& calls_;
+  HANDLE handle_;
+};
+
+// `path` (UTF-8, relative or absolute, / or \ between names) as the full \\?\ path that the wide
+// API takes whatever its length; empty when it cannot be made one, with the reason in
+// GetLastError().
+std::wstring ExtendedPath(std::string_view path);
+
+// `path`'s full form as a user reads it: C:\photos, \\server\share\photos.
+std::wstring FullPath(std::string_view path);
+
+// A file time (100 ns since 1601, UTC) in seconds since 1970, rounded down.
+std::time_t ToTimeT(const FILETIME& time);
+
+}  // namespace quorvane::platform

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <string>
+
+#include "index/index_page_writer.h"
+#include "index/program_version.h"
+#include "platform/system_file_system.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_folder.h"
+
+// What the page writer's tests on every system share: a folder to write in, a fixed clock and
+// US-English settings.
+
+namespace quorvane {
+
+inline std::string Footer(const std::string& seconds) {
+  return "page printed in " + seconds + " seconds by quorvane 1.0.6 from <a href=\"" +
+         std::string(kPublisherUrl) + "\">" + kPublisherName + "</a>";
+}
+
+class PageWriterTest : public ::testing::Test {
+ protected:
+  // Points a new file list over `files` at the test folder and refreshes it, as the window does.
+  void Refresh(const platform::FileSystem& files) {
+    list_ = std::make_unique<FileList>(regional_, files);
+    CurPath_ = RefreshFolderView(folder_.Path(), *list_).CurPath;
+  }
+
+  GenerationOutcome Make(bool ShowImages, const platform::FileSystem& files,
+                         std::stop_token stop = {}) {
+    const platform::Services services{clock_, regional_, files};
+    return MakeIndexPage(ShowImages, CurPath_, *list_, services, std::move(stop));
+  }
+
+  // Refreshes over `files` and makes the page; returns the page, or the failure's description.
+  std::string RefreshAndMake(bool ShowImages, const platform::FileSystem& files) {
+    Refresh(files);
+    const GenerationOutcome outcome = Make(ShowImages, files);
+    if (!outcome.completed) {
+      return "failed: " + std::string(outcome.failure->what());
+    }
+    EXPECT_EQ(outcome.OutPath, CurPath_ + "quorvane_index.html");
+    return testing::ReadFile(outcome.OutPath);
+  }
+
+  std::string PagePath() const { return folder_ / "quorvane_index.html"; }
+
+  testing::TempFolder folder_;
+  platform::Regional regional_{testing::UsEnglish()};
+  testing::FakeClock clock_{{testing::LocalTm(2026, 12, 7, 9, 30, 0)}, {100.0, 101.25}};
+  platform::SystemFileSystem system_files_;
+  std::unique_ptr<FileList> list_;
+  std::string CurPath_;
+};
+
+// Runs `act` when the list selects the entry at `position`: something that happens to the folder
+// while the page is being written.
+struct WhenSelected final : FileListObserver {
+  std::int64_t position;
+  std::function<void()> act;
+  WhenSelected(std::int64_t at, std::function<void()> what) : position(at), act(std::move(what)) {}
+  void SelectionChanged(std::int64_t selected) override {
+    if (selected == position) {
+      act();
+    }
+  }
+};
+
+}  // namespace quorvane

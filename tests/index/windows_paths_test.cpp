@@ -1,0 +1,31 @@
+// CurPath on Windows, as the classic examples write it: C:\photos\ with one backslash at its end,
+// and a drive's root as C:\.
+
+#include <gtest/gtest.h>
+
+#include "index/folder_listing.h"
+#include "platform/system_file_system.h"
+
+namespace quorvane {
+namespace {
+
+TEST(WindowsPathTest, CurPathEndsInOneBackslash) {
+  const platform::Regional regional = platform::Regional::FromProcessLocale();
+  const platform::SystemFileSystem files;
+  const struct {
+    const char* FolderPath;
+    const char* CurPath;
+  } cases[] = {
+      {"C:\\photos", "C:\\photos\\"},
+      {"C:\\photos\\", "C:\\photos\\"},
+      {"C:\\", "C:\\"},
+  };
+  for (const auto& c : cases) {
+    FileList list(regional, files);
+    EXPECT_EQ(RefreshFolderView(c.FolderPath, list).CurPath, c.CurPath);
+    EXPECT_EQ(list.Folder(), c.CurPath);
+  }
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,308 @@
+// The file system on Windows: drive roots, \\?\ paths past MAX_PATH, UTF-16 names, and pages
+// that are read-only, links or junctions, or whose replacement fails half-way.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/folder_arguments.h"
+#include "platform/system_file_system.h"
+#include "platform/windows/held_names.h"
+#include "platform/windows/utf16.h"
+#include "platform/windows/win32.h"
+#include "tests/support/platform_probes.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/windows/failing_calls.h"
+
+namespace quorvane::platform {
+namespace {
+
+using quorvane::testing::Call;
+using quorvane::testing::Entries;
+using quorvane::testing::FailingCalls;
+using quorvane::testing::FailureOf;
+using quorvane::testing::Names;
+using quorvane::testing::ReadFile;
+using quorvane::testing::TempFolder;
+using quorvane::testing::WriteFile;
+
+void Replace(const FileSystem& files, const std::string& folder, const std::string& text) {
+  const auto page = files.OpenFolder(folder)->CreatePage("page.html");
+  page->Write(text);
+  page->Commit();
+}
+
+DWORD AttributesOf(const std::string& path) {
+  return GetFileAttributesW(ExtendedPath(path).c_str());
+}
+
+TEST(WindowsFolderTest, PathsAreFullWithBackslashesAndDriveRootsKeepTheirOwn) {
+  const TempFolder folder;
+  const std::string forward = ToUtf8(FullPath(folder.Path()));
+  std::string slashed = forward;
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  const struct {
+    std::string given;
+    std::string path;
+  } cases[] = {
+      {"C:\\", "C:\\"},
+      {"c:/", "c:\\"},
+      {slashed, forward + "\\"},
+      {slashed + "/", forward + "\\"},
+      {"\\\\?\\" + forward, "\\\\?\\" + forward + "\\"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SystemFileSystem().OpenFolder(c.given)->Path(), c.path) << c.given;
+  }
+  const std::string file = folder.AddFile("file.txt");
+  EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(file); }),
+            "Cannot read the folder " + file + ": " + WindowsError(ERROR_DIRECTORY).message());
+}
+
+// Folders named on a command line are taken as Windows takes them: ".." by the names before it.
+TEST(WindowsFolderTest, FolderArgumentsAreFullPathsWithoutAClosingSeparator) {
+  const TempFolder folder;
+  const std::string sub = folder.AddFolder("sub");
+  const std::string full = ToUtf8(FullPath(folder.Path()));
+  ASSERT_TRUE(SetCurrentDirectoryW(ExtendedPath(sub).c_str()));
+  const struct {
+    std::string given;
+    std::string absolute;
+    std::string resolved;  // as the file system spells it
+  } cases[] = {
+      {"C:\\", "C:\\", "C:\\"},
+      {"c:/", "c:\\", "C:\\"},
+      {".", full + "\\sub", full + "\\sub"},
+      {"..\\SUB\\", full + "\\SUB", full + "\\sub"},
+      {"missing\\..\\..", full, full},
+      {sub + "\\.\\", full + "\\sub", full + "\\sub"},
+      {"gone", full + "\\sub\\gone", full + "\\sub\\gone"},  // nothing to resolve
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AbsoluteFolder(c.given), c.absolute) << c.given;
+    EXPECT_EQ(ResolvedFolder(c.given), c.resolved) << c.given;
+  }
+  EXPECT_EQ(WorkingFolder(), full + "\\sub");
+  EXPECT_EQ(FailureOf([] { AbsoluteFolder(""); }),
+            "Cannot read the folder '': " + WindowsError(ERROR_PATH_NOT_FOUND).message());
+  SetCurrentDirectoryW(L"C:\\");
+}
+
+TEST(WindowsFolderTest, PathsLongerThanMaxPathWorkThroughout) {
+  const TempFolder scratch;
+  std::string deep = scratch.Path();
+  while (deep.size() <= MAX_PATH + 100) {
+    deep += "\\" + std::string(50, 'd');
+    ASSERT_TRUE(CreateDirectoryW(ExtendedPath(deep).c_str(), nullptr)) << deep.size();
+  }
+  WriteFile(deep + "\\entry.txt", "12345");
+  const auto open = SystemFileSystem().OpenFolder(deep);
+  Names names;
+  open->ReadFileNames(names);
+  EXPECT_EQ(names.names, std::vector<std::string>{"entry.txt"});
+  FileFacts facts;
+  EXPECT_FALSE(open->ReadFacts("entry.txt", facts));
+  EXPECT_EQ(facts.length, 5);
+  Replace(SystemFileSystem(), deep, "deep page");
+  EXPECT_EQ(ReadFile(deep + "\\page.html"), "deep page");
+}
+
+TEST(WindowsFolderTest, NamesComeBackAsTheyWereWhateverTheirUtf16) {
+  const TempFolder folder;
+  const std::wstring names[] = {
+      L"caf\u00E9.txt",
+      L"\U0001F4F7 camera.png",  // a surrogate pair
+      L"\u6771\u4EAC",
+  };
+  std::vector<std::string> expected;
+  for (const std::wstring& name : names) {
+    expected.push_back(ToUtf8(name));
+    folder.AddFile(expected.back());
+    EXPECT_EQ(ToWide(expected.back()), name);
+  }
+  // A lone surrogate, which some file systems take, is carried as its three UTF-8 bytes.
+  EXPECT_EQ(ToUtf8(L"a\xD800z"), "a\xED\xA0\x80z");
+  EXPECT_EQ(ToWide("a\xED\xA0\x80z"), L"a\xD800z");
+  EXPECT_EQ(ToWide("a\xFF"), L"a\xFFFD");
+  Names listed;
+  SystemFileSystem().OpenFolder(folder.Path())->ReadFileNames(listed);
+  std::sort(listed.names.begin(), listed.names.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(listed.names, expected);
+}
+
+TEST(WindowsPageTest, PagesThatMayNotBeReplacedAreRefusedAndKept) {
+  const TempFolder folder;
+  const struct {
+    const char* name;  // what is in the page's place
+    std::function<void(const std::string&)> make;
+    std::string words;
+  } cases[] = {
+      {"page.html",
+       [](const std::string& path) {
+         WriteFile(path, "kept");
+         SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_READONLY);
+       },
+       "Cannot write the page %: " + WindowsError(ERROR_ACCESS_DENIED).message()},
+      {"page.html",
+       [&](const std::string& path) { CreateDirectoryW(ExtendedPath(path).c_str(), nullptr); },
+       "The page % is not a regular file; nothing was written"},
+      {"PAGE.HTML", [](const std::string& path) { WriteFile(path, "kept"); },
+       "The page would replace %, whose name differs from the page's only in letter case, which "
+       "this file system does not tell apart; nothing was written"},
+  };
+  for (const auto& c : cases) {
+    const TempFolder scratch;
+    const std::string path = scratch / c.name;
+    c.make(path);
+    std::string words = c.words;
+    words.replace(words.find('%'), 1, path);
+    EXPECT_EQ(FailureOf([&] { Replace(SystemFileSystem(), scratch.Path(), "new"); }), words);
+    EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{c.name});
+    EXPECT_EQ(ReadFile(path), (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "" : "kept");
+    SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+// Windows' own calls, but the page shows as a reparse point, as a symbolic link or a junction
+// does (Wine makes neither).
+class ReparsePointPage final : public FailingCalls {
+ public:
+  BOOL Information(HANDLE file, BY_HANDLE_FILE_INFORMATION* information) const override {
+    const BOOL done = SystemCalls::Information(file, information);
+    information->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return done;
+  }
+};
+
+TEST(WindowsPageTest, APageThatIsALinkOrJunctionIsRefusedAndKept) {
+  const TempFolder folder;
+  WriteFile(folder / "page.html", "old page");
+  const ReparsePointPage calls;
+  const SystemFileSystem files(calls);
+  EXPECT_EQ(FailureOf([&] { Replace(files, folder.Path(), "new"); }),
+            "The page " + (folder / "page.html") +
+                " is a symbolic link or junction; nothing was written");
+  EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+}
+
+TEST(WindowsPageTest, ARealSymbolicLinkInThePagesPlaceIsRefused) {
+  const TempFolder folder;
+  WriteFile(folder / "target.html", "target");
+  const TempFolder linked;
+  const DWORD made = CreateSymbolicLinkW(ExtendedPath(linked / "page.html").c_str(),
+                                         ExtendedPath(folder / "target.html").c_str(), 0)
+                         ? AttributesOf(linked / "page.html")
+                         : INVALID_FILE_ATTRIBUTES;
+  if (made == INVALID_FILE_ATTRIBUTES || (made & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    GTEST_SKIP() << "this system makes no symbolic links here (Wine does not; Windows needs the "
+                    "privilege or developer mode)";
+  }
+  EXPECT_EQ(FailureOf([&] { Replace(SystemFileSystem(), linked.Path(), "new"); }),
+            "The page " + (linked / "page.html") +
+                " is a symbolic link or junction; nothing was written");
+  EXPECT_EQ(ReadFile(folder / "target.html"), "target");
+}
+
+// Windows' own calls, but ReplaceFileW stops half-way: the old page moved to the backup name,
+// the new one not moved in, as it does when something holds the page's name.
+class HalfWayReplace final : public FailingCalls {
+ public:
+  BOOL Replace(const wchar_t* replaced, const wchar_t*, const wchar_t* backup) const override {
+    MoveFileExW(replaced, backup, 0);
+    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+    return FALSE;
+  }
+};
+
+TEST(WindowsPageTest, AReplacementStoppedHalfWayPutsTheOldPageBack) {
+  const TempFolder folder;
+  WriteFile(folder / "page.html", "old page");
+  const HalfWayReplace calls;
+  const SystemFileSystem files(calls);
+  EXPECT_EQ(FailureOf([&] { Replace(files, folder.Path(), "new"); }),
+            "Cannot write the page " + (folder / "page.html") + ": " +
+                WindowsError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).message());
+  EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+}
+
+TEST(WindowsPageTest, TheNewPageIsHiddenUntilItTakesThePlaceOfTheOld) {
+  const TempFolder folder;
+  const std::string page = folder / "page.html";
+  Replace(SystemFileSystem(), folder.Path(), "first");
+  EXPECT_EQ(AttributesOf(page) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), 0u);
+
+  const auto open = SystemFileSystem().OpenFolder(folder.Path());
+  const auto output = open->CreatePage("page.html");
+  output->Write("second");
+  const std::vector<std::string> names = Entries(folder.Path());
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(IsTemporaryPageName(names[0])) << names[0];
+  EXPECT_NE(AttributesOf(folder / names[0]) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  output->Commit();
+  EXPECT_EQ(ReadFile(page), "second");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+}
+
+TEST(WindowsPageTest, APageTheUserHidStaysHidden) {
+  const TempFolder folder;
+  const std::string page = folder / "page.html";
+  WriteFile(page, "first");
+  if (!SetFileAttributesW(ExtendedPath(page).c_str(), FILE_ATTRIBUTE_HIDDEN) ||
+      (AttributesOf(page) & FILE_ATTRIBUTE_HIDDEN) == 0) {
+    GTEST_SKIP() << "this file system keeps no hidden attribute (Wine keeps it in an extended "
+                    "attribute, which not every file system has)";
+  }
+  Replace(SystemFileSystem(), folder.Path(), "second");
+  EXPECT_EQ(ReadFile(page), "second");
+  EXPECT_NE(AttributesOf(page) & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+
+// What Ctrl+C, Ctrl+Break and closing the console do before the program ends.
+TEST(WindowsPageTest, ConsoleEventsLeaveNoHiddenNameBehind) {
+  const TempFolder folder;
+  WriteFile(folder / "page.html", "old page");
+  auto page = SystemFileSystem().OpenFolder(folder.Path())->CreatePage("page.html");
+  page->Write("half a page");
+  ASSERT_EQ(Entries(folder.Path()).size(), 2u);
+  RemoveHeldNames();
+  page.reset();
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+  EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
+}
+
+TEST(WindowsPageTest, EveryFailingCallKeepsTheOldPageAndLeavesNoName) {
+  const struct {
+    FailingCalls::Rule rule;
+  } cases[] = {
+      {{Call::kOpen, ERROR_SHARING_VIOLATION, 1, L"page.html"}},
+      {{Call::kInformation, ERROR_IO_DEVICE, 2}},
+      {{Call::kOpen, ERROR_ACCESS_DENIED, 2, L"page.html"}},
+      {{Call::kWrite, ERROR_DISK_FULL}},
+      {{Call::kSetAttributes, ERROR_ACCESS_DENIED}},
+      {{Call::kFlush, ERROR_IO_DEVICE}},
+      {{Call::kReplace, ERROR_UNABLE_TO_REMOVE_REPLACED}},
+  };
+  for (const auto& c : cases) {
+    const TempFolder folder;
+    WriteFile(folder / "page.html", "old page");
+    FailingCalls calls;
+    calls.Fail(c.rule);
+    const std::string words =
+        FailureOf([&] { Replace(SystemFileSystem(calls), folder.Path(), "new"); });
+    EXPECT_EQ(words, "Cannot write the page " + (folder / "page.html") + ": " +
+                         WindowsError(c.rule.error).message());
+    EXPECT_EQ(ReadFile(folder / "page.html"), "old page") << words;
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << words;
+  }
+}
+
+}  // namespace
+}  // namespace quorvane::platform
