@@ -117,7 +117,7 @@ TEST(WindowsToolTest, AnswersHelpVersionAndBadUsageAsOnLinux) {
        2,
        "",
        std::string("quorvane-index: unrecognized option '--bogus'\n") + kTryHelp},
-      {{"-ix"}, 2, "", std::string("quorvane-index: invalid option -- 'x'\n") + kTryHelp},
+      {{"-iz"}, 2, "", std::string("quorvane-index: invalid option -- 'z'\n") + kTryHelp},
       {{"--images=yes"},
        2,
        "",
