@@ -213,10 +213,30 @@ TEST(NamePatternTest, MatchesAsFnmatchDoes) {
       "*.[jp][pn]g", "\xC3\xA9?", "?",      "[\xC3\xA9]",   "[a-\xC3\xA9]",
       "[",           "[a",        "a*b*c",  "**",           "*?*",
       "\\.*",        "[.]*",      "x[!b-d]"};
-  const char* names[] = {"a.txt",     "b.txt",    ".hidden", "x~", "abc",       "]",
-                         "*",         "a\\",      "1x",      "aB", "photo.jpg", "photo.png",
-                         "\xC3\xA9a", "\xC3\xA9", "e",       "[",  "[a",        "aXbYc",
-                         ".",         "..x",      "xa",      "xe", "\xFF"};
+  const char* names[] = {"a.txt",
+                         "b.txt",
+                         ".hidden",
+                         "x~",
+                         "abc",
+                         "]",
+                         "*",
+                         "a\\",
+                         "1x",
+                         "aB",
+                         "photo.jpg",
+                         "photo.png",
+                         "\xC3\xA9"
+                         "a",
+                         "\xC3\xA9",
+                         "e",
+                         "[",
+                         "[a",
+                         "aXbYc",
+                         ".",
+                         "..x",
+                         "xa",
+                         "xe",
+                         "\xFF"};
   for (const char* pattern : patterns) {
     for (const char* name : names) {
       EXPECT_EQ(MatchesPattern(pattern, name),
