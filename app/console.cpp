@@ -5,7 +5,6 @@
 
 #include "index/folder_listing.h"
 #include "index/html_text.h"
-#include "platform/failure.h"
 #include "platform/text_output.h"
 
 namespace quorvane::tool {
@@ -71,8 +70,9 @@ Console::Console()
     : out_is_terminal_(platform::IsTerminal(StandardStream::kOutput)),
       err_is_terminal_(platform::IsTerminal(StandardStream::kError)),
       out_shares_progress_(platform::OutputSharesErrorsTerminal()) {
+  // Without a thread to show it, the run goes on without a progress line.
   if (err_is_terminal_) {
-    progress_ = std::thread([this] {
+    progress_.Start([this] {
       const auto started = std::chrono::steady_clock::now();
       std::unique_lock lock(mutex_);
       while (!stop_.wait_for(lock, kProgressEvery, [this] { return stopping_; })) {
@@ -109,11 +109,12 @@ void Console::PagePath(std::string_view path) {
   Write(StandardStream::kOutput, line);
 }
 
-void Console::Report(std::string_view words) {
+void Console::Report(const platform::Failure& failure) {
+  const std::string words = platform::Describe(failure);
   const std::lock_guard lock(mutex_);
   ClearProgress();
   std::string line = "quorvane-index: ";
-  line += err_is_terminal_ ? ForTerminal(words) : std::string(words);
+  line += err_is_terminal_ ? ForTerminal(words) : words;
   line += '\n';
   Write(StandardStream::kError, line);
 }
@@ -140,21 +141,22 @@ void Console::ClearProgress() {
   }
 }
 
-int Console::Finish(int status) {
-  if (progress_.joinable()) {
-    {
-      const std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
-    stop_.notify_all();
-    progress_.join();
+void Console::StopProgress() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
   }
+  stop_.notify_all();
+}
+
+int Console::Finish(int status) {
+  progress_.Join();
   const std::lock_guard lock(mutex_);
   ClearProgress();
   if (out_error_) {
     const std::string words =
         "quorvane-index: " +
-        platform::Describe(platform::Step::kWriteOutput, "standard output", out_error_) + "\n";
+        platform::Describe({platform::Step::kWriteOutput, "standard output", out_error_}) + "\n";
     Write(StandardStream::kError, words);
     out_error_.clear();
     return 1;

@@ -7,9 +7,10 @@
 #include <string>              // std::string
 #include <string_view>         // std::string_view
 #include <system_error>        // std::error_code
-#include <thread>              // std::thread
 
+#include "platform/failure.h"
 #include "platform/text_output.h"
+#include "platform/threads.h"
 
 namespace quorvane::tool {
 
@@ -32,8 +33,8 @@ class Console {
   void Print(std::string_view text);
   // A page's path, a line on standard output.
   void PagePath(std::string_view path);
-  // "quorvane-index: " and `words`, a line on standard error.
-  void Report(std::string_view words);
+  // "quorvane-index: " and the words of `failure`, a line on standard error.
+  void Report(const platform::Failure& failure);
 
   // How far the run is, for the progress line.
   void AddFiles(std::int64_t count) { files_total_ += count; }
@@ -48,6 +49,7 @@ class Console {
   void Write(platform::StandardStream stream, std::string_view text);
   void ShowProgress();
   void ClearProgress();
+  void StopProgress();
 
   const bool out_is_terminal_;
   const bool err_is_terminal_;
@@ -61,7 +63,7 @@ class Console {
   std::atomic<std::int64_t> folders_done_{0};
   std::condition_variable stop_;
   bool stopping_ = false;
-  std::thread progress_;
+  platform::Threads progress_{[this] { StopProgress(); }};  // last, so that it ends first
 };
 
 }  // namespace quorvane::tool

@@ -4,7 +4,6 @@
 #include <atomic>     // std::atomic
 #include <cerrno>     // EISDIR
 #include <memory>     // std::shared_ptr
-#include <new>        // std::bad_alloc
 #include <utility>    // std::exchange, std::move
 #include <vector>     // std::vector
 
@@ -46,10 +45,10 @@ class Counting final : public FileListObserver {
 };
 
 // `folder` made absolute as the system takes it, ending in the separator.
-std::string CurPathOf(const std::string& folder) {
-  std::string path = platform::AbsoluteFolder(folder);
-  if (path.back() != kPathSeparator) {
-    path += kPathSeparator;
+platform::Result<std::string> CurPathOf(const std::string& folder) {
+  platform::Result<std::string> path = platform::AbsoluteFolder(folder);
+  if (path && path->back() != kPathSeparator) {
+    *path += kPathSeparator;
   }
   return path;
 }
@@ -70,21 +69,37 @@ Budget DescriptorBudget() {
 }
 
 // Up to `size` bytes of `page` from `offset`.
-std::string ReadPart(const platform::PageReader& page, std::uint64_t offset, std::size_t size) {
+platform::Result<std::string> ReadPart(const platform::PageReader& page, std::uint64_t offset,
+                                       std::size_t size) {
   std::string part(size, '\0');
   std::size_t got = 0;
-  for (std::size_t read;
-       got < size && (read = page.ReadAt(offset + got, part.data() + got, size - got)) > 0;) {
-    got += read;
+  while (got < size) {
+    const platform::Result<std::size_t> read =
+        page.ReadAt(offset + got, part.data() + got, size - got);
+    if (!read) {
+      return read.Error();
+    }
+    if (*read == 0) {
+      break;
+    }
+    got += *read;
   }
   part.resize(got);
   return part;
 }
 
-bool IsOurPage(const platform::PageReader& page) {
+platform::Result<bool> IsOurPage(const platform::PageReader& page) {
   const std::uint64_t size = page.Size();
   const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size, kTailRead));
-  return IsIndexPageFrame(ReadPart(page, 0, kHeadRead), ReadPart(page, size - tail, tail));
+  const platform::Result<std::string> head = ReadPart(page, 0, kHeadRead);
+  if (!head) {
+    return head.Error();
+  }
+  const platform::Result<std::string> end = ReadPart(page, size - tail, tail);
+  if (!end) {
+    return end.Error();
+  }
+  return IsIndexPageFrame(*head, *end);
 }
 
 class Runner {
@@ -95,30 +110,43 @@ class Runner {
     rules_.excludes = options.excludes;
   }
 
+  // Running out of memory ends the one folder, and the others are still done.
   void Index(const std::string& folder) {
-    try {
-      std::shared_ptr<const platform::Folder> top = services_.files.OpenFolder(CurPathOf(folder));
-      if (options_.clean) {
-        Clean(top);
-      } else if (options_.recursive) {
-        PublishTree(top);
-      } else {
-        PublishOne(top);
-      }
-    } catch (const Failure& failure) {
-      Fail(failure.what());
-    } catch (const std::bad_alloc&) {
-      Fail(platform::Describe(Step::kOutOfMemory, ""));
+    if (const platform::Result<> indexed = platform::CatchOutOfMemory([&] { return Run(folder); });
+        !indexed) {
+      Fail(indexed.Error());
     }
   }
 
   bool Failed() const { return failed_; }
 
  private:
-  void PublishOne(const std::shared_ptr<const platform::Folder>& folder) {
+  platform::Result<> Run(const std::string& folder) {
+    const platform::Result<std::string> path = CurPathOf(folder);
+    if (!path) {
+      return path.Error();
+    }
+    platform::Result<std::unique_ptr<platform::Folder>> opened = services_.files.OpenFolder(*path);
+    if (!opened) {
+      return opened.Error();
+    }
+    const std::shared_ptr<const platform::Folder> top = std::move(*opened);
+    if (options_.clean) {
+      Clean(top);
+    } else if (options_.recursive) {
+      PublishTree(top);
+    } else {
+      return PublishOne(top);
+    }
+    return {};
+  }
+
+  platform::Result<> PublishOne(const std::shared_ptr<const platform::Folder>& folder) {
     NameRules rules = rules_;
     if (options_.output && *options_.output != "-") {
-      OpenOutput();
+      if (platform::Result<> opened = OpenOutput(); !opened) {
+        return opened;
+      }
       // The page is no entry of its own, under whatever name it has.
       if (output_folder_->Identity() == folder->Identity()) {
         rules.also_left_out = output_name_;
@@ -130,13 +158,18 @@ class Runner {
     if (options_.subfolders) {
       // Without a walk, only the pages there are to link to.
       links.up = folder->HasFile(std::string("../") + IndexFileName);
-      for (std::string& name : SubFoldersOf(*folder, rules, services_.regional)) {
+      platform::Result<std::vector<std::string>> subfolders =
+          SubFoldersOf(*folder, rules, services_.regional);
+      if (!subfolders) {
+        return subfolders.Error();
+      }
+      for (std::string& name : *subfolders) {
         if (folder->HasFile(name + "/" + IndexFileName)) {
           links.down.push_back(std::move(name));
         }
       }
     }
-    MakePage(listing, links, true, nullptr, &rules);
+    return MakePage(listing, links, true, nullptr, &rules);
   }
 
   void PublishTree(const std::shared_ptr<const platform::Folder>& top) {
@@ -149,14 +182,14 @@ class Runner {
             opener_.Open(page.path);
           }
         },
-        [this](const std::string& words) { Fail(words); });
+        [this](const Failure& failure) { Fail(failure); });
     {
       PageWriters writers(kPageWriters, kPagesWaiting, [&](PageJob& job) {
-        // On a thread of its own, where nothing may be left to throw.
-        try {
-          MakePage(job.listing, job.links, job.top, &batch);
-        } catch (const std::bad_alloc&) {
-          Fail(platform::Describe(Step::kOutOfMemory, ""));
+        // On a thread of its own, where running out of memory ends the one page.
+        const platform::Result<> made = platform::CatchOutOfMemory(
+            [&] { return MakePage(job.listing, job.links, job.top, &batch); });
+        if (!made) {
+          Fail(made.Error());
         }
       });
       bool first = true;
@@ -173,46 +206,57 @@ class Runner {
                 job.listing = std::move(listing);
                 writers.Add(std::move(job));
               },
-              [this](const std::string& words) { Fail(words); });
+              [this](const Failure& failure) { Fail(failure); });
     }
     batch.Flush();
   }
 
   void Clean(const std::shared_ptr<const platform::Folder>& top) {
+    const auto remove = [this](const platform::Folder& folder) {
+      if (const platform::Result<> removed = RemovePage(folder); !removed) {
+        // Whatever is not a regular file is no page of ours either.
+        const Failure& failure = removed.Error();
+        Fail(failure.step == Step::kPageNotAFile ? Failure(Step::kNotAPage, failure.path)
+                                                 : failure);
+      }
+    };
     if (!options_.recursive) {
-      RemovePage(*top);
+      remove(*top);
       return;
     }
     TreeWalk(rules_, services_.regional, DescriptorBudget().open_folders)
         .Walk(
-            top, [this](Listing& listing) { RemovePage(*listing.folder); },
-            [this](const std::string& words) { Fail(words); });
+            top, [&](Listing& listing) { remove(*listing.folder); },
+            [this](const Failure& failure) { Fail(failure); });
   }
 
   // Removes the folder's page, when it is one this program wrote.
-  void RemovePage(const platform::Folder& folder) {
+  platform::Result<> RemovePage(const platform::Folder& folder) {
     const std::string path = folder.Path() + IndexFileName;
-    try {
-      const std::unique_ptr<platform::PageReader> page = folder.ReadPage(IndexFileName);
-      if (!page) {
-        return;
-      }
-      if (!IsOurPage(*page)) {
-        throw Failure(Step::kNotAPage, path);
-      }
-      if (!options_.dry_run) {
-        page->Remove();
-      }
-      console_.PagePath(path);
-    } catch (const Failure& failure) {
-      Fail(failure.GetStep() == Step::kPageNotAFile ? platform::Describe(Step::kNotAPage, path)
-                                                    : failure.what());
+    const platform::Result<std::unique_ptr<platform::PageReader>> page =
+        folder.ReadPage(IndexFileName);
+    if (!page || *page == nullptr) {
+      return page ? platform::Result<>() : page.Error();
     }
+    const platform::Result<bool> ours = IsOurPage(**page);
+    if (!ours) {
+      return ours.Error();
+    }
+    if (!*ours) {
+      return Failure(Step::kNotAPage, path);
+    }
+    if (!options_.dry_run) {
+      if (platform::Result<> removed = (*page)->Remove(); !removed) {
+        return removed;
+      }
+    }
+    console_.PagePath(path);
+    return {};
   }
 
   // Writes the page of the listed folder, by the route the options give it.
-  void MakePage(const Listing& listing, const FolderLinks& links, bool top, PageBatch* batch,
-                const NameRules* rules = nullptr) {
+  platform::Result<> MakePage(const Listing& listing, const FolderLinks& links, bool top,
+                              PageBatch* batch, const NameRules* rules = nullptr) {
     const PageRoute route = RouteFor(*listing.folder, top, batch);
     PageEnd end = PageEnd::kFailed;
     const PublishedFolder folder(listing, route, end, rules);
@@ -223,9 +267,8 @@ class Runner {
         MakeIndexPageIn(folder, options_.images, list, services_, links);
     list.SetObserver(nullptr);
     console_.FolderDone();
-    if (!outcome.completed) {
-      Fail(outcome.failure->what());
-      return;
+    if (!outcome.OutPath) {
+      return outcome.OutPath.Error();
     }
     if (route.target != nullptr && (end == PageEnd::kPlaced || end == PageEnd::kWouldWrite)) {
       console_.PagePath(route.path);
@@ -233,6 +276,7 @@ class Runner {
     if (route.open && (end == PageEnd::kPlaced || end == PageEnd::kUnchanged)) {
       opener_.Open(route.path);
     }
+    return {};
   }
 
   PageRoute RouteFor(const platform::Folder& folder, bool top, PageBatch* batch) {
@@ -254,21 +298,30 @@ class Runner {
     return route;
   }
 
-  // Opens the folder of the file --output names. Throws Failure.
-  void OpenOutput() {
+  // Opens the folder of the file --output names.
+  platform::Result<> OpenOutput() {
     const std::string& file = *options_.output;
     const std::size_t slash = file.rfind('/');
     output_name_ = slash == std::string::npos ? file : file.substr(slash + 1);
     const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
     if (output_name_.empty() || output_name_ == "." || output_name_ == "..") {
-      throw Failure(Step::kWritePage, file, EISDIR);
+      return Failure(Step::kWritePage, file, EISDIR);
     }
-    output_folder_ = services_.files.OpenFolder(CurPathOf(folder));
+    const platform::Result<std::string> path = CurPathOf(folder);
+    if (!path) {
+      return path.Error();
+    }
+    platform::Result<std::unique_ptr<platform::Folder>> opened = services_.files.OpenFolder(*path);
+    if (!opened) {
+      return opened.Error();
+    }
+    output_folder_ = std::move(*opened);
+    return {};
   }
 
-  void Fail(const std::string& words) {
+  void Fail(const Failure& failure) {
     failed_ = true;
-    console_.Report(words);
+    console_.Report(failure);
   }
 
   const ToolOptions& options_;

@@ -1,13 +1,10 @@
 #include "app/page_batch.h"
 
-#include <algorithm>     // std::min
-#include <map>           // std::map
-#include <optional>      // std::optional
-#include <system_error>  // std::system_error
-#include <thread>        // std::thread
-#include <utility>       // std::move
+#include <algorithm>  // std::min
+#include <map>        // std::map
+#include <utility>    // std::move
 
-#include "platform/failure.h"
+#include "platform/threads.h"
 
 namespace quorvane::tool {
 namespace {
@@ -46,24 +43,22 @@ void PageBatch::Flush() {
 
 void PageBatch::Place(std::vector<SealedPage>& pages) {
   // One wait for each file system; when it fails, every page there fails with its words.
-  std::map<std::uint64_t, std::optional<std::error_code>> sync_failed;
+  std::map<std::uint64_t, platform::Result<>> synced;
   for (SealedPage& page : pages) {
-    const auto [volume, first] = sync_failed.try_emplace(page.output->Volume());
-    try {
-      if (first) {
-        try {
-          page.output->SyncVolume();
-        } catch (const platform::Failure& failure) {
-          volume->second = failure.Error();
-          throw;
-        }
-      } else if (volume->second) {
-        throw platform::Failure(platform::Step::kWritePage, page.path, *volume->second);
-      }
-      page.output->Place();
+    auto [volume, first] = synced.try_emplace(page.output->Volume());
+    if (first) {
+      volume->second = page.output->SyncVolume();
+    }
+    platform::Result<> placed = volume->second;
+    if (placed) {
+      placed = page.output->Place();
+    } else if (!first) {
+      placed = platform::Failure(platform::Step::kWritePage, page.path, placed.Error().error);
+    }
+    if (placed) {
       placed_(page);
-    } catch (const platform::Failure& failure) {
-      failed_(failure.what());
+    } else {
+      failed_(placed.Error());
     }
   }
   ReleaseAll(pages);
@@ -73,21 +68,18 @@ void PageBatch::ReleaseAll(std::vector<SealedPage>& pages) {
   // An old page's space goes back with its last descriptor, and where the file system tells the
   // disk of every block freed that waits for the disk each time: many at once wait far less.
   const std::size_t count = std::min(kReleasers, pages.size());
-  std::vector<std::thread> releasers;
-  for (std::size_t first = 0; first < count; ++first) {
-    const auto release = [&pages, first, count] {
-      for (std::size_t i = first; i < pages.size(); i += count) {
-        pages[i].output.reset();
+  {
+    platform::Threads releasers;
+    for (std::size_t first = 0; first < count; ++first) {
+      const auto release = [&pages, first, count] {
+        for (std::size_t i = first; i < pages.size(); i += count) {
+          pages[i].output.reset();
+        }
+      };
+      if (!releasers.Start(release)) {
+        release();
       }
-    };
-    try {
-      releasers.emplace_back(release);
-    } catch (const std::system_error&) {
-      release();
     }
-  }
-  for (std::thread& releaser : releasers) {
-    releaser.join();
   }
   pages.clear();
 }

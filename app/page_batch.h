@@ -8,6 +8,7 @@
 #include <string>              // std::string
 #include <vector>              // std::vector
 
+#include "platform/failure.h"
 #include "platform/file_system.h"
 
 namespace quorvane::tool {
@@ -26,9 +27,9 @@ struct SealedPage {
 // the old page. Safe to use from several threads at once.
 class PageBatch {
  public:
-  // `placed` is told of each page in place, `failed` given the words for each that is not.
+  // `placed` is told of each page in place, `failed` given the failure of each that is not.
   PageBatch(std::size_t capacity, std::function<void(const SealedPage&)> placed,
-            std::function<void(const std::string&)> failed)
+            std::function<void(const platform::Failure&)> failed)
       : capacity_(capacity < 1 ? 1 : capacity),
         placed_(std::move(placed)),
         failed_(std::move(failed)) {}
@@ -44,7 +45,7 @@ class PageBatch {
 
   const std::size_t capacity_;
   const std::function<void(const SealedPage&)> placed_;
-  const std::function<void(const std::string&)> failed_;
+  const std::function<void(const platform::Failure&)> failed_;
   std::mutex mutex_;
   std::condition_variable room_;
   std::vector<SealedPage> pages_;

@@ -8,22 +8,25 @@ PageWriters::PageWriters(int threads, std::size_t waiting_at_most,
                          std::function<void(PageJob&)> write)
     : waiting_at_most_(waiting_at_most < 1 ? 1 : waiting_at_most), write_(std::move(write)) {
   for (int i = 0; i < threads; ++i) {
-    threads_.emplace_back([this] { Work(); });
+    if (!threads_.Start([this] { Work(); })) {
+      break;  // the threads there are will do; with none, Add() writes each page itself
+    }
   }
 }
 
-PageWriters::~PageWriters() {
+void PageWriters::Finish() {
   {
     const std::lock_guard lock(mutex_);
     done_ = true;
   }
   work_.notify_all();
-  for (std::thread& thread : threads_) {
-    thread.join();
-  }
 }
 
 void PageWriters::Add(PageJob job) {
+  if (threads_.Size() == 0) {
+    write_(job);
+    return;
+  }
   std::unique_lock lock(mutex_);
   room_.wait(lock, [this] { return waiting_.size() < waiting_at_most_; });
   waiting_.push_back(std::move(job));

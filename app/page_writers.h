@@ -5,11 +5,10 @@
 #include <deque>               // std::deque
 #include <functional>          // std::function
 #include <mutex>               // std::mutex
-#include <thread>              // std::thread
-#include <vector>              // std::vector
 
 #include "app/tree_walk.h"
 #include "index/index_page_writer.h"
+#include "platform/threads.h"
 
 namespace quorvane::tool {
 
@@ -22,19 +21,21 @@ struct PageJob {
 
 // Threads that write the pages a walk finds while it goes on. At most so many pages wait, each
 // holding its folder open, so that the walk cannot open folders without bound ahead of them.
+// Where no thread can be had, the pages are written as they come.
 class PageWriters {
  public:
   PageWriters(int threads, std::size_t waiting_at_most, std::function<void(PageJob&)> write);
   PageWriters(const PageWriters&) = delete;
   PageWriters& operator=(const PageWriters&) = delete;
-  // Writes what is still waiting.
-  ~PageWriters();
+  // Writes what is still waiting, as threads_ ends.
+  ~PageWriters() = default;
 
   // Hands over a page, waiting while too many wait.
   void Add(PageJob job);
 
  private:
   void Work();
+  void Finish();
 
   const std::size_t waiting_at_most_;
   const std::function<void(PageJob&)> write_;
@@ -43,7 +44,7 @@ class PageWriters {
   std::condition_variable room_;  // fewer pages wait than may
   std::deque<PageJob> waiting_;
   bool done_ = false;
-  std::vector<std::thread> threads_;
+  platform::Threads threads_{[this] { Finish(); }};  // last, so that they end first
 };
 
 }  // namespace quorvane::tool

@@ -1,13 +1,14 @@
 // quorvane-index: writes the index page of folders from the command line, for scripts.
 
-#include <clocale>  // std::setlocale
-#include <new>      // std::bad_alloc
-#include <string>   // std::string
-#include <vector>   // std::vector
+#include <clocale>    // std::setlocale
+#include <exception>  // std::exception
+#include <string>     // std::string
+#include <vector>     // std::vector
 
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/index_run.h"
+#include "platform/failure.h"
 #include "platform/standard_streams.h"
 #include "platform/system_services.h"
 #include "platform/temporary_names.h"
@@ -16,6 +17,12 @@
 namespace {
 
 constexpr int kBadUsage = 2;
+
+// `words` on standard error, as the program's.
+void Say(const std::string& words) {
+  quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
+                                "quorvane-index: " + words + "\n");
+}
 
 int Run(int argc, char** argv) {
   quorvane::tool::ToolOptions options;
@@ -48,20 +55,24 @@ int main(int argc, char** argv) {
   quorvane::platform::RemoveTemporaryNamesOnSignals();
   // A closed pipe on standard output is then a write that fails, reported with status 1.
   quorvane::platform::PrepareTextOutput();
-  std::string words;
   try {
-    std::vector<std::string> arguments = quorvane::platform::ProgramArguments(argc, argv);
-    std::vector<char*> pointers;
-    for (std::string& argument : arguments) {
-      pointers.push_back(argument.data());
+    // Running out of memory on this thread ends the run, with the words of any other failure.
+    const quorvane::platform::Result<int> status =
+        quorvane::platform::CatchOutOfMemory([&]() -> quorvane::platform::Result<int> {
+          std::vector<std::string> arguments = quorvane::platform::ProgramArguments(argc, argv);
+          std::vector<char*> pointers;
+          for (std::string& argument : arguments) {
+            pointers.push_back(argument.data());
+          }
+          pointers.push_back(nullptr);
+          return Run(static_cast<int>(arguments.size()), pointers.data());
+        });
+    if (status) {
+      return *status;
     }
-    pointers.push_back(nullptr);
-    return Run(static_cast<int>(arguments.size()), pointers.data());
-  } catch (const std::bad_alloc&) {
-    words = "quorvane-index: Out of memory\n";
+    Say(quorvane::platform::Describe(status.Error()));
   } catch (const std::exception& failure) {
-    words = std::string("quorvane-index: ") + failure.what() + "\n";
+    Say(failure.what());  // a fault of the program's own, said rather than left to abort
   }
-  quorvane::platform::WriteText(quorvane::platform::StandardStream::kError, words);
   return 1;
 }

@@ -11,7 +11,6 @@
 #include "index/folder_navigator.h"
 #include "index/program_version.h"
 #include "platform/default_handler.h"
-#include "platform/failure.h"
 #include "platform/folder_arguments.h"
 #include "platform/standard_streams.h"
 #include "platform/system_services.h"
@@ -61,17 +60,10 @@ std::vector<std::string> FolderArguments(int argc, char** argv) {
 // can reach it; and the working folder, whose volume is the start without one.
 quorvane::StartFolders StartFoldersOf(const std::vector<std::string>& folders) {
   quorvane::StartFolders start;
-  try {
-    start.working = quorvane::platform::WorkingFolder();
-  } catch (const quorvane::platform::Failure&) {
-    start.working = "/";
-  }
+  const quorvane::platform::Result<std::string> working = quorvane::platform::WorkingFolder();
+  start.working = working ? *working : std::string("/");
   if (!folders.empty()) {
-    try {
-      start.asked = quorvane::platform::ResolvedFolder(folders.front());
-    } catch (const quorvane::platform::Failure& failure) {
-      start.asked_error = failure.what();
-    }
+    start.asked = quorvane::platform::ResolvedFolder(folders.front());
   }
   return start;
 }

@@ -2,8 +2,6 @@
 
 #include <utility>  // std::move
 
-#include "platform/failure.h"
-
 namespace quorvane::tool {
 namespace {
 
@@ -11,8 +9,11 @@ namespace {
 class StandardOutputPage final : public platform::PageOutput {
  public:
   explicit StandardOutputPage(Console& console) : console_(console) {}
-  void Write(std::string_view bytes) override { console_.Print(bytes); }
-  void Commit() override {}
+  platform::Result<> Write(std::string_view bytes) override {
+    console_.Print(bytes);
+    return {};
+  }
+  platform::Result<> Commit() override { return {}; }
 
  private:
   Console& console_;
@@ -20,89 +21,116 @@ class StandardOutputPage final : public platform::PageOutput {
 
 }  // namespace
 
-ToolPage::ToolPage(const PageRoute& route, PageEnd& end) : route_(route), end_(end) {
+platform::Result<> ToolPage::Open() {
   if (route_.update && route_.target != nullptr) {
-    try {
-      old_ = route_.target->ReadPage(route_.name);
-    } catch (const platform::Failure&) {
-      // Not a page to compare with (a symlink, a page that cannot be read): the new page is
-      // written, by the rules of writing any page.
-    }
-    if (old_) {
+    // Not a page to compare with (a symlink, a page that cannot be read): the new page is
+    // written, by the rules of writing any page.
+    if (auto old = route_.target->ReadPage(route_.name); old && *old) {
+      old_ = std::move(*old);
       comparison_.emplace(*old_);
     }
   }
-  // A page that may not be replaced is refused before any file is looked at, as ever.
   if (!comparison_ && !route_.dry_run) {
-    Start();
+    return Start();
   }
+  return {};
 }
 
-void ToolPage::Write(std::string_view bytes) {
+platform::Result<> ToolPage::Write(std::string_view bytes) {
   const bool same_so_far = comparison_ && comparison_->Add(bytes);
   if (route_.dry_run) {
-    return;
+    return {};
   }
   // A page that stays the same leaves no trace, not even a new file never named.
   if (same_so_far && !real_ && held_.empty()) {
     held_.assign(bytes);
-    return;
+    return {};
   }
-  Start();
-  real_->Write(bytes);
+  if (platform::Result<> started = Start(); !started) {
+    return started;
+  }
+  return real_->Write(bytes);
 }
 
-void ToolPage::Commit() {
-  if (comparison_ && comparison_->Same()) {
-    end_ = PageEnd::kUnchanged;
-    return;
+platform::Result<> ToolPage::Commit() {
+  if (comparison_) {
+    const platform::Result<bool> same = comparison_->Same();
+    if (!same) {
+      return same.Error();
+    }
+    if (*same) {
+      end_ = PageEnd::kUnchanged;
+      return {};
+    }
   }
   if (route_.dry_run) {
     if (route_.target != nullptr) {
-      route_.target->CheckPage(route_.name);
+      if (platform::Result<> may = route_.target->CheckPage(route_.name); !may) {
+        return may;
+      }
     }
     end_ = PageEnd::kWouldWrite;
-    return;
+    return {};
   }
-  Start();
+  if (platform::Result<> started = Start(); !started) {
+    return started;
+  }
   if (route_.batch != nullptr) {
-    real_->Seal();
+    if (platform::Result<> sealed = real_->Seal(); !sealed) {
+      return sealed;
+    }
     route_.batch->Add({std::move(real_), route_.path, route_.open});
     end_ = PageEnd::kSealed;
-    return;
+    return {};
   }
-  real_->Commit();
+  if (platform::Result<> committed = real_->Commit(); !committed) {
+    return committed;
+  }
   end_ = PageEnd::kPlaced;
+  return {};
 }
 
-void ToolPage::Start() {
+platform::Result<> ToolPage::Start() {
   if (real_) {
-    return;
+    return {};
   }
   if (route_.target != nullptr) {
-    real_ = route_.target->CreatePage(route_.name);
+    auto page = route_.target->CreatePage(route_.name);
+    if (!page) {
+      return page.Error();
+    }
+    real_ = std::move(*page);
   } else {
     real_ = std::make_unique<StandardOutputPage>(*route_.console);
   }
-  if (!held_.empty()) {
-    real_->Write(held_);
-    std::string().swap(held_);
+  if (held_.empty()) {
+    return {};
   }
+  platform::Result<> written = real_->Write(held_);
+  std::string().swap(held_);
+  return written;
 }
 
-void PublishedFolder::ReadFileNames(platform::NameSink& names) const {
+platform::Result<> PublishedFolder::ReadFileNames(platform::NameSink& names) const {
   if (rules_ != nullptr) {
     KeptNames kept(names, [&](std::string_view name) { return !rules_->LeftOut(name); });
-    listing_.folder->ReadFileNames(kept);
-    return;
+    return listing_.folder->ReadFileNames(kept);
   }
   for (std::size_t i = 0; i < listing_.files.Size(); ++i) {
-    names.Add(listing_.files[i]);
+    if (platform::Result<> added = names.Add(listing_.files[i]); !added) {
+      return added;
+    }
   }
+  return {};
 }
 
-std::unique_ptr<platform::PageOutput> PublishedFolder::CreatePage(std::string_view /*name*/) const {
-  return std::make_unique<ToolPage>(route_, end_);
+platform::Result<std::unique_ptr<platform::PageOutput>> PublishedFolder::CreatePage(
+    std::string_view /*name*/) const {
+  auto page = std::make_unique<ToolPage>(route_, end_);
+  if (platform::Result<> opened = page->Open(); !opened) {
+    return opened.Error();
+  }
+  return std::unique_ptr<platform::PageOutput>(std::move(page));
 }
 
 }  // namespace quorvane::tool

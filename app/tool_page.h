@@ -31,12 +31,15 @@ struct PageRoute {
 // into a batch or written to standard output, as its route says. What happened is in `end`.
 class ToolPage final : public platform::PageOutput {
  public:
-  ToolPage(const PageRoute& route, PageEnd& end);
-  void Write(std::string_view bytes) override;
-  void Commit() override;
+  ToolPage(const PageRoute& route, PageEnd& end) : route_(route), end_(end) {}
+  // Reads the page in place to compare with, or starts the new page; a page that may not be
+  // replaced is refused here, before any file is looked at, as ever.
+  platform::Result<> Open();
+  platform::Result<> Write(std::string_view bytes) override;
+  platform::Result<> Commit() override;
 
  private:
-  void Start();
+  platform::Result<> Start();
 
   const PageRoute& route_;
   PageEnd& end_;
@@ -57,15 +60,19 @@ class PublishedFolder final : public platform::Folder {
 
   const std::string& Path() const override { return listing_.folder->Path(); }
   platform::FolderIdentity Identity() const override { return listing_.folder->Identity(); }
-  void ReadFileNames(platform::NameSink& names) const override;
-  std::vector<std::string> SubFolderNames() const override { return listing_.subfolders; }
-  std::error_code ReadFacts(const char* name, platform::FileFacts& facts) const noexcept override {
-    return listing_.folder->ReadFacts(name, facts);
+  platform::Result<> ReadFileNames(platform::NameSink& names) const override;
+  platform::Result<std::vector<std::string>> SubFolderNames() const override {
+    return listing_.subfolders;
   }
-  std::unique_ptr<platform::Folder> OpenSubFolder(std::string_view name) const override {
+  platform::Result<platform::FileFacts> ReadFacts(const char* name) const override {
+    return listing_.folder->ReadFacts(name);
+  }
+  platform::Result<std::unique_ptr<platform::Folder>> OpenSubFolder(
+      std::string_view name) const override {
     return listing_.folder->OpenSubFolder(name);
   }
-  std::unique_ptr<platform::PageOutput> CreatePage(std::string_view name) const override;
+  platform::Result<std::unique_ptr<platform::PageOutput>> CreatePage(
+      std::string_view name) const override;
 
  private:
   const Listing& listing_;

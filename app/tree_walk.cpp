@@ -3,16 +3,10 @@
 #include <algorithm>  // std::sort
 #include <utility>    // std::move
 
-#include "platform/failure.h"
 #include "platform/name_pattern.h"
 
 namespace quorvane::tool {
 namespace {
-
-struct NameVector final : platform::NameSink {
-  std::vector<std::string> names;
-  void Add(std::string_view name) override { names.emplace_back(name); }
-};
 
 // Keeps the names `rules` let a walk enter, in name order.
 void KeepEntered(std::vector<std::string>& names, const NameRules& rules,
@@ -41,41 +35,47 @@ bool NameRules::Entered(std::string_view name) const {
   return (all || name.empty() || name.front() != '.') && !LeftOut(name);
 }
 
-Listing ListFolder(std::shared_ptr<const platform::Folder> folder, const NameRules& rules,
-                   const platform::Regional& regional, bool with_subfolders) {
+platform::Result<Listing> ListFolder(std::shared_ptr<const platform::Folder> folder,
+                                     const NameRules& rules, const platform::Regional& regional,
+                                     bool with_subfolders) {
   Listing listing;
   listing.folder = std::move(folder);
   KeptNames files(listing.files, [&](std::string_view name) { return !rules.LeftOut(name); });
-  NameVector folders;
-  listing.folder->ReadNames(files, with_subfolders ? &folders : nullptr);
+  platform::NameVector folders;
+  if (platform::Result<> read =
+          listing.folder->ReadNames(files, with_subfolders ? &folders : nullptr);
+      !read) {
+    return read.Error();
+  }
   KeepEntered(folders.names, rules, regional);
   listing.subfolders = std::move(folders.names);
   return listing;
 }
 
-std::vector<std::string> SubFoldersOf(const platform::Folder& folder, const NameRules& rules,
-                                      const platform::Regional& regional) {
-  std::vector<std::string> names = folder.SubFolderNames();
-  KeepEntered(names, rules, regional);
+platform::Result<std::vector<std::string>> SubFoldersOf(const platform::Folder& folder,
+                                                        const NameRules& rules,
+                                                        const platform::Regional& regional) {
+  platform::Result<std::vector<std::string>> names = folder.SubFolderNames();
+  if (names) {
+    KeepEntered(*names, rules, regional);
+  }
   return names;
 }
 
 void TreeWalk::Walk(std::shared_ptr<const platform::Folder> top,
-                    const std::function<void(Listing&)>& visit,
-                    const std::function<void(const std::string&)>& fail) {
+                    const std::function<void(Listing&)>& visit, const Fail& fail) {
   visit_ = &visit;
   fail_ = &fail;
   mount_ = top->Mount();
   frames_.clear();
   Frame root{top, top->Identity(), {}, {}, 0};
-  try {
-    Listing listing = ListFolder(std::move(top), rules_, regional_, true);
-    root.subfolders = listing.subfolders;
-    visit(listing);
-  } catch (const platform::Failure& failure) {
-    fail(failure.what());
+  platform::Result<Listing> listing = ListFolder(std::move(top), rules_, regional_, true);
+  if (!listing) {
+    fail(listing.Error());
     return;
   }
+  root.subfolders = listing->subfolders;
+  visit(*listing);
   frames_.push_back(std::move(root));
   while (!frames_.empty()) {
     Frame& frame = frames_.back();
@@ -90,22 +90,24 @@ void TreeWalk::Walk(std::shared_ptr<const platform::Folder> top,
 // Goes into the next sub-folder of `parent`, the deepest folder.
 void TreeWalk::Enter(Frame& parent) {
   const std::string& name = parent.subfolders[parent.next++];
-  std::shared_ptr<const platform::Folder> folder;
-  Listing listing;
-  try {
-    folder = parent.folder->OpenSubFolder(name);
-    // Checked on the folder opened, not on the listing: a file system mounted there since is
-    // another's, as much as one mounted before.
-    if (folder->Mount() != mount_) {
-      return;
-    }
-    listing = ListFolder(folder, rules_, regional_, true);
-  } catch (const platform::Failure& failure) {
-    (*fail_)(failure.what());
+  platform::Result<std::unique_ptr<platform::Folder>> opened = parent.folder->OpenSubFolder(name);
+  if (!opened) {
+    (*fail_)(opened.Error());
     return;
   }
-  std::vector<std::string> subfolders = listing.subfolders;
-  (*visit_)(listing);
+  std::shared_ptr<const platform::Folder> folder = std::move(*opened);
+  // Checked on the folder opened, not on the listing: a file system mounted there since is
+  // another's, as much as one mounted before.
+  if (folder->Mount() != mount_) {
+    return;
+  }
+  platform::Result<Listing> listing = ListFolder(folder, rules_, regional_, true);
+  if (!listing) {
+    (*fail_)(listing.Error());
+    return;
+  }
+  std::vector<std::string> subfolders = listing->subfolders;
+  (*visit_)(*listing);
   if (subfolders.empty()) {
     return;
   }
@@ -124,25 +126,26 @@ void TreeWalk::Leave() {
     return;
   }
   Frame& parent = frames_.back();
-  try {
-    // Through the child's "..", as a rule; moved meanwhile, that is another folder now, and the
-    // parent is looked for again from the top down.
-    std::unique_ptr<platform::Folder> reopened;
-    if (done.folder != nullptr) {
-      try {
-        reopened = done.folder->OpenParent();
-      } catch (const platform::Failure&) {
-        // A system that cannot go up through a folder comes down from the top instead.
-      }
-    }
-    if (reopened == nullptr || !IsFrame(*reopened, parent)) {
-      reopened = ReopenFromTop();
-    }
-    parent.folder = std::move(reopened);
-  } catch (const platform::Failure& failure) {
-    (*fail_)(failure.what());
+  platform::Result<std::unique_ptr<platform::Folder>> reopened = Reopen(done);
+  if (!reopened) {
+    (*fail_)(reopened.Error());
     parent.next = parent.subfolders.size();
+    return;
   }
+  parent.folder = std::move(*reopened);
+}
+
+// The parent of `done`, the deepest folder now: through the child's "..", as a rule; moved
+// meanwhile, that is another folder now, and the parent is looked for again from the top down,
+// as it is on a system that cannot go up through a folder.
+platform::Result<std::unique_ptr<platform::Folder>> TreeWalk::Reopen(const Frame& done) const {
+  if (done.folder != nullptr) {
+    platform::Result<std::unique_ptr<platform::Folder>> parent = done.folder->OpenParent();
+    if (parent && IsFrame(**parent, frames_.back())) {
+      return parent;
+    }
+  }
+  return ReopenFromTop();
 }
 
 bool TreeWalk::IsFrame(const platform::Folder& folder, const Frame& frame) const {
@@ -150,15 +153,19 @@ bool TreeWalk::IsFrame(const platform::Folder& folder, const Frame& frame) const
 }
 
 // The deepest folder, opened again by name from the top, each folder on the way the one it was.
-std::unique_ptr<platform::Folder> TreeWalk::ReopenFromTop() const {
+platform::Result<std::unique_ptr<platform::Folder>> TreeWalk::ReopenFromTop() const {
   std::unique_ptr<platform::Folder> folder;
   for (std::size_t i = 1; i < frames_.size(); ++i) {
     const platform::Folder& parent = i == 1 ? *frames_[0].folder : *folder;
-    std::unique_ptr<platform::Folder> next = parent.OpenSubFolder(frames_[i].name);
-    if (!IsFrame(*next, frames_[i])) {
-      throw platform::Failure(platform::Step::kFolderMoved, parent.Path() + frames_[i].name + "/");
+    platform::Result<std::unique_ptr<platform::Folder>> next =
+        parent.OpenSubFolder(frames_[i].name);
+    if (!next) {
+      return next;
     }
-    folder = std::move(next);
+    if (!IsFrame(**next, frames_[i])) {
+      return platform::Failure(platform::Step::kFolderMoved, parent.Path() + frames_[i].name + "/");
+    }
+    folder = std::move(*next);
   }
   return folder;
 }

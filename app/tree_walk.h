@@ -10,6 +10,7 @@
 #include <vector>       // std::vector
 
 #include "index/name_list.h"
+#include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/regional.h"
 
@@ -32,10 +33,8 @@ template <typename Keep>
 class KeptNames final : public platform::NameSink {
  public:
   KeptNames(platform::NameSink& names, Keep keep) : names_(names), keep_(std::move(keep)) {}
-  void Add(std::string_view name) override {
-    if (keep_(name)) {
-      names_.Add(name);
-    }
+  platform::Result<> Add(std::string_view name) override {
+    return keep_(name) ? names_.Add(name) : platform::Result<>();
   }
 
  private:
@@ -50,13 +49,15 @@ struct Listing {
   std::vector<std::string> subfolders;  // those a walk enters, in name order
 };
 
-// Reads `folder` once: its files, and its sub-folders too when `with_subfolders`. Throws Failure.
-Listing ListFolder(std::shared_ptr<const platform::Folder> folder, const NameRules& rules,
-                   const platform::Regional& regional, bool with_subfolders);
+// Reads `folder` once: its files, and its sub-folders too when `with_subfolders`.
+platform::Result<Listing> ListFolder(std::shared_ptr<const platform::Folder> folder,
+                                     const NameRules& rules, const platform::Regional& regional,
+                                     bool with_subfolders);
 
-// The sub-folders of `folder` a walk enters, in name order. Throws Failure.
-std::vector<std::string> SubFoldersOf(const platform::Folder& folder, const NameRules& rules,
-                                      const platform::Regional& regional);
+// The sub-folders of `folder` a walk enters, in name order.
+platform::Result<std::vector<std::string>> SubFoldersOf(const platform::Folder& folder,
+                                                        const NameRules& rules,
+                                                        const platform::Regional& regional);
 
 // Walks down a tree deep first, each folder opened from its parent by name, so that a symlink
 // put in a folder's place is never followed. Only so many folders stay open whatever the shape
@@ -67,10 +68,12 @@ class TreeWalk {
   TreeWalk(const NameRules& rules, const platform::Regional& regional, std::size_t open_at_most)
       : rules_(rules), regional_(regional), open_at_most_(open_at_most < 1 ? 1 : open_at_most) {}
 
+  using Fail = std::function<void(const platform::Failure&)>;
+
   // Gives `visit` the listing of `top` and of every folder below it on the same mount, each
-  // before the folders below it; gives `fail` the words for each that cannot be read, once.
+  // before the folders below it; gives `fail` the failure of each that cannot be read, once.
   void Walk(std::shared_ptr<const platform::Folder> top, const std::function<void(Listing&)>& visit,
-            const std::function<void(const std::string&)>& fail);
+            const Fail& fail);
 
  private:
   struct Frame {
@@ -84,7 +87,8 @@ class TreeWalk {
   void Enter(Frame& parent);
   void Leave();
   bool IsFrame(const platform::Folder& folder, const Frame& frame) const;
-  std::unique_ptr<platform::Folder> ReopenFromTop() const;
+  platform::Result<std::unique_ptr<platform::Folder>> Reopen(const Frame& done) const;
+  platform::Result<std::unique_ptr<platform::Folder>> ReopenFromTop() const;
 
   const NameRules& rules_;
   const platform::Regional& regional_;
@@ -92,7 +96,7 @@ class TreeWalk {
   std::uint64_t mount_ = 0;
   std::vector<Frame> frames_;
   const std::function<void(Listing&)>* visit_ = nullptr;
-  const std::function<void(const std::string&)>* fail_ = nullptr;
+  const Fail* fail_ = nullptr;
 };
 
 }  // namespace quorvane::tool

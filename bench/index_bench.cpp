@@ -40,8 +40,8 @@ void BM_MakeIndexPage(benchmark::State& state) {
   const std::string CurPath = quorvane::RefreshFolderView(folder, engine.list).CurPath;
   for (auto _ : state) {
     const auto outcome = quorvane::MakeIndexPage(true, CurPath, engine.list, engine.services);
-    if (!outcome.completed) {
-      state.SkipWithError(outcome.failure->what());
+    if (!outcome.OutPath) {
+      state.SkipWithError(quorvane::platform::Describe(outcome.OutPath.Error()).c_str());
       break;
     }
   }

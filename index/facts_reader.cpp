@@ -2,7 +2,7 @@
 
 #include <algorithm>  // std::min
 #include <chrono>     // std::chrono::steady_clock
-#include <system_error>
+#include <utility>    // std::move
 
 namespace quorvane {
 namespace {
@@ -23,7 +23,7 @@ FactsReader::FactsReader(const platform::Folder& folder, const NameList& names,
       names_(names),
       blocks_((names.Size() + kBlock - 1) / kBlock),
       ring_(std::max<std::size_t>(std::min(blocks_, kRing), 1)),
-      results_(std::make_unique<Result[]>(ring_ * kBlock)),
+      results_(std::make_unique<Facts[]>(ring_ * kBlock)),
       ready_(std::make_unique<std::atomic<std::size_t>[]>(ring_)),
       stopped_by_user_(std::move(stop)) {
   // A short list is read by the writer itself: starting threads would cost more.
@@ -32,24 +32,24 @@ FactsReader::FactsReader(const platform::Folder& folder, const NameList& names,
   }
 }
 
-FactsReader::~FactsReader() {
+void FactsReader::StopWorkers() {
   stop_.store(true);
   next_block_.store(blocks_);
   writer_block_.store(blocks_ + ring_);
   Notify(writer_moved_);
-  for (std::thread& worker : workers_) {
-    worker.join();
-  }
 }
 
 void FactsReader::AddWorkers(std::size_t count) {
-  for (std::size_t i = 0; i < count && workers_.size() < kMaxWorkers; ++i) {
-    try {
-      workers_.emplace_back(&FactsReader::Work, this);
-    } catch (const std::system_error&) {
+  for (std::size_t i = 0; i < count && workers_.Size() < kMaxWorkers; ++i) {
+    if (!workers_.Start([this] { Work(); })) {
       return;  // the threads there are will do, or the writer reads for itself
     }
   }
+}
+
+// Where a thread of its own reads them, running out of memory ends no more than the one read.
+FactsReader::Facts FactsReader::Read(std::size_t position) const {
+  return platform::CatchOutOfMemory([&] { return folder_.ReadFacts(names_.CString(position)); });
 }
 
 void FactsReader::Work() {
@@ -70,13 +70,12 @@ void FactsReader::Work() {
 void FactsReader::ReadBlock(std::size_t block) {
   const std::size_t first = block * kBlock;
   const std::size_t end = std::min(first + kBlock, names_.Size());
-  Result* results = &results_[block % ring_ * kBlock];
+  Facts* results = &results_[block % ring_ * kBlock];
   std::size_t slow_reads = 0;
   auto before = std::chrono::steady_clock::now();
   // Once stopped, the block is handed over unread, so that a writer waiting for it wakes.
   for (std::size_t i = first; i < end && !Stopped(); ++i) {
-    Result& result = results[i - first];
-    result.error = folder_.ReadFacts(names_.CString(i), result.facts);
+    results[i - first] = Read(i);
     const auto after = std::chrono::steady_clock::now();
     slow_reads += after - before > kSlowRead ? 1 : 0;
     before = after;
@@ -99,10 +98,10 @@ bool FactsReader::Stopped() const {
   return stop_.load(std::memory_order_relaxed) || stopped_by_user_.stop_requested();
 }
 
-std::error_code FactsReader::Get(std::size_t position, platform::FileFacts& facts) {
+platform::Result<platform::FileFacts> FactsReader::Get(std::size_t position) {
   const std::size_t block = position / kBlock;
-  if (workers_.empty()) {
-    return folder_.ReadFacts(names_.CString(position), facts);
+  if (workers_.Size() == 0) {
+    return folder_.ReadFacts(names_.CString(position));
   }
   if (block != writer_block_.load(std::memory_order_relaxed)) {
     writer_block_.store(block);
@@ -121,9 +120,7 @@ std::error_code FactsReader::Get(std::size_t position, platform::FileFacts& fact
     std::unique_lock lock(mutex_);
     ready_changed_.wait(lock, [&] { return is_ready() || may_grow(); });
   }
-  const Result& result = results_[block % ring_ * kBlock + position % kBlock];
-  facts = result.facts;
-  return result.error;
+  return std::move(results_[block % ring_ * kBlock + position % kBlock]);
 }
 
 }  // namespace quorvane

@@ -6,12 +6,11 @@
 #include <memory>              // std::unique_ptr
 #include <mutex>               // std::mutex
 #include <stop_token>          // std::stop_token
-#include <system_error>        // std::error_code
-#include <thread>              // std::thread
-#include <vector>              // std::vector
 
 #include "index/name_list.h"
+#include "platform/failure.h"
 #include "platform/file_system.h"
+#include "platform/threads.h"
 
 namespace quorvane {
 
@@ -25,22 +24,21 @@ class FactsReader {
   FactsReader(const platform::Folder& folder, const NameList& names, std::stop_token stop = {});
   FactsReader(const FactsReader&) = delete;
   FactsReader& operator=(const FactsReader&) = delete;
-  // Stops the reads still to come and waits for those under way.
-  ~FactsReader();
+  // Stops the reads still to come and waits for those under way, as workers_ ends.
+  ~FactsReader() = default;
 
-  // The facts of the name at `position`, asked for in ascending order. Returns no error, or the
-  // system's error for that name.
-  std::error_code Get(std::size_t position, platform::FileFacts& facts);
+  // The facts of the name at `position`, asked for in ascending order, or why they cannot be
+  // read (running out of memory on the way too).
+  platform::Result<platform::FileFacts> Get(std::size_t position);
 
  private:
-  struct Result {
-    platform::FileFacts facts;
-    std::error_code error;
-  };
+  using Facts = platform::Result<platform::FileFacts>;
 
+  Facts Read(std::size_t position) const;
   void Work();
   void ReadBlock(std::size_t block);
   bool Stopped() const;
+  void StopWorkers();
   void AddWorkers(std::size_t count);
   // Wakes those who wait on `changed` for what was just stored.
   void Notify(std::condition_variable& changed);
@@ -50,7 +48,7 @@ class FactsReader {
   std::size_t blocks_;
   std::size_t ring_;  // blocks read ahead of the writer at most
   // A ring of blocks: a block's results stay until the writer has moved past the block.
-  std::unique_ptr<Result[]> results_;
+  std::unique_ptr<Facts[]> results_;
   std::unique_ptr<std::atomic<std::size_t>[]> ready_;  // per ring slot: its block number + 1
   std::atomic<std::size_t> next_block_{0};             // the next block for a worker to take
   std::atomic<std::size_t> writer_block_{0};           // the block the writer is in
@@ -61,9 +59,9 @@ class FactsReader {
   // Waits go through a lock rather than std::atomic::wait, which can miss a wake-up where the
   // C++ library has no system call for it (mingw-w64's, for one).
   std::mutex mutex_;
-  std::condition_variable ready_changed_;  // a block is ready
-  std::condition_variable writer_moved_;   // the writer is in another block
-  std::vector<std::thread> workers_;
+  std::condition_variable ready_changed_;                 // a block is ready
+  std::condition_variable writer_moved_;                  // the writer is in another block
+  platform::Threads workers_{[this] { StopWorkers(); }};  // last, so that they end first
 };
 
 }  // namespace quorvane

@@ -3,8 +3,6 @@
 #include <cstdint>  // std::int16_t
 #include <limits>   // std::numeric_limits
 
-#include "platform/failure.h"
-
 namespace quorvane {
 namespace {
 
@@ -63,11 +61,12 @@ std::string Split(std::string_view PathIn, std::string& NomeOut, bool AddPath) {
 
 }  // namespace
 
-std::string GetFileExt(std::string_view PathIn, std::string& NomeOut, bool AddPath) {
+platform::Result<std::string> GetFileExt(std::string_view PathIn, std::string& NomeOut,
+                                         bool AddPath) {
   try {
     return Split(PathIn, NomeOut, AddPath);
   } catch (const Overflow&) {
-    throw platform::Failure(platform::Step::kNameTooLong, PathIn);
+    return platform::Failure(platform::Step::kNameTooLong, PathIn);
   }
 }
 

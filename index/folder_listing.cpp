@@ -1,9 +1,5 @@
 #include "index/folder_listing.h"
 
-#include <new>  // std::bad_alloc
-
-#include "platform/failure.h"
-
 namespace quorvane {
 namespace {
 
@@ -13,12 +9,12 @@ class StoppableSink final : public platform::NameSink {
   StoppableSink(NameList& names, std::stop_token stop, const std::string& folder)
       : names_(names), stop_(std::move(stop)), folder_(folder) {}
 
-  void Add(std::string_view name) override {
+  platform::Result<> Add(std::string_view name) override {
     // Asked now and then: a listing of a million names must not pay for a million checks.
     if (++count_ % kNamesBetweenChecks == 0 && stop_.stop_requested()) {
-      throw platform::Failure(platform::Step::kStopped, folder_);
+      return platform::Failure(platform::Step::kStopped, folder_);
     }
-    names_.Add(name);
+    return names_.Add(name);
   }
 
  private:
@@ -48,35 +44,33 @@ void FileList::SetFolder(std::string folder) {
   identity_.reset();
 }
 
-std::string FileList::ReRead(std::stop_token stop) {
-  try {
-    ReReadFrom(*files_.OpenFolder(folder_), std::move(stop));
-    return {};
-  } catch (const platform::Failure& failure) {
-    return Emptied(failure.what());
-  } catch (const std::bad_alloc&) {
-    return Emptied(platform::Describe(platform::Step::kOutOfMemory, ""));
+platform::Result<> FileList::ReRead(std::stop_token stop) {
+  const platform::Result<std::unique_ptr<platform::Folder>> folder = files_.OpenFolder(folder_);
+  platform::Result<> read = folder ? ReReadFrom(**folder, std::move(stop)) : folder.Error();
+  if (!read) {
+    identity_.reset();
+    Replace(std::make_shared<const NameList>());
   }
+  return read;
 }
 
-std::string FileList::Emptied(std::string error) {
-  identity_.reset();
-  Replace(std::make_shared<const NameList>());
-  return error;
-}
-
-void FileList::ReReadFrom(const platform::Folder& folder, std::stop_token stop) {
+platform::Result<> FileList::ReReadFrom(const platform::Folder& folder, std::stop_token stop) {
   NameList names;
+  platform::Result<> read;
   if (stop.stop_possible()) {
     StoppableSink sink(names, std::move(stop), folder.Path());
-    folder.ReadFileNames(sink);
+    read = folder.ReadFileNames(sink);
   } else {
-    folder.ReadFileNames(names);
+    read = folder.ReadFileNames(names);
+  }
+  if (!read) {
+    return read;
   }
   names.Sort(regional_);
   folder_ = folder.Path();
   identity_ = folder.Identity();
   Replace(std::make_shared<const NameList>(std::move(names)));
+  return {};
 }
 
 void FileList::Adopt(const FileList& read) {
@@ -119,7 +113,7 @@ FolderViewState RefreshFolderView(std::string_view FolderPath, FileList& Files,
     state.CurPath += kPathSeparator;
   }
   Files.SetFolder(state.CurPath);
-  state.listing_error = Files.ReRead(std::move(stop));
+  state.listed = Files.ReRead(std::move(stop));
   state.count = Files.Count();
   state.generation_enabled = state.count > 0;
   return state;

@@ -9,6 +9,7 @@
 #include <utility>      // std::move
 
 #include "index/name_list.h"
+#include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/path_separator.h"
 #include "platform/regional.h"
@@ -43,12 +44,11 @@ class FileList {
   const std::string& Folder() const { return folder_; }
 
   // Reads the folder afresh and clears the selection. When it cannot be read, or `stop` is
-  // requested before it has been, the list is left empty and the failure's description returned;
-  // otherwise the result is empty.
-  std::string ReRead(std::stop_token stop = {});
-  // Points the list at the open folder `folder` and reads it; throws Failure when it cannot, and
-  // Failure (kStopped) once `stop` is requested.
-  void ReReadFrom(const platform::Folder& folder, std::stop_token stop = {});
+  // requested before it has been (kStopped), the list is left empty and the failure returned.
+  platform::Result<> ReRead(std::stop_token stop = {});
+  // Points the list at the open folder `folder` and reads it. When it cannot, or `stop` is
+  // requested (kStopped), the list stays as it was.
+  platform::Result<> ReReadFrom(const platform::Folder& folder, std::stop_token stop = {});
   // Takes what `read` last read: its folder, which folder it found there and its names. Clears
   // the selection.
   void Adopt(const FileList& read);
@@ -72,8 +72,6 @@ class FileList {
 
  private:
   void Replace(std::shared_ptr<const NameList> names);
-  // Leaves the list empty for a folder that could not be read; returns `error`.
-  std::string Emptied(std::string error);
 
   const platform::Regional& regional_;
   const platform::FileSystem& files_;
@@ -89,7 +87,7 @@ struct FolderViewState {
   std::string CurPath;     // the folder's path, ending in the separator: the path text
   std::int64_t count = 0;  // how many files it holds, shown in plain decimal
   bool generation_enabled = false;
-  std::string listing_error;  // why the folder could not be read; empty when it was
+  platform::Result<> listed;  // whether the folder could be read, or why not
 };
 
 // The path separator that ends `CurPath`: "\" on Windows, "/" elsewhere.
@@ -97,7 +95,7 @@ inline constexpr char kPathSeparator = platform::kPathSeparator;
 
 // Makes `FolderPath` the current folder: points `Files` at it, ending in the separator, re-reads
 // it and returns the folder view state. A folder that cannot be read, or whose reading is
-// stopped, gives an empty list, generation disabled and the reason in listing_error.
+// stopped, gives an empty list, generation disabled and the failure in `listed`.
 FolderViewState RefreshFolderView(std::string_view FolderPath, FileList& Files,
                                   std::stop_token stop = {});
 

@@ -2,8 +2,6 @@
 
 #include <utility>  // std::move
 
-#include "platform/failure.h"
-
 namespace quorvane {
 namespace {
 
@@ -32,18 +30,17 @@ FolderNavigator::FolderNavigator(const platform::FileSystem& files,
 
 StartPlace FolderNavigator::Start(const StartFolders& start) const {
   StartPlace result;
-  result.error = start.asked_error;
-  if (result.error.empty() && !start.asked.empty()) {
-    try {
-      files_.OpenFolder(start.asked);
-      const std::string asked = WithoutTrailingSeparator(start.asked);
-      if (const std::size_t volume = platform::VolumeHolding(volumes_, asked);
-          volume < volumes_.size()) {
-        result.place = {volume, asked};
-        return result;
-      }
-    } catch (const platform::Failure& failure) {
-      result.error = failure.what();
+  if (!start.asked) {
+    result.asked = start.asked.Error();
+  } else if (!start.asked->empty()) {
+    const auto folder = files_.OpenFolder(*start.asked);
+    const std::string asked = WithoutTrailingSeparator(*start.asked);
+    const std::size_t volume = platform::VolumeHolding(volumes_, asked);
+    if (!folder) {
+      result.asked = folder.Error();
+    } else if (volume < volumes_.size()) {
+      result.place = {volume, asked};
+      return result;
     }
   }
   std::size_t volume = platform::VolumeHolding(volumes_, start.working);
@@ -81,12 +78,7 @@ Place FolderNavigator::AfterFailure(const Place& failed) const {
 }
 
 bool FolderNavigator::CanRead(const std::string& folder) const {
-  try {
-    files_.OpenFolder(folder);
-    return true;
-  } catch (const platform::Failure&) {
-    return false;
-  }
+  return static_cast<bool>(files_.OpenFolder(folder));
 }
 
 std::optional<std::string> FolderNavigator::NearestReadable(std::string folder,

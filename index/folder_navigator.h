@@ -6,6 +6,7 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
+#include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/volumes.h"
 
@@ -21,13 +22,13 @@ struct Place {
 // What the window is started with.
 struct StartFolders {
   std::string working;  // the working folder: absolute, without symlinks
-  std::string asked;    // the folder asked for, absolute and without symlinks; empty for none
-  std::string asked_error = {};  // why the folder asked for has no path; empty when it has one
+  // The folder asked for, absolute and without symlinks (empty for none), or why it has no path.
+  platform::Result<std::string> asked;
 };
 
 struct StartPlace {
   Place place;
-  std::string error;  // why the folder asked for could not be the start; empty when it was
+  platform::Result<> asked;  // why the folder asked for could not be the start, where it could not
 };
 
 // Where the window goes among the volumes and their folders: where it starts, the folder each
@@ -43,8 +44,8 @@ class FolderNavigator {
   const std::string& Root(std::size_t volume) const { return volumes_[volume].mount_point; }
 
   // The folder asked for, on the volume that holds it, when it is a folder that can be read;
-  // otherwise (with the reason in `error`, or `start.asked_error`) or without one, the root of
-  // the volume that holds the working folder.
+  // otherwise (with the reason in `asked`) or without one, the root of the volume that holds the
+  // working folder.
   StartPlace Start(const StartFolders& start) const;
 
   // Where a change to `volume` goes: the folder last shown on it, or where that cannot be read

@@ -1,12 +1,10 @@
 #include "index/index_page_writer.h"
 
-#include <algorithm>     // std::max
-#include <cstdint>       // std::int64_t
-#include <exception>     // std::exception
-#include <new>           // std::bad_alloc
-#include <optional>      // std::optional
-#include <string_view>   // std::string_view
-#include <system_error>  // std::system_error
+#include <algorithm>    // std::max
+#include <cstdint>      // std::int64_t
+#include <memory>       // std::unique_ptr
+#include <string_view>  // std::string_view
+#include <utility>      // std::move
 
 #include "index/facts_reader.h"
 #include "index/file_name_splitter.h"
@@ -34,11 +32,13 @@ bool IsImageExtension(std::string_view extension) {
   return false;
 }
 
-void CheckedAdd(std::int64_t& sum, std::int64_t value, Step step, const std::string& CurPath,
-                std::string_view name) {
+// Adds `value` to `sum`; fails with `step` at the entry `name` when the sum overflows.
+platform::Result<> CheckedAdd(std::int64_t& sum, std::int64_t value, Step step,
+                              const std::string& CurPath, std::string_view name) {
   if (__builtin_add_overflow(sum, value, &sum)) {
-    throw Failure(step, CurPath + std::string(name));
+    return Failure(step, CurPath + std::string(name));
   }
+  return {};
 }
 
 // One generation: the page's text is built in a buffer that goes out in large blocks.
@@ -55,20 +55,36 @@ class PageWriter {
     text_.reserve(kBlockSize + 64 * 1024);
   }
 
-  void Write(const platform::Folder& folder, double t0, std::string& OutPath) {
+  // Writes the page of `folder`, begun at `t0`; gives the page's path.
+  platform::Result<std::string> Write(const platform::Folder& folder, double t0) {
     const std::string& CurPath = folder.Path();
-    files_.ReReadFrom(folder, stop_);
+    if (platform::Result<> read = files_.ReReadFrom(folder, stop_); !read) {
+      return read.Error();
+    }
     listed_ = true;
-    OutPath = CurPath + IndexFileName;
-    page_ = folder.CreatePage(IndexFileName);
+    platform::Result<std::unique_ptr<platform::PageOutput>> page = folder.CreatePage(IndexFileName);
+    if (!page) {
+      return page.Error();
+    }
+    page_ = std::move(*page);
     WriteHeader(CurPath);
     WriteFolderLinks();
-    WriteEntries(folder, CurPath);
+    if (platform::Result<> entries = WriteEntries(folder, CurPath); !entries) {
+      return entries.Error();
+    }
     WriteTotals();
     WriteFooter(t0);
-    page_->Write(text_);
-    ThrowIfStopped(CurPath);
-    page_->Commit();
+    Flush();
+    if (!written_) {
+      return written_.Error();
+    }
+    if (stop_.stop_requested()) {
+      return Failure(Step::kStopped, CurPath);
+    }
+    if (platform::Result<> committed = page_->Commit(); !committed) {
+      return committed.Error();
+    }
+    return CurPath + IndexFileName;
   }
 
   // The path of the entry handled last, which the list's selection is on; empty before the first.
@@ -78,17 +94,19 @@ class PageWriter {
   }
 
  private:
-  void ThrowIfStopped(const std::string& CurPath) const {
-    if (stop_.stop_requested()) {
-      throw Failure(Step::kStopped, CurPath);
+  // Sends what the buffer holds on to the page, unless a write has failed already: that failure
+  // ends the run at the next entry or at the end.
+  void Flush() {
+    if (written_) {
+      written_ = page_->Write(text_);
     }
+    text_.clear();
   }
 
   void EndLine() {
     text_ += "\r\n";
     if (text_.size() >= kBlockSize) {
-      page_->Write(text_);
-      text_.clear();
+      Flush();
     }
   }
 
@@ -130,33 +148,40 @@ class PageWriter {
     }
   }
 
-  void WriteEntries(const platform::Folder& folder, const std::string& CurPath) {
+  platform::Result<> WriteEntries(const platform::Folder& folder, const std::string& CurPath) {
     FactsReader facts_reader(folder, files_.Names(), stop_);
     const std::int64_t n = files_.Count();
     for (std::int64_t i = 0; i < n; ++i) {
-      ThrowIfStopped(CurPath);
+      if (stop_.stop_requested()) {
+        return Failure(Step::kStopped, CurPath);
+      }
+      if (!written_) {
+        return written_;
+      }
       files_.Select(i);
       const std::string_view name = files_.CurrentName();
       // The page itself, from an earlier run, is no entry of its own.
       if (name == IndexFileName) {
         continue;
       }
-      platform::FileFacts facts;
-      if (const std::error_code error = facts_reader.Get(static_cast<std::size_t>(i), facts)) {
-        ThrowIfStopped(CurPath);
-        throw Failure(Step::kReadFileFacts, CurPath + std::string(name), error);
+      platform::Result<platform::FileFacts> facts = facts_reader.Get(static_cast<std::size_t>(i));
+      platform::Result<> entry = facts ? WriteEntry(CurPath, name, *facts) : facts.Error();
+      if (!entry) {
+        // A stop while the facts were read leaves them unread.
+        return stop_.stop_requested() ? Failure(Step::kStopped, CurPath) : entry;
       }
-      const std::int64_t kb = std::max<std::int64_t>(facts.length / 1024, 1);
-      WriteEntry(CurPath, name, facts, kb);
-      CheckedAdd(count_, 1, Step::kCountOverflow, CurPath, name);
-      CheckedAdd(total_, kb, Step::kTotalOverflow, CurPath, name);
     }
     // A stop while the last facts were read leaves them unread.
-    ThrowIfStopped(CurPath);
+    if (stop_.stop_requested()) {
+      return Failure(Step::kStopped, CurPath);
+    }
+    return {};
   }
 
-  void WriteEntry(const std::string& CurPath, std::string_view name,
-                  const platform::FileFacts& facts, std::int64_t kb) {
+  // Writes the entry of the file `name` and counts it.
+  platform::Result<> WriteEntry(const std::string& CurPath, std::string_view name,
+                                const platform::FileFacts& facts) {
+    const std::int64_t kb = std::max<std::int64_t>(facts.length / 1024, 1);
     text_ += "<p><a href=\"";
     AppendLinkTarget(text_, name);
     text_ += "\">";
@@ -166,16 +191,20 @@ class PageWriter {
     text_ += ", ";
     services_.regional.AppendGrouped(text_, kb);
     Line("k)");
-    if (show_images_ && IsImage(CurPath, name)) {
-      text_ += "<br><img src=\"";
-      AppendLinkTarget(text_, name);
-      Line("\" border=1>");
+    if (show_images_) {
+      // The name alone: a folder's path, however long, has no say in it.
+      const platform::Result<std::string> extension = GetFileExt(name, scratch_name_, false);
+      if (!extension) {
+        return Failure(extension.Error().step, CurPath + std::string(name));
+      }
+      if (IsImageExtension(*extension)) {
+        text_ += "<br><img src=\"";
+        AppendLinkTarget(text_, name);
+        Line("\" border=1>");
+      }
     }
-  }
-
-  bool IsImage(const std::string& CurPath, std::string_view name) {
-    path_.assign(CurPath).append(name);
-    return IsImageExtension(GetFileExt(path_, scratch_name_, false));
+    platform::Result<> counted = CheckedAdd(count_, 1, Step::kCountOverflow, CurPath, name);
+    return counted ? CheckedAdd(total_, kb, Step::kTotalOverflow, CurPath, name) : counted;
   }
 
   void WriteTotals() {
@@ -216,68 +245,44 @@ class PageWriter {
   platform::DateTimeTexts dates_;
   std::unique_ptr<platform::PageOutput> page_;
   std::string text_;
-  std::string path_;  // the picture's path, for the file name splitter
+  platform::Result<> written_;  // whether all the text sent on was written
   std::string scratch_name_;
   std::int64_t count_ = 0;
   std::int64_t total_ = 0;
   bool listed_ = false;  // whether the list was read for this page
 };
 
-// Runs `write` with `writer`, which it makes, turning any failure into the failed outcome;
-// `Files` is the list it walks.
-template <typename Write>
-GenerationOutcome Generate(const FileList& Files, std::optional<PageWriter>& writer,
-                           Write&& write) {
-  GenerationOutcome outcome;
-  try {
-    write(outcome.OutPath);
-    outcome.completed = true;
-  } catch (const Failure& failure) {
-    outcome.failure = failure;
-  } catch (const std::bad_alloc&) {
-    outcome.failure.emplace(Step::kOutOfMemory, "");
-  } catch (const std::system_error& failure) {
-    outcome.failure.emplace(Step::kWritePage, Files.Folder() + IndexFileName, failure.code());
-  } catch (const std::exception&) {
-    outcome.failure.emplace(Step::kWritePage, Files.Folder() + IndexFileName);
-  }
-  if (!outcome.completed) {
-    outcome.OutPath.clear();
-  }
-  if (writer) {
-    outcome.CurFile = writer->CurFile();
-  }
-  return outcome;
-}
-
 }  // namespace
 
 GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, FileList& Files,
                                 const platform::Services& services, std::stop_token stop) {
-  std::optional<PageWriter> writer;
-  return Generate(Files, writer, [&](std::string& OutPath) {
-    const double t0 = services.clock.MonotonicSeconds();
-    if (stop.stop_requested()) {
-      throw Failure(Step::kStopped, CurPath);
-    }
-    const auto folder = services.files.OpenFolder(CurPath);
-    // The path may now lead elsewhere (a volume unmounted, a folder replaced): a page written
-    // there would not be the page of the list the user sees.
-    if (Files.Identity() && *Files.Identity() != folder->Identity()) {
-      throw Failure(Step::kFolderChanged, CurPath);
-    }
-    writer.emplace(ShowImages, Files, services, stop).Write(*folder, t0, OutPath);
-  });
+  const double t0 = services.clock.MonotonicSeconds();
+  if (stop.stop_requested()) {
+    return {Failure(Step::kStopped, CurPath), {}};
+  }
+  const platform::Result<std::unique_ptr<platform::Folder>> folder =
+      services.files.OpenFolder(CurPath);
+  if (!folder) {
+    return {folder.Error(), {}};
+  }
+  // The path may now lead elsewhere (a volume unmounted, a folder replaced): a page written
+  // there would not be the page of the list the user sees.
+  if (Files.Identity() && *Files.Identity() != (*folder)->Identity()) {
+    return {Failure(Step::kFolderChanged, CurPath), {}};
+  }
+  PageWriter writer(ShowImages, Files, services, std::move(stop));
+  GenerationOutcome outcome{writer.Write(**folder, t0), {}};
+  outcome.CurFile = writer.CurFile();
+  return outcome;
 }
 
 GenerationOutcome MakeIndexPageIn(const platform::Folder& folder, bool ShowImages, FileList& Files,
                                   const platform::Services& services, const FolderLinks& links) {
-  std::optional<PageWriter> writer;
-  return Generate(Files, writer, [&](std::string& OutPath) {
-    const double t0 = services.clock.MonotonicSeconds();
-    writer.emplace(ShowImages, Files, services, std::stop_token(), links)
-        .Write(folder, t0, OutPath);
-  });
+  const double t0 = services.clock.MonotonicSeconds();
+  PageWriter writer(ShowImages, Files, services, std::stop_token(), links);
+  GenerationOutcome outcome{writer.Write(folder, t0), {}};
+  outcome.CurFile = writer.CurFile();
+  return outcome;
 }
 
 }  // namespace quorvane

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>    // std::optional
 #include <stop_token>  // std::stop_token
 #include <string>      // std::string
 #include <vector>      // std::vector
@@ -20,12 +19,11 @@ inline constexpr const char* ImageExtensions[] = {"jpeg", "jpg",  "gif", "bmp",
 
 // The end of one page generation.
 struct GenerationOutcome {
-  bool completed = false;
-  std::string OutPath;  // the page written, when completed
+  // The page written, once completed; why the run failed, when it did not.
+  platform::Result<std::string> OutPath;
   // The path of the entry handled last: the list's last entry once completed, whether or not
   // it got an entry of its own. Empty when no entry was handled.
   std::string CurFile;
-  std::optional<platform::Failure> failure;  // why it failed, when not completed
 };
 
 // Writes the index page of the folder `CurPath` into it: a header, one entry per file of `Files`
@@ -33,8 +31,8 @@ struct GenerationOutcome {
 // under each picture when `ShowImages` is set, a total line and a timed footer. The page
 // replaces any earlier one only once complete. When `Files` was read from a folder that is no
 // longer the one at `CurPath`, nothing is written. Once `stop` is requested the run ends, as a
-// failure of step kStopped, and the earlier page stays. Never throws: any failure ends the run
-// and comes back as the failed outcome.
+// failure of step kStopped, and the earlier page stays. Any failure ends the run and comes back
+// as the failed outcome; only running out of memory throws (std::bad_alloc), as it does anywhere.
 GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, FileList& Files,
                                 const platform::Services& services, std::stop_token stop = {});
 

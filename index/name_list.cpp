@@ -1,12 +1,11 @@
 #include "index/name_list.h"
 
-#include <algorithm>     // std::sort, std::min, std::max
-#include <cstring>       // std::memcmp, std::memcpy
-#include <limits>        // std::numeric_limits
-#include <new>           // std::bad_alloc
-#include <system_error>  // std::system_error
-#include <thread>        // std::thread
-#include <utility>       // std::forward
+#include <algorithm>  // std::sort, std::min, std::max
+#include <cstring>    // std::memcmp, std::memcpy
+#include <limits>     // std::numeric_limits
+#include <utility>    // std::forward
+
+#include "platform/threads.h"
 
 namespace quorvane {
 namespace {
@@ -118,14 +117,15 @@ char* NameList::Room(std::size_t size) {
   return room;
 }
 
-void NameList::Add(std::string_view name) {
+platform::Result<> NameList::Add(std::string_view name) {
   if (name.size() >= std::numeric_limits<std::uint32_t>::max()) {
-    throw std::bad_alloc();
+    return platform::Failure(platform::Step::kNameTooLongToList, {});
   }
   char* copy = Room(name.size() + 1);
   std::memcpy(copy, name.data(), name.size());
   copy[name.size()] = '\0';
   entries_.push_back({0, copy, static_cast<std::uint32_t>(name.size()), kPlain});
+  return {};
 }
 
 // Sorts entries by their keys, eight bytes at a time: by the bytes where they start to differ,
@@ -216,15 +216,12 @@ void NameList::Sort(const platform::Regional& regional) {
 // thread can be had.
 template <typename One, typename Other>
 bool OnTwoThreads(One&& one, Other&& other) {
-  std::thread thread;
-  try {
-    thread = std::thread(std::forward<Other>(other));
-  } catch (const std::system_error&) {
+  platform::Threads thread;
+  if (!thread.Start(std::forward<Other>(other))) {
     return false;
   }
   one();
-  thread.join();
-  return true;
+  return true;  // once `other` is done too, as `thread` ends
 }
 
 // A long list is sorted in two halves at once, each with its prefixes, merged, then its runs told

@@ -18,7 +18,8 @@ namespace quorvane {
 class NameList final : public platform::NameSink {
  public:
   void Clear();
-  void Add(std::string_view name) override;
+  // Fails (kNameTooLongToList) for a name of 4 GiB or more.
+  platform::Result<> Add(std::string_view name) override;
 
   std::size_t Size() const { return entries_.size(); }
   std::string_view operator[](std::size_t i) const {

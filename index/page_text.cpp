@@ -86,13 +86,20 @@ bool PageComparison::Add(std::string_view piece) {
   return !differs_;
 }
 
-bool PageComparison::Same() {
-  if (differs_ || !new_line_.empty()) {
+platform::Result<bool> PageComparison::Same() {
+  if (!read_) {
+    return read_.Error();
+  }
+  if (differs_ || !new_line_.empty() || old_used_ != old_buffer_.size()) {
     return false;
   }
   // Nothing may follow in the old page.
   char more = 0;
-  return old_used_ == old_buffer_.size() && old_.ReadAt(old_read_, &more, 1) == 0;
+  const platform::Result<std::size_t> after = old_.ReadAt(old_read_, &more, 1);
+  if (!after) {
+    return after.Error();
+  }
+  return *after == 0;
 }
 
 bool PageComparison::CompareLine(std::string_view line) {
@@ -128,7 +135,14 @@ bool PageComparison::NextOldLine(std::size_t most, std::string_view& line) {
     old_used_ = 0;
     const std::size_t had = old_buffer_.size();
     old_buffer_.resize(had + kReadSize);
-    const std::size_t got = old_.ReadAt(old_read_, old_buffer_.data() + had, kReadSize);
+    const platform::Result<std::size_t> read =
+        old_.ReadAt(old_read_, old_buffer_.data() + had, kReadSize);
+    if (!read) {
+      read_ = read.Error();
+      old_buffer_.resize(had);
+      return false;
+    }
+    const std::size_t got = *read;
     old_buffer_.resize(had + got);
     old_read_ += got;
     if (got == 0) {

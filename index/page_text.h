@@ -5,6 +5,7 @@
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
+#include "platform/failure.h"
 #include "platform/file_system.h"
 
 namespace quorvane {
@@ -20,10 +21,12 @@ class PageComparison {
  public:
   explicit PageComparison(const platform::PageReader& old) : old_(old) {}
 
-  // Takes the next piece of the new page. False once the pages are known to differ.
+  // Takes the next piece of the new page. False once the pages are known to differ, or the old
+  // page could not be read.
   bool Add(std::string_view piece);
-  // Whether the pages are the same, all pieces given. Reading the old page throws Failure.
-  bool Same();
+  // Whether the pages are the same, all pieces given; fails (kReadPage) where the old page could
+  // not be read.
+  platform::Result<bool> Same();
 
  private:
   bool CompareLine(std::string_view line);
@@ -31,6 +34,7 @@ class PageComparison {
   bool NextOldLine(std::size_t most, std::string_view& line);
 
   const platform::PageReader& old_;
+  platform::Result<> read_;  // whether all of the old page asked for could be read
   bool differs_ = false;
   std::size_t line_number_ = 0;
   std::string new_line_;        // the start of a new line not yet complete

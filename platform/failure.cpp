@@ -39,26 +39,28 @@ constexpr Words kWords[] = {
     {"The file ", " is not a page quorvane wrote; it was kept"},
     {"The folder ", " moved during the walk; the folders below it still to do were left out"},
     {"Stopped before the page of ", " was complete; nothing was written"},
+    {"A file name is too long to list", ""},
     {"Out of memory", ""},
 };
 static_assert(std::size(kWords) == static_cast<std::size_t>(Step::kOutOfMemory) + 1);
 
+// The steps whose words say all without naming a path.
+bool NamesNoPath(Step step) {
+  return step == Step::kOutOfMemory || step == Step::kNameTooLongToList;
+}
+
 }  // namespace
 
-std::string Describe(Step step, std::string_view path, std::error_code error) {
-  const Words words = kWords[static_cast<std::size_t>(step)];
+std::string Describe(const Failure& failure) {
+  const Words words = kWords[static_cast<std::size_t>(failure.step)];
   std::string text = words.before;
-  if (step != Step::kOutOfMemory) {
-    if (path.empty()) {
-      text += "''";
-    } else {
-      text += path;
-    }
+  if (!NamesNoPath(failure.step)) {
+    text += failure.path.empty() ? std::string("''") : failure.path;
   }
   text += words.after;
-  if (error) {
+  if (failure.error) {
     text += ": ";
-    text += error.message();
+    text += failure.error.message();
   }
   return text;
 }
@@ -66,9 +68,6 @@ std::string Describe(Step step, std::string_view path, std::error_code error) {
 std::error_code ErrnoError(int error) {
   return error != 0 ? std::error_code(error, std::generic_category()) : std::error_code();
 }
-
-Failure::Failure(Step step, std::string_view path, std::error_code error)
-    : step_(step), path_(path), error_(error), description_(Describe(step, path, error)) {}
 
 Failure::Failure(Step step, std::string_view path, int error)
     : Failure(step, path, ErrnoError(error)) {}

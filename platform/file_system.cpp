@@ -2,35 +2,32 @@
 
 #include <cerrno>  // ENOSYS
 
-#include "platform/failure.h"
-
 namespace quorvane::platform {
-namespace {
 
-// Passes the names it is given on to `folders`.
-void AddAll(const std::vector<std::string>& names, NameSink& folders) {
-  for (const std::string& name : names) {
-    folders.Add(name);
+Result<> Folder::ReadNames(NameSink& files, NameSink* folders) const {
+  if (Result<> read = ReadFileNames(files); !read || folders == nullptr) {
+    return read;
   }
+  Result<std::vector<std::string>> names = SubFolderNames();
+  if (!names) {
+    return names.Error();
+  }
+  for (const std::string& name : *names) {
+    if (Result<> added = folders->Add(name); !added) {
+      return added;
+    }
+  }
+  return {};
 }
 
-}  // namespace
-
-void Folder::ReadNames(NameSink& files, NameSink* folders) const {
-  ReadFileNames(files);
-  if (folders != nullptr) {
-    AddAll(SubFolderNames(), *folders);
-  }
-}
-
-std::unique_ptr<Folder> Folder::OpenParent() const {
-  throw Failure(Step::kReadFolder, Path() + "..", ENOSYS);
+Result<std::unique_ptr<Folder>> Folder::OpenParent() const {
+  return Failure(Step::kReadFolder, Path() + "..", ENOSYS);
 }
 
 bool Folder::HasFile(std::string_view /*path*/) const { return false; }
 
-std::unique_ptr<PageReader> Folder::ReadPage(std::string_view name) const {
-  throw Failure(Step::kReadPage, Path() + std::string(name), ENOSYS);
+Result<std::unique_ptr<PageReader>> Folder::ReadPage(std::string_view name) const {
+  return Failure(Step::kReadPage, Path() + std::string(name), ENOSYS);
 }
 
 }  // namespace quorvane::platform

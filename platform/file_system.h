@@ -1,13 +1,14 @@
 #pragma once
 
-#include <cstddef>       // std::size_t
-#include <cstdint>       // std::int64_t, std::uint64_t
-#include <ctime>         // std::time_t
-#include <memory>        // std::unique_ptr
-#include <string>        // std::string
-#include <string_view>   // std::string_view
-#include <system_error>  // std::error_code
-#include <vector>        // std::vector
+#include <cstddef>      // std::size_t
+#include <cstdint>      // std::int64_t, std::uint64_t
+#include <ctime>        // std::time_t
+#include <memory>       // std::unique_ptr
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
+
+#include "platform/failure.h"
 
 namespace quorvane::platform {
 
@@ -23,13 +24,23 @@ struct FolderIdentity {
   friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
 };
 
-// Takes the names a folder listing finds, one at a time.
+// Takes the names a folder listing finds, one at a time. A failure ends the listing, which then
+// fails with it.
 class NameSink {
  public:
-  virtual void Add(std::string_view name) = 0;
+  virtual Result<> Add(std::string_view name) = 0;
 
  protected:
   ~NameSink() = default;
+};
+
+// Keeps the names it is given, in the order given.
+struct NameVector final : NameSink {
+  std::vector<std::string> names;
+  Result<> Add(std::string_view name) override {
+    names.emplace_back(name);
+    return {};
+  }
 };
 
 // A new page being written in its folder. Nothing of it shows under the page's name until
@@ -37,19 +48,19 @@ class NameSink {
 class PageOutput {
  public:
   virtual ~PageOutput() = default;
-  // Throws Failure (kWritePage) when the bytes cannot be written.
-  virtual void Write(std::string_view bytes) = 0;
-  // Puts the complete page in place of the old one. Throws Failure; the old page then stays.
-  virtual void Commit() = 0;
+  // Fails (kWritePage) when the bytes cannot be written.
+  virtual Result<> Write(std::string_view bytes) = 0;
+  // Puts the complete page in place of the old one. Where it fails, the old page stays.
+  virtual Result<> Commit() = 0;
 
   // Commit() in three steps, so that many pages wait for the disk once: Seal() ends the page
   // without waiting; SyncVolume() of any sealed page waits for all that is written to its
-  // Volume(); Place() then puts a page in place. Each throws Failure as Commit() does. An output
-  // that cannot wait for many at once commits in Place().
-  virtual void Seal() {}
+  // Volume(); Place() then puts a page in place. Each fails as Commit() does. An output that
+  // cannot wait for many at once commits in Place().
+  virtual Result<> Seal() { return {}; }
   virtual std::uint64_t Volume() const { return 0; }
-  virtual void SyncVolume() {}
-  virtual void Place() { Commit(); }
+  virtual Result<> SyncVolume() { return {}; }
+  virtual Result<> Place() { return Commit(); }
 };
 
 // An existing page opened for reading.
@@ -57,16 +68,17 @@ class PageReader {
  public:
   virtual ~PageReader() = default;
   virtual std::uint64_t Size() const = 0;
-  // Reads up to `size` bytes from `offset`; returns how many, 0 past the end. Throws Failure.
-  virtual std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const = 0;
+  // Reads up to `size` bytes from `offset`; gives how many, 0 past the end.
+  virtual Result<std::size_t> ReadAt(std::uint64_t offset, char* buffer,
+                                     std::size_t size) const = 0;
   // Removes the page, when its name still leads to the file read and the user may write that
-  // file, as replacing it would require. Throws Failure (kRemovePage, kPageChanged).
-  virtual void Remove() const = 0;
+  // file, as replacing it would require. Fails with kRemovePage or kPageChanged.
+  virtual Result<> Remove() const = 0;
 };
 
 // An open folder. Everything is done relative to it, so a folder renamed while it is open is
 // still the one worked on, and paths longer than the system's limit still work name by name.
-// Names are the file system's bytes. Failures throw Failure naming the path.
+// Names are the file system's bytes. Failures name the path.
 class Folder {
  public:
   virtual ~Folder() = default;
@@ -78,23 +90,23 @@ class Folder {
   // Gives `names` the name of every entry that is not a folder, in the order the system gives
   // them: regular files, dot-files, symlinks to files, dangling symlinks, fifos, sockets and
   // devices. The program's own temporary page names are left out.
-  virtual void ReadFileNames(NameSink& names) const = 0;
+  virtual Result<> ReadFileNames(NameSink& names) const = 0;
 
   // The names of the sub-folders that are on the same volume, symlinks left out.
-  virtual std::vector<std::string> SubFolderNames() const = 0;
+  virtual Result<std::vector<std::string>> SubFolderNames() const = 0;
 
   // The facts of the file `name` (NUL-terminated): of the target for a symlink, of the link
-  // itself when it leads nowhere. Returns no error, or the system's error when there is no
-  // such file. Safe to call from several threads at once.
-  virtual std::error_code ReadFacts(const char* name, FileFacts& facts) const noexcept = 0;
+  // itself when it leads nowhere. Fails (kReadFileFacts) when there is no such file. Safe to
+  // call from several threads at once.
+  virtual Result<FileFacts> ReadFacts(const char* name) const = 0;
 
-  virtual std::unique_ptr<Folder> OpenSubFolder(std::string_view name) const = 0;
+  virtual Result<std::unique_ptr<Folder>> OpenSubFolder(std::string_view name) const = 0;
 
   // Starts the new page `name` in this folder, or in the folder of its target when `name` is a
-  // symlink that may be written through. Refuses, by throwing Failure, a page that may not be
-  // replaced: a folder, a fifo, socket or device, a page the user may not write, a symlink that
-  // is not the user's or does not lead to an existing regular file of the user's.
-  virtual std::unique_ptr<PageOutput> CreatePage(std::string_view name) const = 0;
+  // symlink that may be written through. Refuses a page that may not be replaced: a folder, a
+  // fifo, socket or device, a page the user may not write, a symlink that is not the user's or
+  // does not lead to an existing regular file of the user's.
+  virtual Result<std::unique_ptr<PageOutput>> CreatePage(std::string_view name) const = 0;
 
   // What a walk down a published tree needs besides. The defaults serve a system that cannot do
   // better, at some cost in speed.
@@ -102,26 +114,26 @@ class Folder {
   // Which mounted file system the folder is on: equal for two folders on the same mount.
   virtual std::uint64_t Mount() const { return Identity().device; }
   // ReadFileNames() and SubFolderNames() in one reading of the folder; `folders` may be null.
-  virtual void ReadNames(NameSink& files, NameSink* folders) const;
+  virtual Result<> ReadNames(NameSink& files, NameSink* folders) const;
   // The folder this one is in, opened through this one, so that it is the folder's parent now
-  // whatever path led here. Throws Failure.
-  virtual std::unique_ptr<Folder> OpenParent() const;
+  // whatever path led here.
+  virtual Result<std::unique_ptr<Folder>> OpenParent() const;
   // Whether `path`, relative to this folder ("../x", "sub/x"), leads to something that is not
   // a folder. False where that cannot be told.
   virtual bool HasFile(std::string_view path) const;
   // Checks, as CreatePage() does, that the page `name` may be replaced, without starting one.
-  virtual void CheckPage(std::string_view /*name*/) const {}
+  virtual Result<> CheckPage(std::string_view /*name*/) const { return {}; }
   // The page `name`, opened for reading without following a symlink; none when nothing has that
-  // name. Throws Failure: kPageNotAFile when it is not a regular file, kReadPage when it cannot
-  // be read. The reader must not outlive the folder.
-  virtual std::unique_ptr<PageReader> ReadPage(std::string_view name) const;
+  // name. Fails with kPageNotAFile when it is not a regular file, kReadPage when it cannot be
+  // read. The reader must not outlive the folder.
+  virtual Result<std::unique_ptr<PageReader>> ReadPage(std::string_view name) const;
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // Throws Failure (kReadFolder) when there is no folder at `path` that can be read.
-  virtual std::unique_ptr<Folder> OpenFolder(std::string_view path) const = 0;
+  // Fails (kReadFolder) when there is no folder at `path` that can be read.
+  virtual Result<std::unique_ptr<Folder>> OpenFolder(std::string_view path) const = 0;
 };
 
 // How many files this process may have open at once, as far as the system limits it.

@@ -5,9 +5,8 @@
 #include <cerrno>      // errno, ERANGE, ENOENT
 #include <cstdlib>     // std::getenv, realpath, std::free
 #include <memory>      // std::unique_ptr
+#include <utility>     // std::move
 #include <vector>      // std::vector
-
-#include "platform/failure.h"
 
 namespace quorvane::platform {
 namespace {
@@ -63,7 +62,7 @@ std::string RealPath(const std::string& path) {
 
 }  // namespace
 
-std::string WorkingFolder(std::string_view asked) {
+Result<std::string> WorkingFolder(std::string_view asked) {
   std::vector<char> buffer(4096);
   while (getcwd(buffer.data(), buffer.size()) == nullptr) {
     if (errno != ERANGE) {
@@ -72,18 +71,22 @@ std::string WorkingFolder(std::string_view asked) {
       if (ShellPathFits(shell_says)) {
         return shell_says;
       }
-      throw Failure(Step::kReadFolder, asked, error);
+      return Failure(Step::kReadFolder, asked, error);
     }
     buffer.resize(buffer.size() * 2);
   }
-  return buffer.data();
+  return std::string(buffer.data());
 }
 
-std::string AbsoluteFolder(std::string_view given) {
+Result<std::string> AbsoluteFolder(std::string_view given) {
   if (given.empty()) {
-    throw Failure(Step::kReadFolder, given, ENOENT);
+    return Failure(Step::kReadFolder, given, ENOENT);
   }
-  std::string path = given.front() == '/' ? std::string("/") : WorkingFolder(given);
+  Result<std::string> working = given.front() == '/' ? std::string("/") : WorkingFolder(given);
+  if (!working) {
+    return working;
+  }
+  std::string path = std::move(*working);
   // Up to the last "..", the system walks the path; after it, names only go down.
   std::size_t down_from = 0;
   ForEachName(given, [&](std::string_view name, std::size_t end) {
@@ -97,7 +100,7 @@ std::string AbsoluteFolder(std::string_view given) {
     Append(walked, given.substr(skip, down_from - skip));
     path = RealPath(walked);
     if (path.empty()) {
-      throw Failure(Step::kReadFolder, walked, errno);
+      return Failure(Step::kReadFolder, walked, errno);
     }
   }
   ForEachName(given.substr(down_from), [&](std::string_view name, std::size_t) {
@@ -108,10 +111,13 @@ std::string AbsoluteFolder(std::string_view given) {
   return path;
 }
 
-std::string ResolvedFolder(std::string_view given) {
-  const std::string absolute = AbsoluteFolder(given);
-  const std::string resolved = RealPath(absolute);
-  return resolved.empty() ? absolute : resolved;
+Result<std::string> ResolvedFolder(std::string_view given) {
+  Result<std::string> absolute = AbsoluteFolder(given);
+  if (!absolute) {
+    return absolute;
+  }
+  std::string resolved = RealPath(*absolute);
+  return resolved.empty() ? std::move(absolute) : Result<std::string>(std::move(resolved));
 }
 
 }  // namespace quorvane::platform

@@ -7,6 +7,7 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
+#include "platform/descriptor.h"
 #include "platform/system_calls.h"
 
 namespace quorvane::platform {
@@ -31,14 +32,14 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 // Sets `found` to the entry of the folder `dir_fd` listed under `name`, else to one whose name
 // differs from it only in letter case, else to nothing. Returns 0 or the error.
 int ListedName(const SystemCalls& calls, int dir_fd, const std::string& name, std::string& found) {
-  const int fd = calls.OpenAt(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (fd < 0) {
+  const Descriptor fd = Descriptor::Open(calls, dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (!fd.IsOpen()) {
     return errno;
   }
   found.clear();
   std::vector<char> buffer(32 * 1024);
   ssize_t size = 0;
-  while (found != name && (size = calls.GetEntries(fd, buffer.data(), buffer.size())) > 0) {
+  while (found != name && (size = calls.GetEntries(fd.Get(), buffer.data(), buffer.size())) > 0) {
     for (ssize_t at = 0; at < size;) {
       const auto* entry = reinterpret_cast<const dirent64*>(buffer.data() + at);
       at += entry->d_reclen;
@@ -47,9 +48,7 @@ int ListedName(const SystemCalls& calls, int dir_fd, const std::string& name, st
       }
     }
   }
-  const int error = size < 0 ? errno : 0;
-  calls.Close(fd);
-  return error;
+  return size < 0 ? errno : 0;
 }
 
 }  // namespace

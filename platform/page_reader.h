@@ -12,7 +12,8 @@ class SystemCalls;
 
 // Opens the page `name` in the open folder `dir_fd`, whose path is `folder_path` (ending in
 // "/"), by the rules of Folder::ReadPage. The reader uses `dir_fd`, which must outlive it.
-std::unique_ptr<PageReader> ReadSystemPage(const SystemCalls& calls, int dir_fd,
-                                           const std::string& folder_path, std::string_view name);
+Result<std::unique_ptr<PageReader>> ReadSystemPage(const SystemCalls& calls, int dir_fd,
+                                                   const std::string& folder_path,
+                                                   std::string_view name);
 
 }  // namespace quorvane::platform

@@ -6,6 +6,7 @@
 #include <climits>     // MB_LEN_MAX
 #include <cwchar>      // std::mbrtowc, std::wcrtomb, std::mbstate_t
 #include <cwctype>     // towlower_l
+#include <new>         // std::bad_alloc
 #include <utility>     // std::move
 
 #include "platform/clock.h"
@@ -29,21 +30,27 @@ class ThreadLocaleScope {
 
 }  // namespace
 
-// The C library's locale object, freed when this goes.
+// The C library's locale object, freed when this goes. Made before the locale it holds, so that
+// the locale is never left without an owner.
 struct Regional::Locale {
-  explicit Locale(locale_t handle) : handle(handle) {}
+  Locale() = default;
   Locale(const Locale&) = delete;
   Locale& operator=(const Locale&) = delete;
-  ~Locale() { freelocale(handle); }
-  locale_t handle;
+  ~Locale() {
+    if (handle != nullptr) {
+      freelocale(handle);
+    }
+  }
+  locale_t handle = nullptr;
 };
 
 Regional Regional::FromProcessLocale() {
-  const locale_t handle = duplocale(LC_GLOBAL_LOCALE);
-  if (handle == nullptr) {
-    throw Failure(Step::kOutOfMemory, "");
+  auto locale = std::make_unique<Locale>();
+  locale->handle = duplocale(LC_GLOBAL_LOCALE);
+  if (locale->handle == nullptr) {
+    throw std::bad_alloc();  // its one failure: no memory for the copy
   }
-  auto locale = std::make_unique<Locale>(handle);
+  const locale_t handle = locale->handle;
   RegionalSettings settings;
   settings.group_separator = nl_langinfo_l(THOUSEP, handle);
   settings.decimal_separator = nl_langinfo_l(RADIXCHAR, handle);
@@ -54,20 +61,14 @@ Regional Regional::FromProcessLocale() {
   return Regional(std::move(settings), std::move(locale));
 }
 
-namespace {
-
-locale_t OpenLocale(const std::string& name) {
-  const locale_t handle = newlocale(LC_ALL_MASK, name.c_str(), nullptr);
-  if (handle == nullptr) {
-    throw Failure(Step::kLocaleMissing, name);
+Result<Regional> Regional::Of(const RegionalSettings& settings) {
+  auto locale = std::make_unique<Locale>();
+  locale->handle = newlocale(LC_ALL_MASK, settings.locale_name.c_str(), nullptr);
+  if (locale->handle == nullptr) {
+    return Failure(Step::kLocaleMissing, settings.locale_name);
   }
-  return handle;
+  return Regional(settings, std::move(locale));
 }
-
-}  // namespace
-
-Regional::Regional(const RegionalSettings& settings)
-    : Regional(settings, std::make_unique<Locale>(OpenLocale(settings.locale_name))) {}
 
 Regional::Regional(RegionalSettings settings, std::unique_ptr<Locale> locale)
     : settings_(std::move(settings)), locale_(std::move(locale)) {

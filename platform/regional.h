@@ -8,6 +8,8 @@
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
+#include "platform/failure.h"
+
 namespace quorvane::platform {
 
 // The regional settings the page is written with. Texts are in the locale's own encoding.
@@ -27,9 +29,9 @@ class Regional {
   // The settings of the process locale, as setlocale(LC_ALL, "") or a later setlocale left it.
   static Regional FromProcessLocale();
 
-  // Fixed settings, for tests and for callers that want a given rendering. Throws Failure when
-  // settings.locale_name is not available.
-  explicit Regional(const RegionalSettings& settings);
+  // Fixed settings, for tests and for callers that want a given rendering. Fails (kLocaleMissing)
+  // when settings.locale_name is not available.
+  static Result<Regional> Of(const RegionalSettings& settings);
 
   Regional(Regional&&) noexcept;
   Regional& operator=(Regional&&) noexcept;

@@ -1,8 +1,9 @@
 #include "platform/standard_streams.h"
 
-#include <fcntl.h>   // open, fcntl
-#include <unistd.h>  // close
-#include <cerrno>    // errno, EBADF
+#include <fcntl.h>  // fcntl, AT_FDCWD
+#include <cerrno>   // errno, EBADF
+
+#include "platform/descriptor.h"
 
 namespace quorvane::platform {
 
@@ -12,13 +13,12 @@ bool OpenClosedStandardStreams() {
       continue;
     }
     // The lowest free number is this one, as those below it are open by now.
-    const int opened = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
-    if (opened != fd) {
-      if (opened >= 0) {
-        close(opened);
-      }
+    Descriptor opened =
+        Descriptor::Open(SystemCalls::Real(), AT_FDCWD, "/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+    if (opened.Get() != fd) {
       return false;
     }
+    opened.Release();
   }
   return true;
 }

@@ -16,7 +16,7 @@ class SystemFileSystem final : public FileSystem {
   explicit SystemFileSystem(const SystemCalls& calls);
   SystemFileSystem();
 
-  std::unique_ptr<Folder> OpenFolder(std::string_view path) const override;
+  Result<std::unique_ptr<Folder>> OpenFolder(std::string_view path) const override;
 
  private:
   const SystemCalls& calls_;

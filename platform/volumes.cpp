@@ -8,7 +8,6 @@
 #include <memory>      // std::unique_ptr
 #include <utility>     // std::move
 
-#include "platform/failure.h"
 #include "platform/system_file_system.h"
 
 namespace quorvane::platform {
@@ -166,14 +165,11 @@ std::vector<Volume> ParseMountInfo(std::string_view mountinfo) {
 
 std::map<std::string, std::string> LabelsByDevice(const std::string& by_label_folder) {
   // udev's links lead to devices, never folders, so the folder's file names are all of them.
-  struct Links final : NameSink {
-    std::vector<std::string> names;
-    void Add(std::string_view name) override { names.emplace_back(name); }
-  } links;
-  try {
-    SystemFileSystem().OpenFolder(by_label_folder)->ReadFileNames(links);
-  } catch (const Failure&) {
-    // Labels are a courtesy: without them volumes are shown by their mount points alone.
+  NameVector links;
+  // Labels are a courtesy: without them volumes are shown by their mount points alone, and those
+  // read before a failure still count.
+  if (const auto folder = SystemFileSystem().OpenFolder(by_label_folder)) {
+    static_cast<void>((*folder)->ReadFileNames(links));
   }
   std::map<std::string, std::string> labels;
   for (const std::string& name : links.names) {

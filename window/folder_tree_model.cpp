@@ -1,7 +1,6 @@
 #include "window/folder_tree_model.h"
 
 #include <algorithm>  // std::sort, std::find_if
-#include <new>        // std::bad_alloc
 #include <utility>    // std::move
 #include <vector>     // std::vector
 
@@ -41,21 +40,26 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
 }
 
 // The sub-folders of the folder at `path`, in the file list's order.
-std::vector<std::string> SubFolders(const platform::FileSystem& files,
-                                    const platform::Regional& regional,
-                                    const std::string& path) noexcept {
-  try {
-    std::vector<std::string> names = files.OpenFolder(path)->SubFolderNames();
-    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+platform::Result<std::vector<std::string>> SubFolders(const platform::FileSystem& files,
+                                                      const platform::Regional& regional,
+                                                      const std::string& path) {
+  const platform::Result<std::unique_ptr<platform::Folder>> folder = files.OpenFolder(path);
+  if (!folder) {
+    return folder.Error();
+  }
+  platform::Result<std::vector<std::string>> names = (*folder)->SubFolderNames();
+  if (names) {
+    std::sort(names->begin(), names->end(), [&](const std::string& a, const std::string& b) {
       return CompareNames(regional, a, b) < 0;
     });
-    return names;
-  } catch (const platform::Failure&) {
-    // A folder that cannot be read shows no sub-folders; choosing it reports why.
-  } catch (const std::bad_alloc&) {
-    // Nor does one too large to list; choosing it reports that.
   }
-  return {};
+  return names;
+}
+
+// A folder that cannot be read, or is too large to list, shows no sub-folders; choosing it
+// reports why.
+std::vector<std::string> NamesOrNone(platform::Result<std::vector<std::string>> names) {
+  return names ? std::move(*names) : std::vector<std::string>();
 }
 
 }  // namespace
@@ -94,7 +98,8 @@ QModelIndex FolderTreeModel::Find(std::string_view path) {
       return IndexOf(node);
     }
     // A listing still under way beside the window finds this one done, and is dropped.
-    Insert(*unlisted, SubFolders(files_, regional_, unlisted->path));
+    Insert(*unlisted, NamesOrNone(platform::CatchOutOfMemory(
+                          [&] { return SubFolders(files_, regional_, unlisted->path); })));
   }
 }
 
@@ -159,13 +164,12 @@ FolderTreeModel::Node* FolderTreeModel::Listed(std::string_view path) const {
 void FolderTreeModel::StartListing(Node& node) {
   node.listing = Listing::kUnderWay;
   node.listing_id = ++last_listing_;
-  background_.Run(
-      [&files = files_, &regional = regional_, path = node.path](std::stop_token /*stop*/) {
-        return SubFolders(files, regional, path);
-      },
-      [this, path = node.path, listing = node.listing_id](std::vector<std::string> names) {
-        ListingDone(path, listing, std::move(names));
-      });
+  background_.Run([&files = files_, &regional = regional_, path = node.path](
+                      std::stop_token /*stop*/) { return SubFolders(files, regional, path); },
+                  [this, path = node.path,
+                   listing = node.listing_id](platform::Result<std::vector<std::string>> names) {
+                    ListingDone(path, listing, NamesOrNone(std::move(names)));
+                  });
 }
 
 void FolderTreeModel::ListingDone(const std::string& path, std::uint64_t listing,

@@ -22,6 +22,7 @@
 #include "index/index_page_writer.h"
 #include "index/program_version.h"
 #include "platform/default_handler.h"
+#include "platform/failure.h"
 #include "platform/services.h"
 #include "platform/volumes.h"
 #include "window/background_work.h"
@@ -140,10 +141,11 @@ void frmQuorvane::Form_Load(const StartFolders& start) {
   const StartPlace place = navigator_->Start(start);
   // Dir1's change, once the tree has found the folder, shows it.
   GoTo(place.place);
-  if (!place.error.empty()) {
+  if (!place.asked) {
     // Said over the window once it shows, rather than before there is a window to say it over.
     QMetaObject::invokeMethod(
-        this, [this, error = place.error] { ShowFailure(error); }, Qt::QueuedConnection);
+        this, [this, failure = place.asked.Error()] { ShowFailure(failure); },
+        Qt::QueuedConnection);
   }
 }
 
@@ -179,14 +181,25 @@ void frmQuorvane::ShowFolder(const Place& place, bool report) {
   const std::uint64_t read = ++folder_reads_;
   reading_folder_ = true;
   folder_read_ = background_->Run(
-      [&services = services_, path = place.folder](std::stop_token stop) {
+      [&services = services_,
+       path = place.folder](std::stop_token stop) -> platform::Result<FolderReading> {
         FolderReading reading{FileList(services.regional, services.files), {}};
         reading.state = RefreshFolderView(path, reading.list, std::move(stop));
         return reading;
       },
-      [this, read, place, report](FolderReading reading) {
-        if (read == folder_reads_) {
-          FolderRead(place, report, reading.list, reading.state);
+      [this, read, place, report](platform::Result<FolderReading> reading) {
+        if (read != folder_reads_) {
+          return;
+        }
+        if (reading) {
+          FolderRead(place, report, reading->list, reading->state);
+          return;
+        }
+        // Out of memory: what the window shows stays, and the navigator goes elsewhere.
+        reading_folder_ = false;
+        if (report) {
+          ShowFailure(reading.Error());
+          FallBack(place);
         }
       });
 }
@@ -203,13 +216,13 @@ void frmQuorvane::FolderRead(const Place& place, bool report, FileList& read,
   chkView->setEnabled(state.generation_enabled);
   chkImg->setEnabled(state.generation_enabled);
   const bool make = std::exchange(make_when_shown_, false);
-  if (state.listing_error.empty()) {
+  if (state.listed) {
     navigator_->Shown(place);
     if (make && !Working()) {
       cmdMake->click();
     }
   } else if (report) {
-    ShowFailure(state.listing_error);
+    ShowFailure(state.listed.Error());
     FallBack(place);
   }
 }

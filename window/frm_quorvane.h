@@ -30,6 +30,7 @@ struct StartFolders;
 
 namespace platform {
 class DefaultHandler;
+struct Failure;
 struct Services;
 struct Volume;
 }  // namespace platform
@@ -77,9 +78,9 @@ class frmQuorvane final : public QWidget, private FormControls {
   void GoTo(const Place& place, bool falling_back = false);
   void Dir1_Revealed(const QModelIndex& target);
   void FallBack(const Place& failed);
-  // Says why something failed, in a message box; `offer_refresh` adds "Refresh List" to it, for
-  // a folder that is no longer the one shown.
-  void ShowFailure(const std::string& description, bool offer_refresh = false);
+  // Says why something failed, in a message box; for a folder that is no longer the one shown,
+  // it offers "Refresh List".
+  void ShowFailure(const platform::Failure& failure);
 
   void MakePage();
   void PageEnded(GenerationOutcome outcome);

@@ -38,8 +38,10 @@ void frmQuorvane::cmdMake_Click() {
   MakePage();
 }
 
-void frmQuorvane::ShowFailure(const std::string& description, bool offer_refresh) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("quorvane"), DisplayName(description),
+void frmQuorvane::ShowFailure(const platform::Failure& failure) {
+  const bool offer_refresh = failure.step == platform::Step::kFolderChanged;
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("quorvane"),
+                  DisplayName(platform::Describe(failure)),
                   offer_refresh ? QMessageBox::Close : QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
   const QPushButton* refresh = nullptr;
@@ -61,8 +63,7 @@ void frmQuorvane::MakePage() {
 
 void frmQuorvane::PageEnded(GenerationOutcome outcome) {
   TakeInput(true);
-  const platform::Failure* failure = outcome.failure ? &*outcome.failure : nullptr;
-  if (failure != nullptr && failure->GetStep() == platform::Step::kStopped) {
+  if (!outcome.OutPath && outcome.OutPath.Error().step == platform::Step::kStopped) {
     return;  // stopped: the window is as it was, the page too
   }
   if (!outcome.CurFile.empty()) {
@@ -71,10 +72,10 @@ void frmQuorvane::PageEnded(GenerationOutcome outcome) {
   if (!isVisible()) {
     return;  // closed while the page was finished
   }
-  if (failure != nullptr) {
-    ShowFailure(failure->what(), failure->GetStep() == platform::Step::kFolderChanged);
+  if (!outcome.OutPath) {
+    ShowFailure(outcome.OutPath.Error());
   } else if (chkView->isChecked()) {
-    opener_.Open(outcome.OutPath);
+    opener_.Open(*outcome.OutPath);
   }
 }
 

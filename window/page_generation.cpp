@@ -64,10 +64,14 @@ void PageGeneration::Start(bool ShowImages, const std::string& CurPath) {
   before_ = std::make_unique<FileList>(shown_);
   job_ = std::make_shared<Job>(shown_);
   stop_ = background_.Run(
-      [job = job_, ShowImages, CurPath, &services = services_](std::stop_token stop) {
+      [job = job_, ShowImages, CurPath,
+       &services = services_](std::stop_token stop) -> platform::Result<GenerationOutcome> {
         return MakeIndexPage(ShowImages, CurPath, job->list, services, std::move(stop));
       },
-      [this](GenerationOutcome outcome) { Finish(std::move(outcome)); });
+      [this](platform::Result<GenerationOutcome> outcome) {
+        // Out of memory, the run failed where it was.
+        Finish(outcome ? std::move(*outcome) : GenerationOutcome{outcome.Error(), {}});
+      });
   follow_.start();
 }
 
@@ -90,7 +94,7 @@ void PageGeneration::Follow() {
 
 void PageGeneration::Finish(GenerationOutcome outcome) {
   follow_.stop();
-  if (outcome.failure && outcome.failure->GetStep() == platform::Step::kStopped) {
+  if (!outcome.OutPath && outcome.OutPath.Error().step == platform::Step::kStopped) {
     shown_.Adopt(*before_);
     shown_.Select(before_->Selected());
   } else {

@@ -1,8 +1,8 @@
-#include <memory>  // std::make_unique
-#include <string>  // std::string, std::wstring
-#include <vector>  // std::vector
+#include <memory>   // std::make_unique
+#include <string>   // std::string, std::wstring
+#include <utility>  // std::move
+#include <vector>   // std::vector
 
-#include "platform/failure.h"
 #include "platform/path_separator.h"
 #include "platform/system_file_system.h"
 #include "platform/windows/page_output.h"
@@ -26,95 +26,105 @@ struct Entry {
 
 class WindowsFolder final : public Folder {
  public:
-  // Takes `handle`, an open folder at `extended` (a \\?\ path), shown as `path`.
-  WindowsFolder(const SystemCalls& calls, HANDLE handle, std::wstring extended, std::string path)
+  // Takes `handle`, an open folder at `extended` (a \\?\ path ending in \), shown as `path`
+  // (ending in the separator), of the file information `information`.
+  WindowsFolder(const SystemCalls& calls, Handle&& handle, std::wstring extended, std::string path,
+                const BY_HANDLE_FILE_INFORMATION& information)
       : calls_(calls),
-        handle_(calls, handle),
+        handle_(std::move(handle)),
         extended_(std::move(extended)),
-        path_(std::move(path)) {
-    if (path_.empty() || path_.back() != kPathSeparator) {
-      path_ += kPathSeparator;
+        path_(std::move(path)),
+        identity_{information.dwVolumeSerialNumber,
+                  (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow} {}
+
+  // The folder `handle` opened at `extended`, shown as `path`; with `refuse_link`, a link or
+  // junction opened in its place is refused rather than followed later.
+  static Result<std::unique_ptr<Folder>> Of(const SystemCalls& calls, Handle handle,
+                                            std::wstring extended, std::string path,
+                                            bool refuse_link = false) {
+    if (path.empty() || path.back() != kPathSeparator) {
+      path += kPathSeparator;
     }
-    if (extended_.back() != L'\\') {
-      extended_ += L'\\';
+    if (extended.back() != L'\\') {
+      extended += L'\\';
     }
     BY_HANDLE_FILE_INFORMATION information{};
-    if (!calls_.Information(handle_.Get(), &information)) {
-      throw Failure(Step::kReadFolder, path_, LastError());
+    if (!calls.Information(handle.Get(), &information)) {
+      return Failure(Step::kReadFolder, path, LastError());
     }
     // A file opens with the rights asked for a folder: only its attributes tell them apart. Its
     // path is shown as a file's, with no separator after it.
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      throw Failure(Step::kReadFolder, std::string_view(path_).substr(0, path_.size() - 1),
-                    WindowsError(ERROR_DIRECTORY));
+      return Failure(Step::kReadFolder, std::string_view(path).substr(0, path.size() - 1),
+                     WindowsError(ERROR_DIRECTORY));
     }
-    is_link_ = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    identity_ = {information.dwVolumeSerialNumber,
-                 (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+    if (refuse_link && (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      return Failure(Step::kReadFolder, path, WindowsError(ERROR_CANT_RESOLVE_FILENAME));
+    }
+    // Where the allocation throws, `handle` still closes it.
+    return std::make_unique<WindowsFolder>(calls, std::move(handle), std::move(extended),
+                                           std::move(path), information);
   }
 
   const std::string& Path() const override { return path_; }
   FolderIdentity Identity() const override { return identity_; }
 
-  void ReadFileNames(NameSink& names) const override {
-    ForEachEntry([&](const Entry& entry) {
-      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        const std::string name = ToUtf8(entry.name);
-        if (!IsTemporaryPageName(name)) {
-          names.Add(name);
-        }
+  Result<> ReadFileNames(NameSink& names) const override {
+    return ForEachEntry([&](const Entry& entry) -> Result<> {
+      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return {};
       }
+      const std::string name = ToUtf8(entry.name);
+      return IsTemporaryPageName(name) ? Result<>() : names.Add(name);
     });
   }
 
   // Symbolic links, junctions and mounted volumes are reparse points; none is followed.
-  std::vector<std::string> SubFolderNames() const override {
+  Result<std::vector<std::string>> SubFolderNames() const override {
     std::vector<std::string> names;
-    ForEachEntry([&](const Entry& entry) {
+    const Result<> listed = ForEachEntry([&](const Entry& entry) -> Result<> {
       if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
           (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         names.push_back(ToUtf8(entry.name));
       }
+      return {};
     });
+    if (!listed) {
+      return listed.Error();
+    }
     return names;
   }
 
-  std::error_code ReadFacts(const char* name, FileFacts& facts) const noexcept override {
-    try {
-      const std::wstring path = extended_ + ToWide(name);
-      WIN32_FILE_ATTRIBUTE_DATA data{};
-      if (!calls_.Attributes(path.c_str(), &data)) {
-        return LastError();
-      }
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        FollowLink(path, data);
-      }
-      facts.length =
-          static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
-      facts.modified = ToTimeT(data.ftLastWriteTime);
-      return {};
-    } catch (const std::bad_alloc&) {
-      return std::make_error_code(std::errc::not_enough_memory);
+  Result<FileFacts> ReadFacts(const char* name) const override {
+    const std::wstring path = extended_ + ToWide(name);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!calls_.Attributes(path.c_str(), &data)) {
+      const std::error_code error = LastError();
+      return Failure(Step::kReadFileFacts, path_ + name, error);
     }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      FollowLink(path, data);
+    }
+    return FileFacts{
+        static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow),
+        ToTimeT(data.ftLastWriteTime)};
   }
 
-  std::unique_ptr<Folder> OpenSubFolder(std::string_view name) const override {
-    const std::string path = path_ + std::string(name);
+  Result<std::unique_ptr<Folder>> OpenSubFolder(std::string_view name) const override {
+    std::string path = path_ + std::string(name);
     std::wstring extended = extended_ + ToWide(name);
-    HANDLE handle = calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
-    if (handle == INVALID_HANDLE_VALUE) {
-      throw Failure(Step::kReadFolder, path + kPathSeparator, LastError());
+    Handle handle(calls_,
+                  calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!handle.IsOpen()) {
+      const std::error_code error = LastError();
+      return Failure(Step::kReadFolder, path + kPathSeparator, error);
     }
-    auto folder = std::make_unique<WindowsFolder>(calls_, handle, std::move(extended), path);
     // A link put in the folder's place since it was listed is not followed.
-    if (folder->is_link_) {
-      throw Failure(Step::kReadFolder, folder->path_, WindowsError(ERROR_CANT_RESOLVE_FILENAME));
-    }
-    return folder;
+    return Of(calls_, std::move(handle), std::move(extended), std::move(path), true);
   }
 
-  std::unique_ptr<PageOutput> CreatePage(std::string_view name) const override {
+  Result<std::unique_ptr<PageOutput>> CreatePage(std::string_view name) const override {
     return CreateSystemPage(calls_, extended_, path_, name);
   }
 
@@ -132,13 +142,13 @@ class WindowsFolder final : public Folder {
   }
 
   // Calls `visit` with each entry but "." and "..", read through a handle of its own so that
-  // listings never share a read position.
+  // listings never share a read position; a failure of `visit` ends it.
   template <typename Visit>
-  void ForEachEntry(Visit&& visit) const {
+  Result<> ForEachEntry(Visit&& visit) const {
     const Handle folder(calls_, calls_.Open(extended_.c_str(), FILE_LIST_DIRECTORY, kAnyShare,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
     if (!folder.IsOpen()) {
-      throw Failure(Step::kReadFolder, path_, LastError());
+      return Failure(Step::kReadFolder, path_, LastError());
     }
     std::vector<DWORD> buffer(kEntryBufferSize / sizeof(DWORD));  // records are DWORD-aligned
     while (calls_.ReadFolder(folder.Get(), buffer.data(), kEntryBufferSize)) {
@@ -147,7 +157,9 @@ class WindowsFolder final : public Folder {
         const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + at);
         const std::wstring_view name(record->FileName, record->FileNameLength / sizeof(wchar_t));
         if (!IsDot(name)) {
-          visit(Entry{name, record->FileAttributes});
+          if (Result<> visited = visit(Entry{name, record->FileAttributes}); !visited) {
+            return visited;
+          }
         }
         if (record->NextEntryOffset == 0) {
           break;
@@ -156,8 +168,9 @@ class WindowsFolder final : public Folder {
       }
     }
     if (GetLastError() != ERROR_NO_MORE_FILES) {
-      throw Failure(Step::kReadFolder, path_, LastError());
+      return Failure(Step::kReadFolder, path_, LastError());
     }
+    return {};
   }
 
   const SystemCalls& calls_;
@@ -165,7 +178,6 @@ class WindowsFolder final : public Folder {
   std::wstring extended_;
   std::string path_;
   FolderIdentity identity_;
-  bool is_link_ = false;  // opened as a reparse point, not through it
 };
 
 }  // namespace
@@ -177,12 +189,12 @@ SystemFileSystem::SystemFileSystem(const SystemCalls& calls) : calls_(calls) {}
 
 SystemFileSystem::SystemFileSystem() : SystemFileSystem(SystemCalls::Real()) {}
 
-std::unique_ptr<Folder> SystemFileSystem::OpenFolder(std::string_view path) const {
-  const std::wstring extended = ExtendedPath(path);
-  HANDLE handle = INVALID_HANDLE_VALUE;
+Result<std::unique_ptr<Folder>> SystemFileSystem::OpenFolder(std::string_view path) const {
+  std::wstring extended = ExtendedPath(path);
+  Handle handle(calls_, INVALID_HANDLE_VALUE);
   if (!extended.empty()) {
-    handle = calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS);
+    handle.Reset(calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS));
   }
   const std::error_code error = LastError();
   // The folder is shown by its full path, which is how a path given as C: or ..\x is read.
@@ -191,10 +203,10 @@ std::unique_ptr<Folder> SystemFileSystem::OpenFolder(std::string_view path) cons
   if (!shown.empty() && shown.back() != kPathSeparator) {
     shown += kPathSeparator;
   }
-  if (handle == INVALID_HANDLE_VALUE) {
-    throw Failure(Step::kReadFolder, shown, error);
+  if (!handle.IsOpen()) {
+    return Failure(Step::kReadFolder, shown, error);
   }
-  return std::make_unique<WindowsFolder>(calls_, handle, extended, shown);
+  return WindowsFolder::Of(calls_, std::move(handle), std::move(extended), std::move(shown));
 }
 
 }  // namespace quorvane::platform

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "platform/failure.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
 
@@ -34,12 +33,12 @@ std::wstring WithoutExtendedPrefix(std::wstring path) {
 
 }  // namespace
 
-std::string WorkingFolder(std::string_view asked) {
+Result<std::string> WorkingFolder(std::string_view asked) {
   std::wstring folder(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
     if (length == 0) {
-      throw Failure(Step::kReadFolder, asked, LastError());
+      return Failure(Step::kReadFolder, asked, LastError());
     }
     if (length < folder.size()) {
       folder.resize(length);
@@ -51,31 +50,34 @@ std::string WorkingFolder(std::string_view asked) {
 
 // Windows takes ".." by the names before it, not by where they lead, so the full path is the
 // folder the system opens.
-std::string AbsoluteFolder(std::string_view given) {
+Result<std::string> AbsoluteFolder(std::string_view given) {
   const std::wstring full = FullPath(given);
   if (full.empty()) {
-    throw Failure(Step::kReadFolder, given, LastError());
+    return Failure(Step::kReadFolder, given, LastError());
   }
   return ToUtf8(WithoutEndingSeparators(full));
 }
 
-std::string ResolvedFolder(std::string_view given) {
-  const std::string absolute = AbsoluteFolder(given);
-  const HANDLE folder = CreateFileW(ExtendedPath(absolute).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (folder == INVALID_HANDLE_VALUE) {
+Result<std::string> ResolvedFolder(std::string_view given) {
+  Result<std::string> absolute = AbsoluteFolder(given);
+  if (!absolute) {
+    return absolute;
+  }
+  const SystemCalls& calls = SystemCalls::Real();
+  const Handle folder(calls, calls.Open(ExtendedPath(*absolute).c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+  if (!folder.IsOpen()) {
     return absolute;
   }
   std::wstring resolved(MAX_PATH, L'\0');
-  DWORD length =
-      GetFinalPathNameByHandleW(folder, resolved.data(), static_cast<DWORD>(resolved.size()), 0);
+  DWORD length = GetFinalPathNameByHandleW(folder.Get(), resolved.data(),
+                                           static_cast<DWORD>(resolved.size()), 0);
   if (length >= resolved.size()) {
     resolved.resize(length);
-    length =
-        GetFinalPathNameByHandleW(folder, resolved.data(), static_cast<DWORD>(resolved.size()), 0);
+    length = GetFinalPathNameByHandleW(folder.Get(), resolved.data(),
+                                       static_cast<DWORD>(resolved.size()), 0);
   }
-  CloseHandle(folder);
   if (length == 0 || length >= resolved.size()) {
     return absolute;
   }

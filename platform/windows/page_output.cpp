@@ -3,7 +3,6 @@
 #include <algorithm>  // std::min
 #include <vector>     // std::vector
 
-#include "platform/failure.h"
 #include "platform/page_names.h"
 #include "platform/windows/held_names.h"
 #include "platform/windows/system_calls.h"
@@ -41,73 +40,73 @@ class WindowsPageOutput final : public PageOutput {
   }
 
   // Apart from the constructor, so that a failure part of the way is undone by the destructor.
-  void Start() {
-    CheckOldPage();
-    Create();
+  Result<> Start() {
+    Result<> started = CheckOldPage();
+    return started ? Create() : started;
   }
 
-  void Write(std::string_view bytes) override {
+  Result<> Write(std::string_view bytes) override {
     while (!bytes.empty()) {
       const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kLargestWrite));
       DWORD written = 0;
       if (!calls_.Write(file_.Get(), bytes.data(), size, &written)) {
-        Fail(Step::kWritePage, LastError());
+        return Fail(Step::kWritePage, LastError());
       }
       bytes.remove_prefix(written);
     }
+    return {};
   }
 
-  void Commit() override {
+  Result<> Commit() override {
     // The page shows as a page, no longer hidden, and is on disk before its name moves to it, or
     // a crash could leave an empty page in its place.
     const DWORD attributes = (old_attributes_ & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE;
     if (!calls_.SetAttributes(file_.Get(), attributes) || !calls_.Flush(file_.Get()) ||
         !file_.Reset()) {
-      Fail(Step::kWritePage, LastError());
+      return Fail(Step::kWritePage, LastError());
     }
-    if (has_old_page_) {
-      ReplaceOldPage();
-    } else {
-      MoveIntoPlace();
+    if (Result<> placed = has_old_page_ ? ReplaceOldPage() : MoveIntoPlace(); !placed) {
+      return placed;
     }
     committed_ = true;
     hold_.Release();
+    return {};
   }
 
  private:
-  [[noreturn]] void Fail(Step step, std::error_code error = {}) const {
-    throw Failure(step, page_path_, error);
+  Failure Fail(Step step, std::error_code error = {}) const {
+    return Failure(step, page_path_, error);
   }
 
-  void MoveIntoPlace() {
+  Result<> MoveIntoPlace() {
     if (!calls_.Move(temporary_.c_str(), page_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      Fail(Step::kWritePage, LastError());
+      return Fail(Step::kWritePage, LastError());
     }
+    return {};
   }
 
   // Without a backup name, a replacement that fails half-way leaves no old page at all; with
   // one, the old page is put back from it, and it goes once the new page is in place.
-  void ReplaceOldPage() {
+  Result<> ReplaceOldPage() {
     const std::wstring backup = folder_ + ToWide(TemporaryPageName());
     if (calls_.Replace(page_.c_str(), temporary_.c_str(), backup.c_str())) {
       calls_.Delete(backup.c_str());
-      return;
+      return {};
     }
     const std::error_code error = LastError();
     if (error.value() == ERROR_FILE_NOT_FOUND) {
-      MoveIntoPlace();  // the old page went since it was looked at: this is a first page
-      return;
+      return MoveIntoPlace();  // the old page went since it was looked at: this is a first page
     }
     if (error.value() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
       calls_.Move(backup.c_str(), page_.c_str(), MOVEFILE_WRITE_THROUGH);
     }
-    Fail(Step::kWritePage, error);
+    return Fail(Step::kWritePage, error);
   }
 
   // Settles that the page may be replaced: it is a file (neither a folder nor a reparse point),
   // not read-only, and the user may write it.
-  void CheckOldPage() {
+  Result<> CheckOldPage() {
     BY_HANDLE_FILE_INFORMATION information{};
     {
       const Handle old(calls_,
@@ -115,56 +114,60 @@ class WindowsPageOutput final : public PageOutput {
                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
       if (!old.IsOpen()) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) {
-          return;  // a first page
+          return {};  // a first page
         }
-        Fail(Step::kWritePage, LastError());
+        return Fail(Step::kWritePage, LastError());
       }
       if (!calls_.Information(old.Get(), &information)) {
-        Fail(Step::kWritePage, LastError());
+        return Fail(Step::kWritePage, LastError());
       }
-      RefuseAnotherName(old.Get());
+      if (Result<> own = RefuseAnotherName(old.Get()); !own) {
+        return own;
+      }
     }
     const DWORD attributes = information.dwFileAttributes;
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      Fail(Step::kPageIsALink);
+      return Fail(Step::kPageIsALink);
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      Fail(Step::kPageNotAFile);
+      return Fail(Step::kPageNotAFile);
     }
     // Windows refuses to write a read-only file, whoever asks; so does the page.
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      Fail(Step::kWritePage, WindowsError(ERROR_ACCESS_DENIED));
+      return Fail(Step::kWritePage, WindowsError(ERROR_ACCESS_DENIED));
     }
     // Opening it for writing, without writing, is the system's own answer to whether the user
     // may write it.
     const Handle writable(calls_, calls_.Open(page_.c_str(), FILE_WRITE_DATA, kAnyShare,
                                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
     if (!writable.IsOpen()) {
-      Fail(Step::kWritePage, LastError());
+      return Fail(Step::kWritePage, LastError());
     }
     has_old_page_ = true;
     old_attributes_ = attributes;
+    return {};
   }
 
   // Names that differ only in letter case find the same file on Windows: a file of the user's
   // under another spelling is not the page, and is not replaced.
-  void RefuseAnotherName(HANDLE old) const {
+  Result<> RefuseAnotherName(HANDLE old) const {
     std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t)) / sizeof(DWORD));
     if (!calls_.NameOf(old, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
-      Fail(Step::kWritePage, LastError());
+      return Fail(Step::kWritePage, LastError());
     }
     const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
     const std::wstring_view path(info->FileName, info->FileNameLength / sizeof(wchar_t));
     const std::wstring_view name = path.substr(path.rfind(L'\\') + 1);
     if (name != page_.substr(folder_.size())) {
-      throw Failure(Step::kPageNameClash,
-                    page_path_.substr(0, page_path_.size() - name_size_) + ToUtf8(name));
+      return Failure(Step::kPageNameClash,
+                     page_path_.substr(0, page_path_.size() - name_size_) + ToUtf8(name));
     }
+    return {};
   }
 
   // The new page starts hidden under a name of its own, one that another run has not taken. It
   // shares deletion so that Ctrl+C can remove it while it is open.
-  void Create() {
+  Result<> Create() {
     for (;;) {
       std::wstring temporary = folder_ + ToWide(TemporaryPageName());
       hold_.Hold(temporary);
@@ -173,12 +176,12 @@ class WindowsPageOutput final : public PageOutput {
       if (file != INVALID_HANDLE_VALUE) {
         file_.Reset(file);
         temporary_ = std::move(temporary);
-        return;
+        return {};
       }
       const std::error_code error = LastError();
       if (error.value() != ERROR_FILE_EXISTS && error.value() != ERROR_ALREADY_EXISTS) {
         hold_.Release();
-        Fail(Step::kWritePage, error);
+        return Fail(Step::kWritePage, error);
       }
     }
   }
@@ -198,12 +201,15 @@ class WindowsPageOutput final : public PageOutput {
 
 }  // namespace
 
-std::unique_ptr<PageOutput> CreateSystemPage(const SystemCalls& calls, const std::wstring& folder,
-                                             const std::string& folder_path,
-                                             std::string_view name) {
+Result<std::unique_ptr<PageOutput>> CreateSystemPage(const SystemCalls& calls,
+                                                     const std::wstring& folder,
+                                                     const std::string& folder_path,
+                                                     std::string_view name) {
   auto page = std::make_unique<WindowsPageOutput>(calls, folder, folder_path, name);
-  page->Start();
-  return page;
+  if (Result<> started = page->Start(); !started) {
+    return started.Error();
+  }
+  return std::unique_ptr<PageOutput>(std::move(page));
 }
 
 }  // namespace quorvane::platform

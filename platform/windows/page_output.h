@@ -13,7 +13,9 @@ class SystemCalls;
 // Starts replacing the page `name` in the folder `folder` (a \\?\ path ending in \), whose path
 // as the user knows it is `folder_path`, by the rules of Folder::CreatePage on Windows: a page
 // that is read-only, a symbolic link, a junction or a folder is refused.
-std::unique_ptr<PageOutput> CreateSystemPage(const SystemCalls& calls, const std::wstring& folder,
-                                             const std::string& folder_path, std::string_view name);
+Result<std::unique_ptr<PageOutput>> CreateSystemPage(const SystemCalls& calls,
+                                                     const std::wstring& folder,
+                                                     const std::string& folder_path,
+                                                     std::string_view name);
 
 }  // namespace quorvane::platform

@@ -6,7 +6,6 @@
 #include <utility>   // std::move
 
 #include "platform/clock.h"
-#include "platform/failure.h"
 #include "platform/windows/local_time.h"
 #include "platform/windows/utf16.h"
 
@@ -57,23 +56,16 @@ Regional Regional::FromProcessLocale() {
   return Regional(std::move(settings), std::move(locale));
 }
 
-namespace {
-
-// The locale's name, checked; an empty one is the invariant locale.
-std::wstring CheckedLocaleName(const std::string& name) {
-  std::wstring wide = ToWide(name);
-  if (!wide.empty() && !IsValidLocaleName(wide.c_str())) {
-    throw Failure(Step::kLocaleMissing, name);
+Result<Regional> Regional::Of(const RegionalSettings& settings) {
+  // An empty name is the invariant locale.
+  std::wstring name = ToWide(settings.locale_name);
+  if (!name.empty() && !IsValidLocaleName(name.c_str())) {
+    return Failure(Step::kLocaleMissing, settings.locale_name);
   }
-  return wide;
+  return Regional(settings,
+                  std::make_unique<Locale>(Locale{std::move(name), ToWide(settings.date_format),
+                                                  ToWide(settings.time_format)}));
 }
-
-}  // namespace
-
-Regional::Regional(const RegionalSettings& settings)
-    : Regional(settings, std::make_unique<Locale>(Locale{CheckedLocaleName(settings.locale_name),
-                                                         ToWide(settings.date_format),
-                                                         ToWide(settings.time_format)})) {}
 
 Regional::Regional(RegionalSettings settings, std::unique_ptr<Locale> locale)
     : settings_(std::move(settings)), locale_(std::move(locale)) {

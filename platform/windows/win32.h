@@ -20,13 +20,24 @@ inline std::error_code WindowsError(DWORD code) {
 // The calling thread's last error.
 inline std::error_code LastError() { return WindowsError(GetLastError()); }
 
-// A handle closed through its seam when this goes.
+// An open handle, closed through its seam when this goes, whatever way the scope ends. Moved,
+// the new owner closes it.
 class Handle {
  public:
-  Handle(const SystemCalls& calls, HANDLE handle) : calls_(calls), handle_(handle) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { Reset(); }
+  Handle() = default;
+  // Takes `handle`; INVALID_HANDLE_VALUE for none.
+  Handle(const SystemCalls& calls, HANDLE handle) : calls_(&calls), handle_(handle) {}
+  Handle(Handle&& other) noexcept
+      : calls_(other.calls_), handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+  Handle& operator=(Handle&& other) noexcept {
+    if (this != &other) {
+      Drop();
+      calls_ = other.calls_;
+      handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
+    }
+    return *this;
+  }
+  ~Handle() { Drop(); }
 
   HANDLE Get() const { return handle_; }
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
@@ -34,12 +45,19 @@ class Handle {
   // the close fails.
   bool Reset(HANDLE handle = INVALID_HANDLE_VALUE) {
     const HANDLE old = std::exchange(handle_, handle);
-    return old == INVALID_HANDLE_VALUE || calls_.Close(old);
+    return old == INVALID_HANDLE_VALUE || calls_->Close(old);
   }
 
  private:
-  const SystemCalls& calls_;
-  HANDLE handle_;
+  // Closes it, leaving the last error as it was for the caller that reads it after the scope.
+  void Drop() {
+    const DWORD error = GetLastError();
+    Reset();
+    SetLastError(error);
+  }
+
+  const SystemCalls* calls_ = nullptr;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 // `path` (UTF-8, relative or absolute, / or \ between names) as the full \\?\ path that the wide

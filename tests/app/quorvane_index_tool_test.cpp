@@ -42,6 +42,7 @@ struct ToolRun {
   bool replace_cwd = false;  // the working folder is removed, and a new one made at its path
   rlim_t open_files = 0;     // the most descriptors open at once; 0: as it is
   bool as_nobody = false;    // run as the user and group nobody
+  rlim_t processes = 0;      // as nobody, the most processes and threads at once; 0: as it is
 };
 
 struct ToolResult {
@@ -68,6 +69,10 @@ struct ToolResult {
     _exit(127);
   }
   if (run.as_nobody && !quorvane::testing::BecomeNobody()) {
+    _exit(127);
+  }
+  const rlimit processes{run.processes, run.processes};
+  if (run.processes != 0 && setrlimit(RLIMIT_NPROC, &processes) != 0) {
     _exit(127);
   }
   std::vector<char*> argv{const_cast<char*>(QUORVANE_INDEX_TOOL)};
@@ -752,6 +757,31 @@ TEST(QuorvaneIndexToolTest, WalkStaysOnTheFoldersMount) {
     EXPECT_TRUE(Exists(page)) << page;
   }
   EXPECT_FALSE(Exists(before + "/quorvane_index.html"));
+}
+
+// With no thread to be had (the user at the limit of processes), the tool does all its work on
+// its own: every page of a tree, each with all its files' facts.
+TEST(QuorvaneIndexToolTest, WithoutThreadsEveryPageIsStillWritten) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  scratch.AddFolder("top/a");
+  for (int i = 0; i < 100; ++i) {
+    scratch.AddFile("top/a/f" + std::to_string(i), 10);
+  }
+  for (const std::string& folder : {top, top + "/a"}) {
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  }
+  ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
+  // The leak check at the end of a sanitized build needs a thread of its own.
+  ToolRun run{scratch.Path(), {"-r", "top"}, {"ASAN_OPTIONS=detect_leaks=0"}};
+  run.as_nobody = true;
+  run.processes = 1;
+  const ToolResult result = RunTool(run);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(SortedLines(result.out), (std::vector<std::string>{top + "/a/quorvane_index.html",
+                                                               top + "/quorvane_index.html"}));
+  EXPECT_TRUE(Contains(ReadFile(top + "/a/quorvane_index.html"), "<b>100 object(s) :: 100k</b>"));
 }
 
 // A tree deeper than the descriptors a process may have open, and two sub-folders at each

@@ -36,15 +36,16 @@ class NotedPage final : public platform::PageOutput {
   NotedPage(std::string path, std::uint64_t volume, std::map<std::uint64_t, int>& syncs,
             std::mutex& mutex)
       : path_(std::move(path)), volume_(volume), syncs_(syncs), mutex_(mutex) {}
-  void Write(std::string_view) override {}
-  void Commit() override {}
+  platform::Result<> Write(std::string_view) override { return {}; }
+  platform::Result<> Commit() override { return {}; }
   std::uint64_t Volume() const override { return volume_; }
-  void SyncVolume() override {
+  platform::Result<> SyncVolume() override {
     const std::lock_guard lock(mutex_);
     ++syncs_[volume_];
     if (volume_ == 13) {
-      throw Failure(Step::kWritePage, path_, EIO);
+      return Failure(Step::kWritePage, path_, EIO);
     }
+    return {};
   }
 
  private:
@@ -61,7 +62,7 @@ TEST(PageBatchTest, WaitsOnceForEachFileSystemAndFailsThePagesOfOneThatCannot) {
   std::vector<std::string> failed;
   PageBatch batch(
       4, [&](const SealedPage& page) { placed.push_back(page.path); },
-      [&](const std::string& words) { failed.push_back(words); });
+      [&](const Failure& failure) { failed.push_back(platform::Describe(failure)); });
   const std::uint64_t volumes[] = {1, 13, 1, 2, 13, 1};
   for (std::size_t i = 0; i < std::size(volumes); ++i) {
     const std::string path = "p" + std::to_string(i);
@@ -83,21 +84,21 @@ TEST(TreeWalkTest, FindsItsWayBackWhenAFolderMovesAway) {
   for (const char* folder : {"top", "top/a", "top/a/b", "top/a/b/c", "top/a/z", "top/x"}) {
     scratch.AddFolder(folder);
   }
-  const platform::Regional regional(testing::UsEnglish());
+  const platform::Regional regional = testing::RegionalOf(testing::UsEnglish());
   const NameRules rules;
   std::vector<std::string> visited;
   std::vector<std::string> failed;
   const std::string top = scratch / "top/";
   TreeWalk(rules, regional, 1)
       .Walk(
-          platform::SystemFileSystem().OpenFolder(top),
+          testing::Ok(platform::SystemFileSystem().OpenFolder(top)),
           [&](Listing& listing) {
             visited.push_back(listing.folder->Path().substr(top.size()));
             if (visited.back() == "a/b/c/") {
               std::rename((top + "a/b").c_str(), (top + "x/b").c_str());
             }
           },
-          [&](const std::string& words) { failed.push_back(words); });
+          [&](const Failure& failure) { failed.push_back(platform::Describe(failure)); });
   EXPECT_EQ(visited,
             (std::vector<std::string>{"", "a/", "a/b/", "a/b/c/", "a/z/", "x/", "x/b/", "x/b/c/"}));
   EXPECT_EQ(failed, std::vector<std::string>{});

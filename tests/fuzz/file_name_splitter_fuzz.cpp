@@ -16,15 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool AddPath = (data[0] & 1) != 0;
   const std::string_view PathIn(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string NomeOut = "stale";
-  std::string extension;
-  try {
-    extension = quorvane::GetFileExt(PathIn, NomeOut, AddPath);
-  } catch (const quorvane::platform::Failure& failure) {
-    if (PathIn.size() <= 32765 || failure.GetStep() != quorvane::platform::Step::kNameTooLong) {
+  const quorvane::platform::Result<std::string> split =
+      quorvane::GetFileExt(PathIn, NomeOut, AddPath);
+  if (!split) {
+    if (PathIn.size() <= 32765 || split.Error().step != quorvane::platform::Step::kNameTooLong) {
       std::abort();  // short paths never fail
     }
     return 0;
   }
+  const std::string& extension = *split;
   const std::size_t name_start = AddPath ? 0 : PathIn.find_last_of("\\/") + 1;
   const bool parts_of_the_path =
       PathIn.substr(name_start).rfind(NomeOut, 0) == 0 &&

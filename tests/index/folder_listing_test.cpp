@@ -26,9 +26,9 @@ TEST(FolderListingTest, SortsWithoutRegardToCaseThenByBytes) {
   for (const char* name : {"b.txt", "a.txt", "Zeta", "B.txt", "A.txt", "alpha", "_x", "10", "9"}) {
     files.Add(name, 0);
   }
-  const platform::Regional regional(testing::UsEnglish());
+  const platform::Regional regional = testing::RegionalOf(testing::UsEnglish());
   FileList list(regional, files);
-  EXPECT_EQ(list.ReRead(), "");
+  EXPECT_TRUE(list.ReRead());
   const std::vector<std::string> expected = {"10",    "9",     "_x",    "A.txt", "a.txt",
                                              "alpha", "B.txt", "b.txt", "Zeta"};
   EXPECT_EQ(NamesOf(list), expected);
@@ -43,9 +43,9 @@ TEST(FolderListingTest, SortsNonAsciiNamesByTheLocalesLowerCase) {
   }
   platform::RegionalSettings settings = testing::UsEnglish();
   settings.locale_name = testing::kUnicodeLocale;
-  const platform::Regional regional(settings);
+  const platform::Regional regional = testing::RegionalOf(settings);
   FileList list(regional, files);
-  list.ReRead();
+  EXPECT_TRUE(list.ReRead());
   // "Éa" < "ÉTÉ" < "été": both É names lower-case to é, and the tie goes by bytes.
   const std::vector<std::string> expected = {
       "\xC3\x89"
@@ -58,7 +58,7 @@ TEST(FolderListingTest, SortsNonAsciiNamesByTheLocalesLowerCase) {
 // end anywhere, differing in case or not at all but in it, with a few others among them: the
 // order is CompareNames', one name with the next.
 TEST(FolderListingTest, LongListsSortAsNamesCompare) {
-  const platform::Regional regional(testing::UsEnglish());
+  const platform::Regional regional = testing::RegionalOf(testing::UsEnglish());
   NameList names;
   std::vector<std::string> expected;
   for (int i = 0; i < 20000; ++i) {
@@ -67,7 +67,7 @@ TEST(FolderListingTest, LongListsSortAsNamesCompare) {
     if (i % 1000 == 0) {
       name = "quorvane_index.html" + std::to_string(i);  // an outsider
     }
-    names.Add(name);
+    ASSERT_TRUE(names.Add(name));
     expected.push_back(std::move(name));
   }
   names.Sort(regional);
@@ -93,18 +93,18 @@ TEST(FolderListingTest, SelectionAndReReadsAreReported) {
   FakeFileSystem files;
   files.Add("a", 0);
   files.Add("b", 0);
-  const platform::Regional regional(testing::UsEnglish());
+  const platform::Regional regional = testing::RegionalOf(testing::UsEnglish());
   FileList list(regional, files);
   RecordingObserver observer;
   list.SetObserver(&observer);
-  list.ReRead();
+  EXPECT_TRUE(list.ReRead());
   list.Select(1);
   EXPECT_EQ(list.CurrentName(), "b");
   list.Select(2);
   EXPECT_EQ(list.Selected(), -1);
   EXPECT_EQ(list.CurrentName(), "");
   list.Select(0);
-  list.ReRead();
+  EXPECT_TRUE(list.ReRead());
   EXPECT_EQ(list.Selected(), -1);
   const std::vector<std::string> expected = {"about to change", "changed",    "selected 1",
                                              "selected -1",     "selected 0", "about to change",
@@ -131,13 +131,13 @@ TEST(FolderListingTest, RefreshEndsThePathWithOneSeparatorAndCountsFiles) {
       {two, two + kPathSeparator, 2},
       {testing::kRootFolder, testing::kRootFolder, -1},
   };
-  const platform::Regional regional(testing::UsEnglish());
+  const platform::Regional regional = testing::RegionalOf(testing::UsEnglish());
   const platform::SystemFileSystem files;
   for (const auto& c : cases) {
     FileList list(regional, files);
     const FolderViewState state = RefreshFolderView(c.FolderPath, list);
     EXPECT_EQ(state.CurPath, c.CurPath);
-    EXPECT_EQ(state.listing_error, "");
+    EXPECT_TRUE(state.listed);
     EXPECT_EQ(list.Folder(), c.CurPath);
     if (c.count >= 0) {  // the root's files are the machine's
       EXPECT_EQ(state.count, c.count);
@@ -149,14 +149,14 @@ TEST(FolderListingTest, RefreshEndsThePathWithOneSeparatorAndCountsFiles) {
 TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
   const TempFolder folder;
   folder.AddFile("a.txt");
-  const platform::Regional regional(testing::UsEnglish());
+  const platform::Regional regional = testing::RegionalOf(testing::UsEnglish());
   const platform::SystemFileSystem files;
   FileList list(regional, files);
   ASSERT_EQ(RefreshFolderView(folder.Path(), list).count, 1);
 
   const FolderViewState state = RefreshFolderView(folder / "gone", list);
-  EXPECT_EQ(state.listing_error, "Cannot read the folder " + (folder / "gone/") + ": " +
-                                     testing::NoSuchFile().message());
+  EXPECT_EQ(testing::FailureOf(state.listed), "Cannot read the folder " + (folder / "gone/") +
+                                                  ": " + testing::NoSuchFile().message());
   EXPECT_EQ(state.CurPath, folder / "gone/");
   EXPECT_EQ(state.count, 0);
   EXPECT_FALSE(state.generation_enabled);
@@ -169,8 +169,9 @@ TEST(FolderListingTest, UnreadableFolderGivesAnEmptyListAndTheReason) {
   std::stop_source stop;
   stop.request_stop();
   const FolderViewState stopped = RefreshFolderView(folder.Path(), list, stop.get_token());
-  EXPECT_EQ(stopped.listing_error, "Stopped before the page of " + folder.Path() + kPathSeparator +
-                                       " was complete; nothing was written");
+  EXPECT_EQ(testing::FailureOf(stopped.listed), "Stopped before the page of " + folder.Path() +
+                                                    kPathSeparator +
+                                                    " was complete; nothing was written");
   EXPECT_EQ(stopped.count, 0);
   EXPECT_FALSE(list.Identity());
 }

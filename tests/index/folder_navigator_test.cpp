@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/system_file_system.h"
+#include "tests/support/platform_probes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane {
@@ -98,13 +99,13 @@ TEST_F(FolderNavigatorTest, StartsOnTheFolderAskedForOrTheWorkingFoldersVolume) 
   for (const auto& c : cases) {
     const StartPlace start = navigator_.Start({At(c.working), At(c.asked)});
     EXPECT_EQ(start.place, (Place{c.place.volume, At(c.place.folder)})) << c.working << c.asked;
-    EXPECT_EQ(start.error, At(c.error)) << c.working << c.asked;
+    EXPECT_EQ(testing::FailureOf(start.asked), At(c.error)) << c.working << c.asked;
   }
   // A folder asked for that has no path at all, such as one relative to a removed working folder.
-  const std::string no_path = "Cannot read the folder .: No such file or directory";
-  const StartPlace start = navigator_.Start({At("$2/x"), "", no_path});
+  const platform::Failure no_path(platform::Step::kReadFolder, ".", ENOENT);
+  const StartPlace start = navigator_.Start({At("$2/x"), no_path});
   EXPECT_EQ(start.place, (Place{1, At("$2")}));
-  EXPECT_EQ(start.error, no_path);
+  EXPECT_EQ(testing::FailureOf(start.asked), "Cannot read the folder .: No such file or directory");
 }
 
 TEST_F(FolderNavigatorTest, EachVolumeGoesBackToItsLastFolder) {

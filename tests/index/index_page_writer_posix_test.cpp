@@ -30,7 +30,7 @@ TEST_F(PageWriterTest, FolderPathIsTextInTheTitleAndTheHeader) {
   FakeFileSystem files;
   list_ = std::make_unique<FileList>(regional_, files);
   CurPath_ = RefreshFolderView(folder, *list_).CurPath;
-  ASSERT_TRUE(Make(false, files).completed);
+  ASSERT_TRUE(Make(false, files).OutPath);
   const std::string page = ReadFile(folder + "/quorvane_index.html");
   const std::string above = folder_.Path() + "/";
   EXPECT_NE(page.find("<head><title>" + above + "Tom &amp; Jerry &lt;Best&gt;/</title></head>\r\n"),
@@ -69,9 +69,27 @@ TEST_F(PageWriterTest, AFolderRenamedWhileItsPageIsMadeGetsItInItsNewPlace) {
   CurPath_ = RefreshFolderView(shown, *list_).CurPath;
   WhenSelected mover(0, [&] { rename(shown.c_str(), (folder_ / "moved").c_str()); });
   list_->SetObserver(&mover);
-  EXPECT_TRUE(Make(false, system_files_).completed);
+  EXPECT_TRUE(Make(false, system_files_).OutPath);
   list_->SetObserver(nullptr);
   EXPECT_NE(ReadFile(folder_ / "moved/quorvane_index.html").find("c.txt</a>"), std::string::npos);
+}
+
+// Pictures are told by their names alone, so a folder's path of any length shows them: here one
+// longer than 16-bit positions reach, made name by name, as no call takes it whole.
+TEST_F(PageWriterTest, AFolderPathOfAnyLengthShowsItsPictures) {
+  const std::string deep = folder_.AddDeepFolder(32767 + 300, {"sea.jpg", "notes.txt"});
+  list_ = std::make_unique<FileList>(regional_, system_files_);
+  CurPath_ = RefreshFolderView(deep, *list_).CurPath;
+  const GenerationOutcome outcome = Make(true, system_files_);
+  ASSERT_EQ(testing::FailureOf(outcome.OutPath), "");
+  const auto page =
+      testing::Ok(testing::Ok(system_files_.OpenFolder(deep))->ReadPage(IndexFileName));
+  ASSERT_NE(page, nullptr);
+  std::string text(page->Size(), '\0');
+  ASSERT_EQ(testing::Ok(page->ReadAt(0, text.data(), text.size())), text.size());
+  EXPECT_NE(text.find("<b>2 object(s) :: 2k</b>"), std::string::npos);
+  EXPECT_NE(text.find("<br><img src=\"sea.jpg\" border=1>\r\n"), std::string::npos);
+  EXPECT_EQ(text.find("<img src=\"notes.txt\""), std::string::npos);
 }
 
 TEST_F(PageWriterTest, ConcurrentRunsEachEndWithOneWholePage) {
@@ -92,7 +110,7 @@ TEST_F(PageWriterTest, ConcurrentRunsEachEndWithOneWholePage) {
         FileList list(regional_, files);
         const std::string CurPath = folder_.Path() + "/";
         const platform::Services services{clock_, regional_, files};
-        failed += MakeIndexPage(false, CurPath, list, services).completed ? 0 : 1;
+        failed += MakeIndexPage(false, CurPath, list, services).OutPath ? 0 : 1;
       }
     });
   }

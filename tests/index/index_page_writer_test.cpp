@@ -84,7 +84,7 @@ TEST_F(PageWriterTest, KilobytesRoundDownWithAFloorOfOneAndTotalsAddThem) {
   italian.group_separator = ".";
   italian.decimal_separator = ",";
   for (const bool is_italian : {false, true}) {
-    regional_ = platform::Regional(is_italian ? italian : testing::UsEnglish());
+    regional_ = testing::RegionalOf(is_italian ? italian : testing::UsEnglish());
     const std::string page = RefreshAndMake(false, files);
     for (const auto& c : cases) {
       const std::string ending = std::string(c.name) + "</a> (8/22/2002 9:06:40 AM, " +
@@ -129,7 +129,7 @@ TEST_F(PageWriterTest, FolderEmptiedSinceTheRefreshGivesAnEmptyPage) {
   ASSERT_EQ(list_->Count(), 1);
   ASSERT_TRUE(RemoveFile(file));
 
-  ASSERT_TRUE(Make(false, system_files_).completed);
+  ASSERT_TRUE(Make(false, system_files_).OutPath);
   const std::string page = ReadFile(PagePath());
   EXPECT_EQ(page.find("<p>"), std::string::npos);
   EXPECT_NE(page.find("<hr>\r\n<br>&nbsp;\r\n<hr>\r\n<b>0 object(s) :: 0k</b>\r\n"),
@@ -167,10 +167,9 @@ TEST_F(PageWriterTest, FailuresEndTheRunAndKeepThePreviousPage) {
   list_->SetObserver(&remover);
   GenerationOutcome outcome = Make(false, system_files_);
   list_->SetObserver(nullptr);
-  EXPECT_FALSE(outcome.completed);
-  EXPECT_EQ(outcome.failure->what(), "Cannot read the file facts of " + (folder_ / "b.txt") + ": " +
-                                         testing::NoSuchFile().message());
-  EXPECT_EQ(outcome.OutPath, "");
+  EXPECT_EQ(testing::FailureOf(outcome.OutPath), "Cannot read the file facts of " +
+                                                     (folder_ / "b.txt") + ": " +
+                                                     testing::NoSuchFile().message());
   EXPECT_EQ(list_->Selected(), 1);
   EXPECT_EQ(outcome.CurFile, folder_ / "b.txt");
   EXPECT_EQ(ReadFile(PagePath()), previous);
@@ -217,9 +216,7 @@ TEST_F(PageWriterTest, AStopEndsTheRunAndKeepsThePreviousPage) {
     }
     const GenerationOutcome outcome = Make(false, system_files_, stop.get_token());
     list_->SetObserver(nullptr);
-    ASSERT_TRUE(outcome.failure) << c.when;
-    EXPECT_EQ(outcome.failure->GetStep(), platform::Step::kStopped) << c.when;
-    EXPECT_EQ(outcome.failure->what(),
+    EXPECT_EQ(testing::FailureOf(outcome.OutPath),
               "Stopped before the page of " + CurPath_ + " was complete; nothing was written");
     EXPECT_EQ(outcome.CurFile, c.at < 0 ? "" : CurPath_ + std::string(list_->Name(c.at)));
     EXPECT_EQ(list_->Selected(), c.at) << c.when;
@@ -247,7 +244,7 @@ TEST_F(PageWriterTest, AFailingSystemCallEndsTheRunWithItsWords) {
     list_ = std::make_unique<FileList>(regional_, files);
     CurPath_ = folder_.Path() + kPathSeparator;
     const GenerationOutcome outcome = Make(false, files);
-    EXPECT_EQ(outcome.failure->what(), c.words + ": " + files.Error().message());
+    EXPECT_EQ(testing::FailureOf(outcome.OutPath), c.words + ": " + files.Error().message());
     EXPECT_EQ(ReadFile(page), std::string(3, '\0'));
     EXPECT_EQ(Entries(folder_.Path()).size(), 301u);
   }
@@ -263,8 +260,9 @@ TEST_F(PageWriterTest, AnotherFolderNowAtThePathShownGetsNoPage) {
   folder_.AddFolder("shown");
   const GenerationOutcome outcome = Make(false, system_files_);
   // The window tells this failure by its step, to offer the refresh.
-  EXPECT_EQ(outcome.failure->GetStep(), platform::Step::kFolderChanged);
-  EXPECT_EQ(outcome.failure->what(),
+  ASSERT_FALSE(outcome.OutPath);
+  EXPECT_EQ(outcome.OutPath.Error().step, platform::Step::kFolderChanged);
+  EXPECT_EQ(platform::Describe(outcome.OutPath.Error()),
             "The folder " + (folder_ / "shown/") + " is no longer the one shown; refresh the list");
   EXPECT_EQ(Entries(folder_ / "shown"), std::vector<std::string>{});
 }

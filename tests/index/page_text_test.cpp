@@ -3,17 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
+
+#include "tests/support/platform_probes.h"
 
 namespace quorvane {
 namespace {
 
-// A page in place held in memory, read a few bytes at a time so that lines cross every read.
+// A page in place held in memory, read a few bytes at a time so that lines cross every read;
+// from `readable` on, reading it fails.
 class OldPage final : public platform::PageReader {
  public:
-  explicit OldPage(std::string text) : text_(std::move(text)) {}
+  explicit OldPage(std::string text, std::size_t readable = std::string::npos)
+      : text_(std::move(text)), readable_(readable) {}
   std::uint64_t Size() const override { return text_.size(); }
-  std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const override {
+  platform::Result<std::size_t> ReadAt(std::uint64_t offset, char* buffer,
+                                       std::size_t size) const override {
+    if (offset >= readable_) {
+      return platform::Failure(platform::Step::kReadPage, "/srv/page", EIO);
+    }
     if (offset >= text_.size()) {
       return 0;
     }
@@ -21,10 +30,11 @@ class OldPage final : public platform::PageReader {
     text_.copy(buffer, count, offset);
     return count;
   }
-  void Remove() const override {}
+  platform::Result<> Remove() const override { return {}; }
 
  private:
   std::string text_;
+  std::size_t readable_;
 };
 
 std::string Page(const std::string& path, const std::string& date, const std::string& entries,
@@ -69,14 +79,23 @@ TEST(PageTextTest, PagesAreTheSameButForTheirDateAndSeconds) {
       PageComparison comparison(old);
       comparison.Add(page.substr(0, split));
       comparison.Add(page.substr(split));
-      EXPECT_EQ(comparison.Same(), c.same) << c.name << " split at " << split;
+      EXPECT_EQ(testing::Ok(comparison.Same()), c.same) << c.name << " split at " << split;
     }
     const OldPage old(c.old_page);
     PageComparison comparison(old);
     for (const char byte : page) {
       comparison.Add(std::string_view(&byte, 1));
     }
-    EXPECT_EQ(comparison.Same(), c.same) << c.name << " byte by byte";
+    EXPECT_EQ(testing::Ok(comparison.Same()), c.same) << c.name << " byte by byte";
+  }
+  // An old page that cannot be read to its end, at its end or at its start, fails: it is not
+  // known to differ.
+  for (const std::size_t readable : {std::size_t{0}, std::size_t{100}, page.size()}) {
+    const OldPage old(page, readable);
+    PageComparison comparison(old);
+    comparison.Add(page);
+    EXPECT_EQ(testing::FailureOf(comparison.Same()),
+              "Cannot read the page /srv/page: " + std::generic_category().message(EIO));
   }
 }
 

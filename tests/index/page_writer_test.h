@@ -41,17 +41,17 @@ class PageWriterTest : public ::testing::Test {
   std::string RefreshAndMake(bool ShowImages, const platform::FileSystem& files) {
     Refresh(files);
     const GenerationOutcome outcome = Make(ShowImages, files);
-    if (!outcome.completed) {
-      return "failed: " + std::string(outcome.failure->what());
+    if (!outcome.OutPath) {
+      return "failed: " + platform::Describe(outcome.OutPath.Error());
     }
-    EXPECT_EQ(outcome.OutPath, CurPath_ + "quorvane_index.html");
-    return testing::ReadFile(outcome.OutPath);
+    EXPECT_EQ(*outcome.OutPath, CurPath_ + "quorvane_index.html");
+    return testing::ReadFile(*outcome.OutPath);
   }
 
   std::string PagePath() const { return folder_ / "quorvane_index.html"; }
 
   testing::TempFolder folder_;
-  platform::Regional regional_{testing::UsEnglish()};
+  platform::Regional regional_ = testing::RegionalOf(testing::UsEnglish());
   testing::FakeClock clock_{{testing::LocalTm(2026, 12, 7, 9, 30, 0)}, {100.0, 101.25}};
   platform::SystemFileSystem system_files_;
   std::unique_ptr<FileList> list_;

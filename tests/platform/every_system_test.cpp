@@ -25,6 +25,7 @@ using quorvane::testing::FailingFileSystem;
 using quorvane::testing::FailureOf;
 using quorvane::testing::LocalTime;
 using quorvane::testing::Names;
+using quorvane::testing::Ok;
 using quorvane::testing::ReadFile;
 using quorvane::testing::Stage;
 using quorvane::testing::TempFolder;
@@ -63,10 +64,10 @@ TEST(FolderBehaviourTest, ListsEveryFileButFoldersAndItsOwnHiddenPageNames) {
       files.emplace_back(entry.name);
     }
   }
-  const auto open = SystemFileSystem().OpenFolder(folder.Path());
+  const auto open = Ok(SystemFileSystem().OpenFolder(folder.Path()));
   Names names;
-  open->ReadFileNames(names);
-  std::vector<std::string> sub_folders = open->SubFolderNames();
+  EXPECT_TRUE(open->ReadFileNames(names));
+  std::vector<std::string> sub_folders = Ok(open->SubFolderNames());
   for (auto* list : {&files, &folders, &names.names, &sub_folders}) {
     std::sort(list->begin(), list->end());
   }
@@ -92,27 +93,27 @@ TEST(FolderBehaviourTest, FactsAreTheLengthAndTheLastChange) {
   for (const auto& file : files) {
     folder.AddFile(file.name, file.length, file.modified);
   }
-  const auto open = SystemFileSystem().OpenFolder(folder.Path());
+  const auto open = Ok(SystemFileSystem().OpenFolder(folder.Path()));
   for (const auto& file : files) {
-    FileFacts facts;
-    EXPECT_FALSE(open->ReadFacts(file.name, facts)) << file.name;
+    const FileFacts facts = Ok(open->ReadFacts(file.name));
     EXPECT_EQ(facts.length, file.length) << file.name;
     EXPECT_EQ(facts.modified, file.modified) << file.name;
   }
-  FileFacts facts;
-  EXPECT_EQ(open->ReadFacts("vanished", facts), testing::NoSuchFile());
+  EXPECT_EQ(FailureOf(open->ReadFacts("vanished")), "Cannot read the file facts of " +
+                                                        (folder / "vanished") + ": " +
+                                                        testing::NoSuchFile().message());
 }
 
 TEST(FolderBehaviourTest, AFolderThatCannotBeOpenedFailsNamingIt) {
   const TempFolder scratch;
   const std::string no_such = ": " + testing::NoSuchFile().message();
-  EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(scratch / "gone"); }),
+  EXPECT_EQ(FailureOf(SystemFileSystem().OpenFolder(scratch / "gone")),
             "Cannot read the folder " + (scratch / "gone/") + no_such);
-  EXPECT_NE(FailureOf([&] { SystemFileSystem().OpenFolder(""); }), "");
+  EXPECT_NE(FailureOf(SystemFileSystem().OpenFolder("")), "");
   scratch.AddFolder("sub");
-  const auto sub = SystemFileSystem().OpenFolder(scratch.Path())->OpenSubFolder("sub");
-  EXPECT_EQ(sub->Path(), scratch / "sub/");
-  EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(scratch.Path())->OpenSubFolder("x"); }),
+  const auto open = Ok(SystemFileSystem().OpenFolder(scratch.Path()));
+  EXPECT_EQ(Ok(open->OpenSubFolder("sub"))->Path(), scratch / "sub/");
+  EXPECT_EQ(FailureOf(open->OpenSubFolder("x")),
             "Cannot read the folder " + (scratch / "x/") + no_such);
 }
 
@@ -120,35 +121,32 @@ TEST(PageOutputTest, ReplacesOnlyWhenCommittedAndLeavesNoTraceWhenDropped) {
   const TempFolder folder;
   const std::string path = folder / "page.html";
   WriteFile(path, "old page");
-  const auto open = SystemFileSystem().OpenFolder(folder.Path());
+  const auto open = Ok(SystemFileSystem().OpenFolder(folder.Path()));
   {
-    const auto page = open->CreatePage("page.html");
-    page->Write(std::string(200000, 'x'));
+    const auto page = Ok(open->CreatePage("page.html"));
+    EXPECT_TRUE(page->Write(std::string(200000, 'x')));
     EXPECT_EQ(ReadFile(path), "old page");
     Names names;
-    open->ReadFileNames(names);
+    EXPECT_TRUE(open->ReadFileNames(names));
     EXPECT_EQ(names.names, std::vector<std::string>{"page.html"});
   }
   EXPECT_EQ(ReadFile(path), "old page");
   EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
-  const auto page = open->CreatePage("page.html");
-  page->Write("new page");
-  page->Commit();
+  const auto page = Ok(open->CreatePage("page.html"));
+  EXPECT_TRUE(page->Write("new page") && page->Commit());
   EXPECT_EQ(ReadFile(path), "new page");
   EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
   // A first page goes in place the same way.
-  const auto first = open->CreatePage("first.html");
-  first->Write("first");
+  const auto first = Ok(open->CreatePage("first.html"));
+  EXPECT_TRUE(first->Write("first"));
   EXPECT_FALSE(testing::Exists(folder / "first.html"));
-  first->Commit();
+  EXPECT_TRUE(first->Commit());
   EXPECT_EQ(ReadFile(folder / "first.html"), "first");
   // Sealed and on disk, a page still shows nowhere until placed.
-  const auto sealed = open->CreatePage("page.html");
-  sealed->Write("sealed page");
-  sealed->Seal();
-  sealed->SyncVolume();
+  const auto sealed = Ok(open->CreatePage("page.html"));
+  EXPECT_TRUE(sealed->Write("sealed page") && sealed->Seal() && sealed->SyncVolume());
   EXPECT_EQ(ReadFile(path), "new page");
-  sealed->Place();
+  EXPECT_TRUE(sealed->Place());
   EXPECT_EQ(ReadFile(path), "sealed page");
   EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"first.html", "page.html"}));
 }
@@ -163,11 +161,11 @@ TEST(PageOutputTest, AFailingWriteOrPlacingKeepsTheOldPageAndLeavesNoName) {
       }
       const std::vector<std::string> before = Entries(folder.Path());
       const FailingFileSystem files(stage);
-      const std::string failure = FailureOf([&] {
-        const auto page = files.OpenFolder(folder.Path())->CreatePage("page.html");
-        page->Write("new page");
-        page->Commit();
-      });
+      const std::string failure = [&] {
+        const auto page = Ok(Ok(files.OpenFolder(folder.Path()))->CreatePage("page.html"));
+        const Result<> written = page->Write("new page");
+        return FailureOf(written ? page->Commit() : written);
+      }();  // the page dropped, as a run that fails drops it
       EXPECT_EQ(failure, "Cannot write the page " + path + ": " + files.Error().message());
       EXPECT_EQ(Entries(folder.Path()), before);
       EXPECT_EQ(ReadFile(path), has_old_page ? "old page" : "");

@@ -35,6 +35,7 @@ using quorvane::testing::Entries;
 using quorvane::testing::FailingCalls;
 using quorvane::testing::FailureOf;
 using quorvane::testing::Names;
+using quorvane::testing::Ok;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
@@ -42,28 +43,41 @@ using quorvane::testing::WriteFile;
 using quorvane::testing::kNobody;
 constexpr char kAcl[] = "system.posix_acl_access";
 
+// The folder at `path`, every call going through `calls`.
+std::unique_ptr<Folder> Open(const std::string& path,
+                             const SystemCalls& calls = SystemCalls::Real()) {
+  return Ok(SystemFileSystem(calls).OpenFolder(path));
+}
+
 std::vector<std::string> FileNamesOf(const std::string& path) {
   Names sink;
-  SystemFileSystem().OpenFolder(path)->ReadFileNames(sink);
+  EXPECT_TRUE(Open(path)->ReadFileNames(sink));
   std::sort(sink.names.begin(), sink.names.end());
   return sink.names;
 }
 
 // Replaces `name` in `folder` with a page holding `text`, every call going through `calls`;
-// when `sealed`, in the three steps that let many pages wait for the disk once.
-void Replace(const std::string& folder, const std::string& name, const std::string& text,
-             const SystemCalls& calls = SystemCalls::Real(), bool sealed = false) {
-  const SystemFileSystem files(calls);
-  const auto open = files.OpenFolder(folder);
-  const auto page = open->CreatePage(name);
-  page->Write(text);
-  if (!sealed) {
-    page->Commit();
-    return;
+// when `sealed`, in the three steps that let many pages wait for the disk once. Returns what
+// its failure says, "" for none.
+std::string Replace(const std::string& folder, const std::string& name, const std::string& text,
+                    const SystemCalls& calls = SystemCalls::Real(), bool sealed = false) {
+  const Result<std::unique_ptr<Folder>> open = SystemFileSystem(calls).OpenFolder(folder);
+  const Result<std::unique_ptr<PageOutput>> page =
+      open ? (*open)->CreatePage(name) : Result<std::unique_ptr<PageOutput>>(open.Error());
+  Result<> done = page ? (*page)->Write(text) : Result<>(page.Error());
+  if (done && !sealed) {
+    done = (*page)->Commit();
   }
-  page->Seal();
-  page->SyncVolume();
-  page->Place();
+  if (done && sealed) {
+    done = (*page)->Seal();
+  }
+  if (done && sealed) {
+    done = (*page)->SyncVolume();
+  }
+  if (done && sealed) {
+    done = (*page)->Place();
+  }
+  return FailureOf(done);
 }
 
 // An attribute's value, or "(none)".
@@ -136,12 +150,12 @@ TEST(FolderTest, SubFoldersAreFoldersOfTheSameVolumeWithoutSymlinks) {
   folder.AddFile("notes.txt");
   ASSERT_EQ(symlink("photos", (folder / "link-to-photos").c_str()), 0);
   ASSERT_EQ(symlink("nowhere", (folder / "dangling").c_str()), 0);
-  std::vector<std::string> names = SystemFileSystem().OpenFolder(folder.Path())->SubFolderNames();
+  std::vector<std::string> names = Ok(Open(folder.Path())->SubFolderNames());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{".config", "caf\xE9", "photos"}));
 
   // /proc is a file system of its own on every Linux machine, so a walk down from / stops there.
-  names = SystemFileSystem().OpenFolder("/")->SubFolderNames();
+  names = Ok(Open("/")->SubFolderNames());
   EXPECT_EQ(std::find(names.begin(), names.end(), "proc"), names.end());
   EXPECT_NE(std::find(names.begin(), names.end(), "etc"), names.end());
 }
@@ -181,18 +195,16 @@ TEST(FolderTest, NoStatusCallTriggersAnAutomount) {
   ASSERT_EQ(symlink("sub", (folder / "to-sub").c_str()), 0);
   ASSERT_EQ(symlink("nowhere", (folder / "dangling").c_str()), 0);
   const NotingStatusFlags calls;
-  const SystemFileSystem files(calls);
-  const auto open = files.OpenFolder(folder.Path());
+  const auto open = Open(folder.Path(), calls);
   Names names;
   Names folders;
-  open->ReadNames(names, &folders);
-  open->ReadFileNames(names);
-  EXPECT_EQ(open->SubFolderNames(), std::vector<std::string>{"sub"});
-  FileFacts facts;
-  EXPECT_FALSE(open->ReadFacts("file", facts));
-  EXPECT_FALSE(open->ReadFacts("dangling", facts));
+  EXPECT_TRUE(open->ReadNames(names, &folders));
+  EXPECT_TRUE(open->ReadFileNames(names));
+  EXPECT_EQ(Ok(open->SubFolderNames()), std::vector<std::string>{"sub"});
+  EXPECT_TRUE(open->ReadFacts("file"));
+  EXPECT_TRUE(open->ReadFacts("dangling"));
   EXPECT_FALSE(open->HasFile("sub/nothing"));
-  EXPECT_EQ(open->OpenSubFolder("sub")->OpenParent()->Mount(), open->Mount());
+  EXPECT_EQ(Ok(Ok(open->OpenSubFolder("sub"))->OpenParent())->Mount(), open->Mount());
   const std::vector<int> flags = calls.Flags();
   EXPECT_GE(flags.size(), 8u);
   for (const int flag : flags) {
@@ -253,54 +265,37 @@ TEST(FolderTest, FactsFollowSymlinksUnlessTheyLeadNowhere) {
   folder.AddFile("data", 5000, when);
   ASSERT_EQ(symlink("data", (folder / "link").c_str()), 0);
   ASSERT_EQ(symlink("no-such-target", (folder / "dangling").c_str()), 0);
-  const auto open = SystemFileSystem().OpenFolder(folder.Path());
+  const auto open = Open(folder.Path());
 
-  FileFacts facts;
-  EXPECT_FALSE(open->ReadFacts("link", facts));
+  const FileFacts facts = Ok(open->ReadFacts("link"));
   EXPECT_EQ(facts.length, 5000);
   EXPECT_EQ(facts.modified, when);
-  EXPECT_FALSE(open->ReadFacts("dangling", facts));
-  EXPECT_EQ(facts.length, 14);  // the link's own: its target's name
-  EXPECT_EQ(open->ReadFacts("vanished", facts), std::errc::no_such_file_or_directory);
+  EXPECT_EQ(Ok(open->ReadFacts("dangling")).length, 14);  // the link's own: its target's name
+  EXPECT_EQ(
+      FailureOf(open->ReadFacts("vanished")),
+      "Cannot read the file facts of " + (folder / "vanished") + ": No such file or directory");
 }
 
 TEST(FolderTest, WorksOnThroughTheOpenFolder) {
   const TempFolder scratch;
   // A path longer than the system takes in one call, of names that are each fine.
-  const std::string name(200, 'd');
-  std::string deep = scratch.Path();
-  int fd = open(deep.c_str(), O_PATH | O_DIRECTORY);
-  while (deep.size() <= PATH_MAX + 300) {
-    ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
-    const int next = openat(fd, name.c_str(), O_PATH | O_DIRECTORY);
-    close(fd);
-    fd = next;
-    deep += "/" + name;
-  }
-  ASSERT_EQ(symlinkat("x", fd, "entry"), 0);
-  close(fd);
-  Names names;
-  SystemFileSystem().OpenFolder(deep)->ReadFileNames(names);
-  EXPECT_EQ(names.names, std::vector<std::string>{"entry"});
-  Shell("rm -rf " + (scratch / name));  // deeper than the test folder's own removal goes
+  const std::string deep = scratch.AddDeepFolder(PATH_MAX + 300, {"entry"});
+  EXPECT_EQ(FileNamesOf(deep), std::vector<std::string>{"entry"});
 
   // A folder renamed while open is still the one written to.
   const std::string before = scratch.AddFolder("before");
   scratch.AddFile("before/a.txt", 7);
-  const auto moved = SystemFileSystem().OpenFolder(before);
+  const auto moved = Open(before);
   ASSERT_EQ(rename(before.c_str(), (scratch / "after").c_str()), 0);
-  FileFacts facts;
-  EXPECT_FALSE(moved->ReadFacts("a.txt", facts));
-  const auto page = moved->CreatePage("page.html");
-  page->Write("text");
-  page->Commit();
+  EXPECT_EQ(Ok(moved->ReadFacts("a.txt")).length, 7);
+  const auto page = Ok(moved->CreatePage("page.html"));
+  EXPECT_TRUE(page->Write("text") && page->Commit());
   EXPECT_EQ(ReadFile(scratch / "after/page.html"), "text");
 
   // Its parent is the folder it is in now, not the one its path named.
   scratch.AddFolder("elsewhere");
   ASSERT_EQ(rename((scratch / "after").c_str(), (scratch / "elsewhere/after").c_str()), 0);
-  EXPECT_EQ(moved->OpenParent()->Identity(),
-            SystemFileSystem().OpenFolder(scratch / "elsewhere")->Identity());
+  EXPECT_EQ(Ok(moved->OpenParent())->Identity(), Open(scratch / "elsewhere")->Identity());
 }
 
 TEST(FolderTest, FolderThatCannotBeOpenedFailsNamingIt) {
@@ -317,7 +312,7 @@ TEST(FolderTest, FolderThatCannotBeOpenedFailsNamingIt) {
       {"", "Cannot read the folder '': No such file or directory"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(c.path); }), c.words);
+    EXPECT_EQ(FailureOf(SystemFileSystem().OpenFolder(c.path)), c.words);
   }
 }
 
@@ -497,11 +492,10 @@ TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
         calls.Fail(rule);
       }
       const std::string new_page(9000, 'n');
-      const std::string failure =
-          FailureOf([&] { Replace(folder.Path(), "page.html", new_page, calls, step.sealed); });
+      const std::string failure = Replace(folder.Path(), "page.html", new_page, calls, step.sealed);
       const bool succeeds = std::count(step.succeeds_with.begin(), step.succeeds_with.end(), error);
       const std::string said = step.step + std::string(", ") + std::strerror(error);
-      EXPECT_EQ(failure, succeeds ? "" : Describe(step.words, path, ErrnoError(error))) << said;
+      EXPECT_EQ(failure, succeeds ? "" : Describe({step.words, path, error})) << said;
       EXPECT_TRUE(ReadFile(path) == (succeeds ? new_page : old_page)) << said;
       EXPECT_EQ(ModeOf(path) & ~old_mode & 07777, 0u) << said;
       EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << said;
@@ -563,7 +557,7 @@ TEST(PageOutputTest, SymlinkedPagesAreWrittenThroughOnlyWhenAllIsTheUsers) {
     const TempFolder folder;
     c.make(folder);
     const std::vector<std::string> names = Entries(folder.Path());
-    const std::string failure = FailureOf([&] { Replace(folder.Path(), "page.html", "new"); });
+    const std::string failure = Replace(folder.Path(), "page.html", "new");
     EXPECT_TRUE(S_ISLNK(ModeOf(folder / "page.html"))) << c.name;
     if (c.written) {
       EXPECT_EQ(failure, "") << c.name;
@@ -587,15 +581,15 @@ TEST(PageOutputTest, OtherKindsOfPageAreReplacedOrRefused) {
   // A page with other hard links is replaced by the rename: the other names keep the old text.
   WriteFile(folder / "page.html", "old");
   ASSERT_EQ(link((folder / "page.html").c_str(), (folder / "other.html").c_str()), 0);
-  Replace(folder.Path(), "page.html", "new");
+  EXPECT_EQ(Replace(folder.Path(), "page.html", "new"), "");
   EXPECT_EQ(ReadFile(folder / "page.html"), "new");
   EXPECT_EQ(ReadFile(folder / "other.html"), "old");
 
   folder.AddFolder("folder.html");
   ASSERT_EQ(mkfifo((folder / "fifo.html").c_str(), 0644), 0);
-  EXPECT_EQ(FailureOf([&] { Replace(folder.Path(), "folder.html", "new"); }),
+  EXPECT_EQ(Replace(folder.Path(), "folder.html", "new"),
             "Cannot write the page " + (folder / "folder.html") + ": Is a directory");
-  EXPECT_EQ(FailureOf([&] { Replace(folder.Path(), "fifo.html", "new"); }),
+  EXPECT_EQ(Replace(folder.Path(), "fifo.html", "new"),
             "The page " + (folder / "fifo.html") + " is not a regular file; nothing was written");
   EXPECT_TRUE(S_ISFIFO(ModeOf(folder / "fifo.html")));
 }
@@ -610,7 +604,7 @@ TEST(PageOutputTest, NewPageTakesTheOldPagesPermissionsAndNeverWiderAccess) {
   ASSERT_EQ(setxattr(page.c_str(), "user.note", "kept", 4, 0), 0);
   const std::string acl = Attribute(page, kAcl);
   const mode_t mode = ModeOf(page);
-  Replace(folder.Path(), "page.html", "new");
+  EXPECT_EQ(Replace(folder.Path(), "page.html", "new"), "");
   struct stat st {};
   ASSERT_EQ(stat(page.c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, kNobody);
@@ -626,8 +620,8 @@ TEST(PageOutputTest, NewPageTakesTheOldPagesPermissionsAndNeverWiderAccess) {
   WriteFile(folder / "plain.html", "old");
   ASSERT_EQ(chmod((folder / "plain.html").c_str(), 0600), 0);
   Shell("setfacl -b " + (folder / "plain.html"));
-  Replace(folder.Path(), "plain.html", "new");
-  Replace(folder.Path(), "first.html", "new");
+  EXPECT_EQ(Replace(folder.Path(), "plain.html", "new"), "");
+  EXPECT_EQ(Replace(folder.Path(), "first.html", "new"), "");
   umask(previous);
   EXPECT_EQ(Attribute(folder / "plain.html", kAcl), "(none)");
   EXPECT_EQ(ModeOf(folder / "plain.html") & 07777, 0600u);
@@ -654,8 +648,7 @@ TEST(PageOutputTest, PagesTheUserMayNotWriteStay) {
     ASSERT_EQ(chmod(page.c_str(), c.page_mode), 0);
     ASSERT_EQ(chmod(folder.c_str(), c.folder_mode), 0);
     ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
-    const std::string failure =
-        AsNobody([&] { return FailureOf([&] { Replace(folder, "page.html", "new"); }); });
+    const std::string failure = AsNobody([&] { return Replace(folder, "page.html", "new"); });
     EXPECT_EQ(failure, "Cannot write the page " + page + ": Permission denied") << c.name;
     EXPECT_EQ(ReadFile(page), "old") << c.name;
     EXPECT_EQ(Entries(folder), std::vector<std::string>{"page.html"}) << c.name;

@@ -11,8 +11,10 @@
 namespace quorvane::platform {
 namespace {
 
+using quorvane::testing::RegionalOf;
+
 TEST(RegionalPosixTest, DatesAndTimesFollowTheFormatsGiven) {
-  const Regional italian({".", ",", "%d/%m/%Y", "%H:%M:%S", "C"});
+  const Regional italian = RegionalOf({".", ",", "%d/%m/%Y", "%H:%M:%S", "C"});
   EXPECT_EQ(italian.DateTimeText(testing::LocalTm(2002, 8, 1, 9, 5, 7)), "01/08/2002 09:05:07");
 }
 
@@ -33,7 +35,7 @@ TEST(RegionalPosixTest, LowerCasesByTheLocalesCharacterRules) {
   for (const auto& c : cases) {
     RegionalSettings settings = testing::UsEnglish();
     settings.locale_name = c.locale;
-    EXPECT_EQ(Regional(settings).Lower(c.text), c.expected) << c.locale << " " << c.text;
+    EXPECT_EQ(RegionalOf(settings).Lower(c.text), c.expected) << c.locale << " " << c.text;
   }
 }
 

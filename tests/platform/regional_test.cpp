@@ -12,6 +12,8 @@
 namespace quorvane::platform {
 namespace {
 
+using quorvane::testing::FailureOf;
+using quorvane::testing::RegionalOf;
 using quorvane::testing::UsEnglish;
 
 // US English with another locale's separators.
@@ -42,7 +44,7 @@ TEST(RegionalTest, GroupsWholeNumbersInThrees) {
       {Ungrouped(), 1234567, "1234567"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Regional(c.settings).Grouped(c.value), c.expected) << c.value;
+    EXPECT_EQ(RegionalOf(c.settings).Grouped(c.value), c.expected) << c.value;
   }
 }
 
@@ -60,12 +62,12 @@ TEST(RegionalTest, RoundsToTwoDecimalsAndGroups) {
       {Italian(), 1234.5, "1.234,50"},   {Ungrouped(), 1234567.891, "1234567.89"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Regional(c.settings).Fixed2(c.value), c.expected) << c.value;
+    EXPECT_EQ(RegionalOf(c.settings).Fixed2(c.value), c.expected) << c.value;
   }
 }
 
 TEST(RegionalTest, DateTimeTextShowsTheDateAloneAtMidnight) {
-  const Regional us(UsEnglish());
+  const Regional us = RegionalOf(UsEnglish());
   EXPECT_EQ(us.DateTimeText(testing::LocalTm(2002, 8, 21, 23, 25, 18)), "8/21/2002 11:25:18 PM");
   EXPECT_EQ(us.DateTimeText(testing::LocalTm(2002, 8, 21, 0, 0, 0)), "8/21/2002");
   EXPECT_EQ(us.DateTimeText(testing::LocalTm(2002, 8, 21, 0, 0, 1)), "8/21/2002 12:00:01 AM");
@@ -84,10 +86,13 @@ TEST(RegionalTest, LowerCasesEveryLetterOfAUnicodeLocale) {
   };
   RegionalSettings settings = UsEnglish();
   settings.locale_name = testing::kUnicodeLocale;
-  const Regional regional(settings);
+  const Regional regional = RegionalOf(settings);
   for (const auto& c : cases) {
     EXPECT_EQ(regional.Lower(c.text), c.expected) << c.text;
   }
+  // A locale the system lacks is a failure, not another locale's rules.
+  settings.locale_name = "xx-NOWHERE";
+  EXPECT_EQ(FailureOf(Regional::Of(settings)), "The locale xx-NOWHERE is not available");
 }
 
 }  // namespace

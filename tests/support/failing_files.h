@@ -23,7 +23,8 @@ class FailingFileSystem final : public platform::FileSystem {
  public:
   explicit FailingFileSystem(Stage stage, std::string name = {});
 
-  std::unique_ptr<platform::Folder> OpenFolder(std::string_view path) const override {
+  platform::Result<std::unique_ptr<platform::Folder>> OpenFolder(
+      std::string_view path) const override {
     return files_->OpenFolder(path);
   }
   std::error_code Error() const { return error_; }

@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/regional.h"
 #include "platform/system_file_system.h"
+#include "tests/support/platform_probes.h"
 
 namespace quorvane::testing {
 
@@ -21,6 +22,11 @@ namespace quorvane::testing {
 // AM/PM, "," and ".". It is the rendering of the classic worked example, which on Linux no real
 // locale writes quite like this.
 platform::RegionalSettings UsEnglish();
+
+// The regional formatting of `settings`, whose locale a test knows to be there.
+inline platform::Regional RegionalOf(const platform::RegionalSettings& settings) {
+  return Ok(platform::Regional::Of(settings));
+}
 
 // A locale that lower-cases every letter of Unicode, not only ASCII: "C.UTF-8" on Linux.
 extern const char kUnicodeLocale[];
@@ -77,13 +83,10 @@ class FakeFileSystem final : public platform::FileSystem {
     facts_[name] = {length, modified};
   }
 
-  std::unique_ptr<platform::Folder> OpenFolder(std::string_view path) const override {
-    std::unique_ptr<platform::Folder> real;
-    try {
-      real = real_.OpenFolder(path);
-    } catch (const platform::Failure&) {
-    }
-    return std::make_unique<Folder>(*this, std::move(real), std::string(path));
+  platform::Result<std::unique_ptr<platform::Folder>> OpenFolder(
+      std::string_view path) const override {
+    platform::Result<std::unique_ptr<platform::Folder>> real = real_.OpenFolder(path);
+    return std::make_unique<Folder>(*this, real ? std::move(*real) : nullptr, std::string(path));
   }
 
  private:
@@ -95,34 +98,43 @@ class FakeFileSystem final : public platform::FileSystem {
     platform::FolderIdentity Identity() const override {
       return real_ ? real_->Identity() : platform::FolderIdentity{};
     }
-    void ReadFileNames(platform::NameSink& names) const override {
+    platform::Result<> ReadFileNames(platform::NameSink& names) const override {
       for (const std::string& name : files_.names_) {
-        names.Add(name);
+        if (platform::Result<> added = names.Add(name); !added) {
+          return added;
+        }
       }
-    }
-    std::vector<std::string> SubFolderNames() const override { return {}; }
-    std::error_code ReadFacts(const char* name,
-                              platform::FileFacts& facts) const noexcept override {
-      const auto found = files_.facts_.find(name);
-      if (found == files_.facts_.end()) {
-        return std::make_error_code(std::errc::no_such_file_or_directory);
-      }
-      facts = found->second;
       return {};
     }
-    std::unique_ptr<platform::Folder> OpenSubFolder(std::string_view name) const override {
-      return Real().OpenSubFolder(name);
+    platform::Result<std::vector<std::string>> SubFolderNames() const override {
+      return std::vector<std::string>();
     }
-    std::unique_ptr<platform::PageOutput> CreatePage(std::string_view name) const override {
-      return Real().CreatePage(name);
+    platform::Result<platform::FileFacts> ReadFacts(const char* name) const override {
+      const auto found = files_.facts_.find(name);
+      if (found == files_.facts_.end()) {
+        return platform::Failure(platform::Step::kReadFileFacts, Path() + name,
+                                 std::make_error_code(std::errc::no_such_file_or_directory));
+      }
+      return found->second;
+    }
+    platform::Result<std::unique_ptr<platform::Folder>> OpenSubFolder(
+        std::string_view name) const override {
+      if (!real_) {
+        return Missing();
+      }
+      return real_->OpenSubFolder(name);
+    }
+    platform::Result<std::unique_ptr<platform::PageOutput>> CreatePage(
+        std::string_view name) const override {
+      if (!real_) {
+        return Missing();
+      }
+      return real_->CreatePage(name);
     }
 
    private:
-    const platform::Folder& Real() const {
-      if (!real_) {
-        throw platform::Failure(platform::Step::kReadFolder, path_, ENOENT);
-      }
-      return *real_;
+    platform::Failure Missing() const {
+      return platform::Failure(platform::Step::kReadFolder, path_, ENOENT);
     }
 
     const FakeFileSystem& files_;

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <functional>   // std::function
-#include <string>       // std::string
-#include <string_view>  // std::string_view
-#include <vector>       // std::vector
+#include <stdexcept>  // std::runtime_error
+#include <string>     // std::string
+#include <utility>    // std::move
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
@@ -11,19 +10,22 @@
 namespace quorvane::testing {
 
 // Keeps the names a folder listing gives, in the order given.
-struct Names final : platform::NameSink {
-  std::vector<std::string> names;
-  void Add(std::string_view name) override { names.emplace_back(name); }
-};
+using Names = platform::NameVector;
 
-// What a Failure says, or "" when `run` throws none.
-inline std::string FailureOf(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const platform::Failure& failure) {
-    return failure.what();
+// What the failure of `result` says, or "" when it succeeded.
+template <typename T>
+std::string FailureOf(const platform::Result<T>& result) {
+  return result ? std::string() : platform::Describe(result.Error());
+}
+
+// The value of `result`, which a test expects to be there; a failure ends the test with its
+// words.
+template <typename T>
+T Ok(platform::Result<T> result) {
+  if (!result) {
+    throw std::runtime_error(platform::Describe(result.Error()));
   }
-  return "";
+  return std::move(*result);
 }
 
 }  // namespace quorvane::testing

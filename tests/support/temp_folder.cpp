@@ -24,8 +24,12 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  std::error_code failed;
+  std::filesystem::remove_all(path_, failed);
+  if (failed) {
+    // Deeper than a path the system takes in one call: rm goes down name by name.
+    std::system(("rm -rf '" + path_ + "'").c_str());
+  }
 }
 
 std::string TempFolder::operator/(std::string_view name) const {
@@ -60,6 +64,36 @@ std::string TempFolder::AddFolder(std::string_view name) const {
     throw std::system_error(errno, std::generic_category(), "cannot create " + path);
   }
   return path;
+}
+
+std::string TempFolder::AddDeepFolder(std::size_t length,
+                                      const std::vector<std::string>& files) const {
+  const std::string name(200, 'd');
+  std::string deep = path_;
+  int fd = open(deep.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const auto fail = [&] {
+    const int error = errno;
+    close(fd);
+    throw std::system_error(error, std::generic_category(), "cannot make " + deep);
+  };
+  while (deep.size() <= length) {
+    if (mkdirat(fd, name.c_str(), 0755) != 0) {
+      fail();
+    }
+    const int next = openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    fd = next;
+    deep += "/" + name;
+  }
+  for (const std::string& file : files) {
+    const int made = openat(fd, file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (made < 0) {
+      fail();
+    }
+    close(made);
+  }
+  close(fd);
+  return deep;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>      // std::size_t
 #include <cstdint>      // std::int64_t
 #include <ctime>        // std::time_t
 #include <string>       // std::string
@@ -26,6 +27,10 @@ class TempFolder {
   // local time, 0 for now). Returns its path.
   std::string AddFile(std::string_view name, std::int64_t size = 0, std::time_t modified = 0) const;
   std::string AddFolder(std::string_view name) const;
+  // Makes folders one in the other until the deepest one's path is longer than `length` bytes,
+  // each through the one before, as no single call takes such a path; then the empty files
+  // `files` in the deepest. Returns its path. POSIX only.
+  std::string AddDeepFolder(std::size_t length, const std::vector<std::string>& files = {}) const;
 
  private:
   std::string path_;

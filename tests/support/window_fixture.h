@@ -83,8 +83,13 @@ class StandInFileSystem final : public platform::FileSystem {
  public:
   explicit StandInFileSystem(const platform::SystemCalls& calls) : real_(calls) {}
 
-  std::unique_ptr<platform::Folder> OpenFolder(std::string_view path) const override {
-    return std::make_unique<Folder>(*this, real_.OpenFolder(path));
+  platform::Result<std::unique_ptr<platform::Folder>> OpenFolder(
+      std::string_view path) const override {
+    platform::Result<std::unique_ptr<platform::Folder>> real = real_.OpenFolder(path);
+    if (!real) {
+      return real;
+    }
+    return std::make_unique<Folder>(*this, std::move(*real));
   }
 
   // How often the names in the folder at `path` (ending in "/") were asked for, and read.
@@ -132,26 +137,28 @@ class StandInFileSystem final : public platform::FileSystem {
         : files_(files), real_(std::move(real)) {}
     const std::string& Path() const override { return real_->Path(); }
     platform::FolderIdentity Identity() const override { return real_->Identity(); }
-    void ReadFileNames(platform::NameSink& names) const override {
+    platform::Result<> ReadFileNames(platform::NameSink& names) const override {
       files_.Count(files_.reads_, Path());
       files_.Wait([&] { return files_.held_folder_ != Path(); });
-      real_->ReadFileNames(names);
+      platform::Result<> read = real_->ReadFileNames(names);
       files_.Count(files_.reads_done_, Path());
+      return read;
     }
-    std::vector<std::string> SubFolderNames() const override {
+    platform::Result<std::vector<std::string>> SubFolderNames() const override {
       files_.Wait([&] { return files_.held_folder_ != Path(); });
       return real_->SubFolderNames();
     }
-    std::error_code ReadFacts(const char* name,
-                              platform::FileFacts& facts) const noexcept override {
+    platform::Result<platform::FileFacts> ReadFacts(const char* name) const override {
       ++files_.facts_asked_;
       files_.Wait([&] { return !files_.holding_facts_; });
-      return real_->ReadFacts(name, facts);
+      return real_->ReadFacts(name);
     }
-    std::unique_ptr<platform::Folder> OpenSubFolder(std::string_view name) const override {
+    platform::Result<std::unique_ptr<platform::Folder>> OpenSubFolder(
+        std::string_view name) const override {
       return real_->OpenSubFolder(name);
     }
-    std::unique_ptr<platform::PageOutput> CreatePage(std::string_view name) const override {
+    platform::Result<std::unique_ptr<platform::PageOutput>> CreatePage(
+        std::string_view name) const override {
       return real_->CreatePage(name);
     }
 
@@ -323,7 +330,7 @@ class WindowFixture {
 
  private:
   const FixedClock clock_;
-  const platform::Regional regional_{UsEnglish()};
+  const platform::Regional regional_ = RegionalOf(UsEnglish());
   const NoUnnamedFiles calls_;
   const StandInFileSystem files_{calls_};
   const platform::Services services_{clock_, regional_, files_};
