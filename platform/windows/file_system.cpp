@@ -1,11 +1,14 @@
-#include <memory>  // std::make_unique
-#include <string>  // std::string, std::wstring
-#include <vector>  // std::vector
+#include <algorithm>  // std::min
+#include <memory>     // std::make_unique
+#include <string>     // std::string, std::wstring
+#include <utility>    // std::move
+#include <vector>     // std::vector
 
 #include "platform/failure.h"
 #include "platform/path_separator.h"
 #include "platform/system_file_system.h"
 #include "platform/windows/page_output.h"
+#include "platform/windows/page_reader.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
 
@@ -17,6 +20,20 @@ constexpr DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr DWORD kEntryBufferSize = 64 * 1024;
 
 bool IsDot(std::wstring_view name) { return name == L"." || name == L".."; }
+
+// A folder's path as it is shown, ending in the separator; an empty one is shown as such.
+std::string EndingInSeparator(std::string path) {
+  if (!path.empty() && path.back() != kPathSeparator) {
+    path += kPathSeparator;
+  }
+  return path;
+}
+
+// Takes names into a list of its own.
+struct NameVector final : NameSink {
+  std::vector<std::string> names;
+  void Add(std::string_view name) override { names.emplace_back(name); }
+};
 
 // What a folder listing tells of an entry.
 struct Entry {
@@ -31,10 +48,7 @@ class WindowsFolder final : public Folder {
       : calls_(calls),
         handle_(calls, handle),
         extended_(std::move(extended)),
-        path_(std::move(path)) {
-    if (path_.empty() || path_.back() != kPathSeparator) {
-      path_ += kPathSeparator;
-    }
+        path_(EndingInSeparator(std::move(path))) {
     if (extended_.back() != L'\\') {
       extended_ += L'\\';
     }
@@ -56,28 +70,15 @@ class WindowsFolder final : public Folder {
   const std::string& Path() const override { return path_; }
   FolderIdentity Identity() const override { return identity_; }
 
-  void ReadFileNames(NameSink& names) const override {
-    ForEachEntry([&](const Entry& entry) {
-      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        const std::string name = ToUtf8(entry.name);
-        if (!IsTemporaryPageName(name)) {
-          names.Add(name);
-        }
-      }
-    });
+  void ReadFileNames(NameSink& names) const override { List(&names, nullptr); }
+
+  std::vector<std::string> SubFolderNames() const override {
+    NameVector folders;
+    List(nullptr, &folders);
+    return std::move(folders.names);
   }
 
-  // Symbolic links, junctions and mounted volumes are reparse points; none is followed.
-  std::vector<std::string> SubFolderNames() const override {
-    std::vector<std::string> names;
-    ForEachEntry([&](const Entry& entry) {
-      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-          (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        names.push_back(ToUtf8(entry.name));
-      }
-    });
-    return names;
-  }
+  void ReadNames(NameSink& files, NameSink* folders) const override { List(&files, folders); }
 
   std::error_code ReadFacts(const char* name, FileFacts& facts) const noexcept override {
     try {
@@ -99,14 +100,8 @@ class WindowsFolder final : public Folder {
   }
 
   std::unique_ptr<Folder> OpenSubFolder(std::string_view name) const override {
-    const std::string path = path_ + std::string(name);
-    std::wstring extended = extended_ + ToWide(name);
-    HANDLE handle = calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
-    if (handle == INVALID_HANDLE_VALUE) {
-      throw Failure(Step::kReadFolder, path + kPathSeparator, LastError());
-    }
-    auto folder = std::make_unique<WindowsFolder>(calls_, handle, std::move(extended), path);
+    auto folder = Open(calls_, extended_ + ToWide(name), path_ + std::string(name),
+                       FILE_FLAG_OPEN_REPARSE_POINT);
     // A link put in the folder's place since it was listed is not followed.
     if (folder->is_link_) {
       throw Failure(Step::kReadFolder, folder->path_, WindowsError(ERROR_CANT_RESOLVE_FILENAME));
@@ -114,8 +109,49 @@ class WindowsFolder final : public Folder {
     return folder;
   }
 
+  // By the path that led here, which still names this folder's parent: Windows moves no folder
+  // while something inside it is open, and a walk checks the folder it finds anyway.
+  std::unique_ptr<Folder> OpenParent() const override {
+    const std::wstring parent = ParentOf(extended_);
+    if (parent.empty()) {
+      throw Failure(Step::kReadFolder, path_ + "..", WindowsError(ERROR_PATH_NOT_FOUND));
+    }
+    const std::string shown = ToUtf8(ParentOf(ToWide(path_)));
+    return Open(calls_, parent, shown.empty() ? path_ + ".." : shown, 0);
+  }
+
+  bool HasFile(std::string_view path) const override {
+    const std::wstring found = Beside(path);
+    BY_HANDLE_FILE_INFORMATION information{};
+    const Handle file(calls_, found.empty()
+                                  ? INVALID_HANDLE_VALUE
+                                  : calls_.Open(found.c_str(), FILE_READ_ATTRIBUTES, kAnyShare,
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    return file.IsOpen() && calls_.Information(file.Get(), &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
   std::unique_ptr<PageOutput> CreatePage(std::string_view name) const override {
     return CreateSystemPage(calls_, extended_, path_, name);
+  }
+
+  void CheckPage(std::string_view name) const override {
+    CheckSystemPage(calls_, extended_, path_, name);
+  }
+
+  std::unique_ptr<PageReader> ReadPage(std::string_view name) const override {
+    return ReadSystemPage(calls_, extended_, path_, name);
+  }
+
+  // Opens the folder at `extended` (a \\?\ path), shown as `path`, with `flags` besides.
+  static std::unique_ptr<WindowsFolder> Open(const SystemCalls& calls, std::wstring extended,
+                                             const std::string& path, DWORD flags) {
+    HANDLE handle = calls.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | flags);
+    if (handle == INVALID_HANDLE_VALUE) {
+      throw Failure(Step::kReadFolder, EndingInSeparator(path), LastError());
+    }
+    return std::make_unique<WindowsFolder>(calls, handle, std::move(extended), path);
   }
 
  private:
@@ -160,6 +196,44 @@ class WindowsFolder final : public Folder {
     }
   }
 
+  // Gives `files` the entries that are not folders, and `folders` the folders that are not reparse
+  // points: symbolic links, junctions and mounted volumes are never followed.
+  void List(NameSink* files, NameSink* folders) const {
+    ForEachEntry([&](const Entry& entry) {
+      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        const std::string name = ToUtf8(entry.name);
+        if (files != nullptr && !IsTemporaryPageName(name)) {
+          files->Add(name);
+        }
+      } else if (folders != nullptr && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        folders->Add(ToUtf8(entry.name));
+      }
+    });
+  }
+
+  // The \\?\ path of `relative` ("../x", "sub\\x") from this folder; empty where it goes above
+  // the root.
+  std::wstring Beside(std::string_view relative) const {
+    std::wstring path = extended_;
+    while (!relative.empty()) {
+      const std::size_t end = std::min(relative.find_first_of("/\\"), relative.size());
+      const std::string_view name = relative.substr(0, end);
+      relative.remove_prefix(std::min(end + 1, relative.size()));
+      if (name == "..") {
+        path = ParentOf(path);
+        if (path.empty()) {
+          return path;
+        }
+      } else if (!name.empty() && name != ".") {
+        if (path.back() != L'\\') {
+          path += L'\\';
+        }
+        path += ToWide(name);
+      }
+    }
+    return path;
+  }
+
   const SystemCalls& calls_;
   Handle handle_;  // held without sharing deletion, so the folder cannot be renamed meanwhile
   std::wstring extended_;
@@ -178,23 +252,14 @@ SystemFileSystem::SystemFileSystem(const SystemCalls& calls) : calls_(calls) {}
 SystemFileSystem::SystemFileSystem() : SystemFileSystem(SystemCalls::Real()) {}
 
 std::unique_ptr<Folder> SystemFileSystem::OpenFolder(std::string_view path) const {
-  const std::wstring extended = ExtendedPath(path);
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  if (!extended.empty()) {
-    handle = calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS);
-  }
-  const std::error_code error = LastError();
   // The folder is shown by its full path, which is how a path given as C: or ..\x is read.
   const std::wstring full = FullPath(path);
-  std::string shown = full.empty() ? std::string(path) : ToUtf8(full);
-  if (!shown.empty() && shown.back() != kPathSeparator) {
-    shown += kPathSeparator;
+  const std::string shown = full.empty() ? std::string(path) : ToUtf8(full);
+  const std::wstring extended = ExtendedPath(path);
+  if (extended.empty()) {
+    throw Failure(Step::kReadFolder, EndingInSeparator(shown), LastError());
   }
-  if (handle == INVALID_HANDLE_VALUE) {
-    throw Failure(Step::kReadFolder, shown, error);
-  }
-  return std::make_unique<WindowsFolder>(calls_, handle, extended, shown);
+  return WindowsFolder::Open(calls_, extended, shown, 0);
 }
 
 }  // namespace quorvane::platform

@@ -1,7 +1,6 @@
 #include "platform/windows/page_output.h"
 
 #include <algorithm>  // std::min
-#include <vector>     // std::vector
 
 #include "platform/failure.h"
 #include "platform/page_names.h"
@@ -46,6 +45,9 @@ class WindowsPageOutput final : public PageOutput {
     Create();
   }
 
+  // Settles that the page may be replaced, creating nothing.
+  void Check() { CheckOldPage(); }
+
   void Write(std::string_view bytes) override {
     while (!bytes.empty()) {
       const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kLargestWrite));
@@ -58,13 +60,22 @@ class WindowsPageOutput final : public PageOutput {
   }
 
   void Commit() override {
-    // The page shows as a page, no longer hidden, and is on disk before its name moves to it, or
-    // a crash could leave an empty page in its place.
+    Seal();
+    Place();
+  }
+
+  // The page shows as a page, no longer hidden, and is on disk before its name moves to it, or
+  // a crash could leave an empty page in its place. Each page waits for the disk on its own:
+  // Windows lets only an administrator wait for all that is written to a volume.
+  void Seal() override {
     const DWORD attributes = (old_attributes_ & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE;
     if (!calls_.SetAttributes(file_.Get(), attributes) || !calls_.Flush(file_.Get()) ||
         !file_.Reset()) {
       Fail(Step::kWritePage, LastError());
     }
+  }
+
+  void Place() override {
     if (has_old_page_) {
       ReplaceOldPage();
     } else {
@@ -149,13 +160,10 @@ class WindowsPageOutput final : public PageOutput {
   // Names that differ only in letter case find the same file on Windows: a file of the user's
   // under another spelling is not the page, and is not replaced.
   void RefuseAnotherName(HANDLE old) const {
-    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t)) / sizeof(DWORD));
-    if (!calls_.NameOf(old, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+    std::wstring name;
+    if (!NameOnDisk(calls_, old, name)) {
       Fail(Step::kWritePage, LastError());
     }
-    const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
-    const std::wstring_view path(info->FileName, info->FileNameLength / sizeof(wchar_t));
-    const std::wstring_view name = path.substr(path.rfind(L'\\') + 1);
     if (name != page_.substr(folder_.size())) {
       throw Failure(Step::kPageNameClash,
                     page_path_.substr(0, page_path_.size() - name_size_) + ToUtf8(name));
@@ -197,6 +205,11 @@ class WindowsPageOutput final : public PageOutput {
 };
 
 }  // namespace
+
+void CheckSystemPage(const SystemCalls& calls, const std::wstring& folder,
+                     const std::string& folder_path, std::string_view name) {
+  WindowsPageOutput(calls, folder, folder_path, name).Check();
+}
 
 std::unique_ptr<PageOutput> CreateSystemPage(const SystemCalls& calls, const std::wstring& folder,
                                              const std::string& folder_path,

@@ -16,4 +16,8 @@ class SystemCalls;
 std::unique_ptr<PageOutput> CreateSystemPage(const SystemCalls& calls, const std::wstring& folder,
                                              const std::string& folder_path, std::string_view name);
 
+// Checks by the same rules that the page `name` may be replaced; creates nothing.
+void CheckSystemPage(const SystemCalls& calls, const std::wstring& folder,
+                     const std::string& folder_path, std::string_view name);
+
 }  // namespace quorvane::platform

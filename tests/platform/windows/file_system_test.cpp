@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,31 @@ TEST(WindowsFolderTest, PathsAreFullWithBackslashesAndDriveRootsKeepTheirOwn) {
   const std::string file = folder.AddFile("file.txt");
   EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(file); }),
             "Cannot read the folder " + file + ": " + WindowsError(ERROR_DIRECTORY).message());
+}
+
+// Going up stops at the root of a drive or a share, however the path is written.
+TEST(WindowsFolderTest, AParentIsFoundAboveEveryFolderButARoot) {
+  const struct {
+    std::wstring path;
+    std::wstring parent;
+  } cases[] = {
+      {L"C:\\", L""},
+      {L"C:\\photos\\", L"C:\\"},
+      {L"C:\\photos\\2002", L"C:\\photos\\"},
+      {L"\\\\server\\share\\", L""},
+      {L"\\\\server\\share\\pub\\", L"\\\\server\\share\\"},
+      {L"\\\\?\\C:\\", L""},
+      {L"\\\\?\\C:\\photos\\", L"\\\\?\\C:\\"},
+      {L"\\\\?\\UNC\\server\\share\\", L""},
+      {L"\\\\?\\UNC\\server\\share\\pub\\", L"\\\\?\\UNC\\server\\share\\"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParentOf(c.path), c.parent) << ToUtf8(c.path);
+  }
+  const auto root = SystemFileSystem().OpenFolder("C:\\");
+  EXPECT_TRUE(root->HasFile("windows/win.ini"));
+  EXPECT_FALSE(root->HasFile("../windows/win.ini"));
+  EXPECT_NE(FailureOf([&] { root->OpenParent(); }), "");
 }
 
 // Folders named on a command line are taken as Windows takes them: ".." by the names before it.
@@ -208,6 +234,59 @@ TEST(WindowsPageTest, ARealSymbolicLinkInThePagesPlaceIsRefused) {
             "The page " + (linked / "page.html") +
                 " is a symbolic link or junction; nothing was written");
   EXPECT_EQ(ReadFile(folder / "target.html"), "target");
+}
+
+// A page is removed by the rules it is replaced by; anything else in its place is kept.
+TEST(WindowsPageTest, PagesThatMayNotBeRemovedAreKept) {
+  const struct {
+    const char* name;  // of the file in the page's place
+    bool read_only;
+    std::function<std::unique_ptr<FailingCalls>()> calls;
+    std::string words;
+  } cases[] = {
+      {"page.html", true, [] { return std::make_unique<FailingCalls>(); },
+       "Cannot remove the page %: " + WindowsError(ERROR_ACCESS_DENIED).message()},
+      {"page.html", false, [] { return std::make_unique<ReparsePointPage>(); },
+       "The page % is not a regular file; nothing was written"},
+      {"Page.HTML", false, [] { return std::make_unique<FailingCalls>(); },
+       "The file % is not a page quorvane wrote; it was kept"},
+      {"page.html", false,
+       [] {
+         auto calls = std::make_unique<FailingCalls>();
+         calls->Fail({Call::kMarkForDeletion, ERROR_SHARING_VIOLATION});
+         return calls;
+       },
+       "Cannot remove the page %: " + WindowsError(ERROR_SHARING_VIOLATION).message()},
+      {"page.html", false,
+       [] {
+         auto calls = std::make_unique<FailingCalls>();
+         calls->Fail({Call::kRead, ERROR_IO_DEVICE});
+         return calls;
+       },
+       "Cannot read the page %: " + WindowsError(ERROR_IO_DEVICE).message()},
+  };
+  for (const auto& c : cases) {
+    const TempFolder folder;
+    const std::string path = folder / c.name;
+    WriteFile(path, "kept");
+    if (c.read_only) {
+      SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    const auto calls = c.calls();
+    const auto open = SystemFileSystem(*calls).OpenFolder(folder.Path());
+    std::string words = c.words;
+    words.replace(words.find('%'), 1, path);
+    EXPECT_EQ(FailureOf([&] {
+                char byte = 0;
+                const auto page = open->ReadPage("page.html");
+                page->ReadAt(0, &byte, 1);
+                page->Remove();
+              }),
+              words);
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{c.name});
+    EXPECT_EQ(ReadFile(path), "kept") << words;
+    SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
 }
 
 // Windows' own calls, but ReplaceFileW stops half-way: the old page moved to the backup name,
