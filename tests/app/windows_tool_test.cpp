@@ -5,8 +5,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/windows/utf16.h"
@@ -22,6 +26,7 @@ using quorvane::platform::WindowsError;
 using quorvane::testing::LocalTime;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
+using quorvane::testing::WriteFile;
 
 struct ToolResult {
   DWORD status = 0;
@@ -99,6 +104,133 @@ ToolResult RunTool(const std::string& folder, const std::vector<std::string>& ar
   result.err = ReadFile(err_path);
   return result;
 }
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The lines of `text`, sorted.
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    lines.push_back(text.substr(at, end - at));
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The pages under `root`, by their paths from it with "/" between names, sorted; links to
+// folders are not followed.
+std::vector<std::string> PagesUnder(const std::string& root, const std::string& from = "") {
+  std::vector<std::string> pages;
+  for (const std::string& name : quorvane::testing::Entries(root)) {
+    const std::string path = root + "\\" + name;
+    const bool link =
+        (GetFileAttributesW(ToWide(path).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (!IsFolder(path)) {
+      if (name == "quorvane_index.html") {
+        pages.push_back(from + name);
+      }
+    } else if (!link) {
+      for (std::string& page : PagesUnder(path, from + name + "/")) {
+        pages.push_back(std::move(page));
+      }
+    }
+  }
+  std::sort(pages.begin(), pages.end());
+  return pages;
+}
+
+// `path` with "/" between names made "\".
+std::string Backslashed(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+// Which file is at `path`, and when it was last written.
+std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD> Stamp(const std::string& path) {
+  const HANDLE file = CreateFileW(ToWide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  BY_HANDLE_FILE_INFORMATION information{};
+  EXPECT_TRUE(file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information))
+      << path;
+  CloseHandle(file);
+  return {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow,
+          information.ftLastWriteTime.dwHighDateTime, information.ftLastWriteTime.dwLowDateTime};
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Under Wine, runs the Unix program `program` with `arguments` (without spaces: Wine hands them
+// on as written, quotes and all) in `folder`, and waits a while for `done`: the handle Wine gives
+// for a Unix program may end before the program does.
+bool RunUnix(const std::string& folder, const std::wstring& program, const std::wstring& arguments,
+             const std::function<bool()>& done) {
+  std::wstring command = program + L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW((L"Z:\\bin\\" + program).c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, ToWide(folder).c_str(), &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int wait = 0; wait < 100 && !done(); ++wait) {
+    Sleep(50);
+  }
+  return done();
+}
+
+// A symbolic link `name` in `folder` to the folder `target` ("../x"), for as long as this lasts:
+// made as Windows makes one, where the user may; under Wine, which makes none, as a Unix link,
+// which Wine shows as a reparse point.
+class FolderLink {
+ public:
+  FolderLink(const std::string& folder, const std::string& name, const std::string& target)
+      : folder_(folder), name_(name), path_(ToWide(folder + "\\" + name)) {
+    if (UnderWine()) {
+      RunUnix(folder_, L"ln", L"-sT " + ToWide(target) + L" " + ToWide(name_),
+              [&] { return IsReparsePoint(path_); });
+    } else {
+      CreateSymbolicLinkW(
+          path_.c_str(), ToWide(Backslashed(target)).c_str(),
+          SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    }
+  }
+  FolderLink(const FolderLink&) = delete;
+  FolderLink& operator=(const FolderLink&) = delete;
+  // Wine's own removal would go through the link and remove the folder it leads to.
+  ~FolderLink() {
+    if (!UnderWine()) {
+      RemoveDirectoryW(path_.c_str());
+    } else if (IsReparsePoint(path_)) {
+      RunUnix(folder_, L"rm", ToWide(name_),
+              [&] { return GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    }
+  }
+
+  bool Made() const { return IsReparsePoint(path_); }
+
+ private:
+  std::string folder_;
+  std::string name_;
+  std::wstring path_;
+};
 
 constexpr char kTryHelp[] = "Try 'quorvane-index --help' for more information.\n";
 
@@ -211,6 +343,270 @@ TEST(WindowsToolTest, OutputThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(result.err, "quorvane-index: Cannot write the standard output: " +
                             WindowsError(ERROR_ACCESS_DENIED).message() + "\n");
   EXPECT_NE(ReadFile(scratch / "quorvane_index.html"), "");
+}
+
+// The same small tree published with the options that choose what goes on the pages, where
+// they go and whether they are written at all, as on Linux; each row on a fresh copy.
+TEST(WindowsToolTest, OptionsChooseWhatIsPublishedAndWhere) {
+  using Lines = std::vector<std::string>;
+  using Checks = std::vector<std::pair<std::string, std::string>>;  // a page, and a text in it
+  const Lines all_pages = {"quorvane_index.html", "old.tmp/quorvane_index.html",
+                           "sub/deep/quorvane_index.html", "sub/quorvane_index.html"};
+  const Lines with_hidden = {".hidden/quorvane_index.html", "quorvane_index.html",
+                             "old.tmp/quorvane_index.html", "sub/deep/quorvane_index.html",
+                             "sub/quorvane_index.html"};
+  const std::string top_page = "top/quorvane_index.html";
+  const std::string sub_page = "top/sub/quorvane_index.html";
+  const std::string up = "<p><a href=\"../quorvane_index.html\">../</a>";
+  const struct {
+    Lines before;     // runs made first
+    Lines arguments;  // run in the scratch folder
+    Lines printed;    // pages, from top
+    Lines on_disk;    // pages under top afterwards
+    Checks has;
+    Checks lacks;
+  } cases[] = {
+      {{},
+       {"-r", "top"},
+       all_pages,
+       all_pages,
+       {{top_page, "href=\".dot.txt\""}, {top_page, "href=\"skip.tmp\""}},
+       {{top_page, "sub/</a>"}}},
+      {{}, {"-ra", "top"}, with_hidden, with_hidden, {}, {}},
+      {{},
+       {"-r", "-x", "*.tmp", "top"},
+       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
+       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
+       {{top_page, "href=\"a.txt\""}},
+       {{top_page, "skip.tmp"}}},
+      {{},
+       {"-ra", "--exclude=.*", "top"},
+       all_pages,
+       all_pages,
+       {},
+       {{top_page, ".dot.txt"}, {top_page, ".hidden"}}},
+      // Sub-folders first, then the files, each in name order; no way up from the top.
+      {{},
+       {"-rs", "top"},
+       all_pages,
+       all_pages,
+       {{top_page,
+         "<hr>\r\n<p><a href=\"old.tmp/quorvane_index.html\">old.tmp/</a>\r\n"
+         "<p><a href=\"sub/quorvane_index.html\">sub/</a>\r\n<p><a href=\".dot.txt\">"},
+        {sub_page, "<hr>\r\n" + up + "\r\n<p><a href=\"deep/quorvane_index.html\">deep/</a>\r\n"},
+        {top_page, "<b>3 object(s) :: 3k</b>"}},
+       {{top_page, "../"}}},
+      // The way up from the top, where the folder above has a page.
+      {{"."}, {"-rs", "top"}, all_pages, all_pages, {{top_page, up}}, {}},
+      // Without a walk, only links to pages there are.
+      {{},
+       {"-s", "top\\sub"},
+       {"sub/quorvane_index.html"},
+       {"sub/quorvane_index.html"},
+       {},
+       {{sub_page, "../"}, {sub_page, "deep/"}}},
+      {{"-r", "top"},
+       {"-s", "top\\sub"},
+       {"sub/quorvane_index.html"},
+       all_pages,
+       {{sub_page, up}, {sub_page, "\"deep/quorvane_index.html\""}},
+       {}},
+      {{}, {"-rn", "top"}, all_pages, {}, {}, {}},
+      {{}, {"--output=out.html", "top\\sub"}, {"../out.html"}, {}, {{"out.html", "b.jpg"}}, {}},
+      {{"-r", "top"},
+       {"-sO", "top\\sub\\list.html", "top\\sub"},
+       {"sub/list.html"},
+       all_pages,
+       {{"top/sub/list.html", "\"deep/quorvane_index.html\""}},
+       {{"top/sub/list.html", "list.html<"}}},
+      {{"-r", "top"}, {"-ru", "top"}, {}, all_pages, {}, {}},
+      {{"-ra", "top"},
+       {"--clean", "-r", "top"},
+       all_pages,
+       {".hidden/quorvane_index.html"},
+       {},
+       {}},
+      {{"-ra", "top"},
+       {"--clean", "top\\sub"},
+       {"sub/quorvane_index.html"},
+       {".hidden/quorvane_index.html", "quorvane_index.html", "old.tmp/quorvane_index.html",
+        "sub/deep/quorvane_index.html"},
+       {},
+       {}},
+  };
+  for (const auto& c : cases) {
+    const TempFolder scratch;
+    const std::string top = scratch.AddFolder("top");
+    for (const char* folder : {"top/sub", "top/sub/deep", "top/.hidden", "top/old.tmp"}) {
+      scratch.AddFolder(folder);
+    }
+    for (const char* file : {"top/a.txt", "top/.dot.txt", "top/skip.tmp", "top/sub/b.jpg",
+                             "top/sub/deep/c.txt", "top/.hidden/h.txt", "top/old.tmp/x.txt"}) {
+      scratch.AddFile(file, 100);
+    }
+    const std::string shown = c.arguments[0] + " " + c.arguments[1];
+    if (!c.before.empty()) {
+      ASSERT_EQ(RunTool(scratch.Path(), c.before).status, 0u) << shown;
+    }
+    const ToolResult result = RunTool(scratch.Path(), c.arguments);
+    EXPECT_EQ(result.status, 0u) << shown;
+    EXPECT_EQ(result.err, "") << shown;
+    Lines printed;
+    for (const std::string& page : c.printed) {
+      printed.push_back(page.rfind("../", 0) == 0 ? scratch / page.substr(3)
+                                                  : top + "\\" + Backslashed(page));
+    }
+    std::sort(printed.begin(), printed.end());
+    EXPECT_EQ(SortedLines(result.out), printed) << shown;
+    Lines on_disk = c.on_disk;
+    std::sort(on_disk.begin(), on_disk.end());
+    EXPECT_EQ(PagesUnder(top), on_disk) << shown;
+    for (const auto& [page, text] : c.has) {
+      EXPECT_TRUE(Contains(ReadFile(scratch / page), text)) << shown << ": " << page << " " << text;
+    }
+    for (const auto& [page, text] : c.lacks) {
+      EXPECT_FALSE(Contains(ReadFile(scratch / page), text))
+          << shown << ": " << page << " " << text;
+    }
+  }
+}
+
+TEST(WindowsToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
+  const auto ours = [](const TempFolder& f) { ASSERT_EQ(RunTool(f.Path(), {"-s"}).status, 0u); };
+  const struct {
+    const char* name;
+    std::function<void(const TempFolder&)> make;  // makes quorvane_index.html in the folder
+    const char* kept;   // the file kept and reported, none when the page is removed
+    std::string words;  // after its path
+  } cases[] = {
+      {"a page of ours", ours, nullptr, ""},
+      {"a page of someone else's",
+       [](const TempFolder& f) { WriteFile(f / "quorvane_index.html", "<html>mine</html>\n"); },
+       "quorvane_index.html", " is not a page quorvane wrote; it was kept"},
+      {"an empty file", [](const TempFolder& f) { f.AddFile("quorvane_index.html"); },
+       "quorvane_index.html", " is not a page quorvane wrote; it was kept"},
+      {"a folder", [](const TempFolder& f) { f.AddFolder("quorvane_index.html"); },
+       "quorvane_index.html", " is not a page quorvane wrote; it was kept"},
+      {"a page of ours under another spelling",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool(f.Path(), {"-O", "Quorvane_Index.HTML"}).status, 0u);
+       },
+       "Quorvane_Index.HTML", " is not a page quorvane wrote; it was kept"},
+      {"a read-only page of ours",
+       [&](const TempFolder& f) {
+         ours(f);
+         ASSERT_TRUE(SetFileAttributesW(ToWide(f / "quorvane_index.html").c_str(),
+                                        FILE_ATTRIBUTE_READONLY));
+       },
+       "quorvane_index.html", ": " + WindowsError(ERROR_ACCESS_DENIED).message()},
+  };
+  for (const auto& c : cases) {
+    const TempFolder folder;
+    folder.AddFile("a.txt");
+    c.make(folder);
+    const std::vector<std::string> before = quorvane::testing::Entries(folder.Path());
+    const std::string page = folder / "quorvane_index.html";
+    const ToolResult dry = RunTool(folder.Path(), {"--clean", "--dry-run"});
+    EXPECT_EQ(quorvane::testing::Entries(folder.Path()), before) << c.name;
+    const ToolResult result = RunTool(folder.Path(), {"--clean"});
+    if (c.kept == nullptr) {
+      EXPECT_EQ(dry.out, page + "\n") << c.name;
+      EXPECT_EQ(result.status, 0u) << c.name << result.err;
+      EXPECT_EQ(result.out, page + "\n") << c.name;
+      EXPECT_EQ(quorvane::testing::Entries(folder.Path()), std::vector<std::string>{"a.txt"})
+          << c.name;
+    } else {
+      const std::string step = c.words[0] == ':' ? "Cannot remove the page " : "The file ";
+      EXPECT_EQ(result.status, 1u) << c.name;
+      EXPECT_EQ(result.err, "quorvane-index: " + step + (folder / c.kept) + c.words + "\n")
+          << c.name;
+      EXPECT_EQ(result.out, "") << c.name;
+      EXPECT_EQ(quorvane::testing::Entries(folder.Path()), before) << c.name;
+    }
+    SetFileAttributesW(ToWide(page).c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+// When only the date and the seconds would change, the page is left as it was: the same file,
+// written at the same time; any other change writes it.
+TEST(WindowsToolTest, UpdateLeavesPagesThatWouldNotChange) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  scratch.AddFolder("top/sub");
+  scratch.AddFile("top/a.txt", 10);
+  scratch.AddFile("top/sub/b.txt", 10);
+  const std::string top_page = top + "\\quorvane_index.html";
+  const std::string sub_page = top + "\\sub\\quorvane_index.html";
+  ASSERT_EQ(RunTool(scratch.Path(), {"-rs", "top"}).status, 0u);
+  const auto top_before = Stamp(top_page);
+  const auto sub_before = Stamp(sub_page);
+  const std::string text_before = ReadFile(top_page);
+  // A second later the header's time differs.
+  Sleep(1100);
+  const ToolResult same = RunTool(scratch.Path(), {"-rsu", "top"});
+  EXPECT_EQ(same.status, 0u) << same.err;
+  EXPECT_EQ(same.out, "");
+  EXPECT_EQ(Stamp(top_page), top_before);
+  EXPECT_EQ(Stamp(sub_page), sub_before);
+  EXPECT_EQ(ReadFile(top_page), text_before);
+
+  scratch.AddFile("top/sub/new.txt");
+  EXPECT_EQ(RunTool(scratch.Path(), {"-rsun", "top"}).out, sub_page + "\n");
+  EXPECT_EQ(Stamp(sub_page), sub_before);
+  EXPECT_EQ(RunTool(scratch.Path(), {"-rsu", "top"}).out, sub_page + "\n");
+  EXPECT_NE(Stamp(sub_page), sub_before);
+  EXPECT_EQ(Stamp(top_page), top_before);
+  // Without the links the page is another.
+  EXPECT_EQ(RunTool(scratch.Path(), {"-u", "top"}).out, top_page + "\n");
+  EXPECT_EQ(RunTool(scratch.Path(), {"-u", "top"}).out, "");
+}
+
+// A folder another program holds without sharing cannot be entered: said once, and the rest of
+// the tree is still done.
+TEST(WindowsToolTest, AFolderThatCannotBeEnteredIsReportedOnce) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  const std::string open = scratch.AddFolder("top/open");
+  const std::string locked = scratch.AddFolder("top/locked");
+  scratch.AddFolder("top/locked/below");
+  const HANDLE held = CreateFileW(ToWide(locked).c_str(), FILE_LIST_DIRECTORY, 0, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const ToolResult result = RunTool(scratch.Path(), {"-r", "top"});
+  CloseHandle(held);
+  EXPECT_EQ(result.status, 1u);
+  EXPECT_EQ(result.err, "quorvane-index: Cannot read the folder " + locked +
+                            "\\: " + WindowsError(ERROR_SHARING_VIOLATION).message() + "\n");
+  EXPECT_EQ(SortedLines(result.out), (std::vector<std::string>{open + "\\quorvane_index.html",
+                                                               top + "\\quorvane_index.html"}));
+}
+
+// Symbolic links and junctions lead elsewhere: a walk never goes through one, and --clean never
+// removes one in the page's place.
+TEST(WindowsToolTest, LinksToFoldersAreNeitherWalkedNorRemoved) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  const std::string outside = scratch.AddFolder("outside");
+  scratch.AddFile("outside/o.txt");
+  const FolderLink link(top, "link", "../outside");
+  if (!link.Made()) {
+    GTEST_SKIP() << "this system makes no symbolic link to a folder here (Windows needs the "
+                    "privilege or developer mode)";
+  }
+  const ToolResult walk = RunTool(scratch.Path(), {"-rs", "top"});
+  EXPECT_EQ(walk.status, 0u) << walk.err;
+  EXPECT_EQ(walk.out, top + "\\quorvane_index.html\n");
+  EXPECT_FALSE(Contains(ReadFile(top + "\\quorvane_index.html"), "link"));
+
+  ASSERT_TRUE(quorvane::testing::RemoveFile(top + "\\quorvane_index.html"));
+  const FolderLink page(top, "quorvane_index.html", "../outside");
+  ASSERT_TRUE(page.Made());
+  const ToolResult clean = RunTool(scratch.Path(), {"--clean", "top"});
+  EXPECT_EQ(clean.status, 1u);
+  EXPECT_EQ(clean.err, "quorvane-index: The file " + top +
+                           "\\quorvane_index.html is not a page quorvane wrote; it was kept\n");
+  EXPECT_TRUE(page.Made());
+  EXPECT_EQ(quorvane::testing::Entries(outside), std::vector<std::string>{"o.txt"});
 }
 
 }  // namespace
