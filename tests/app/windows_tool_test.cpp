@@ -15,6 +15,7 @@
 
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
+#include "publishing_cases.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
@@ -23,8 +24,10 @@ namespace {
 using quorvane::platform::ToUtf8;
 using quorvane::platform::ToWide;
 using quorvane::platform::WindowsError;
+using quorvane::testing::Contains;
 using quorvane::testing::LocalTime;
 using quorvane::testing::ReadFile;
+using quorvane::testing::SortedLines;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
 
@@ -105,22 +108,6 @@ ToolResult RunTool(const std::string& folder, const std::vector<std::string>& ar
   return result;
 }
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// The lines of `text`, sorted.
-std::vector<std::string> SortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = text.find('\n', at);
-    lines.push_back(text.substr(at, end - at));
-    at = end == std::string::npos ? text.size() : end + 1;
-  }
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
-
 bool IsFolder(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -154,10 +141,10 @@ std::string Backslashed(std::string path) {
   return path;
 }
 
-// Which file is at `path`, and when it was last written.
+// Which file or folder is at `path`, and when it was last written.
 std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD> Stamp(const std::string& path) {
   const HANDLE file = CreateFileW(ToWide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   BY_HANDLE_FILE_INFORMATION information{};
   EXPECT_TRUE(file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information))
       << path;
@@ -346,129 +333,13 @@ TEST(WindowsToolTest, OutputThatCannotBeWrittenIsAFailure) {
 }
 
 // The same small tree published with the options that choose what goes on the pages, where
-// they go and whether they are written at all, as on Linux; each row on a fresh copy.
+// they go and whether they are written at all, as on Linux.
 TEST(WindowsToolTest, OptionsChooseWhatIsPublishedAndWhere) {
-  using Lines = std::vector<std::string>;
-  using Checks = std::vector<std::pair<std::string, std::string>>;  // a page, and a text in it
-  const Lines all_pages = {"quorvane_index.html", "old.tmp/quorvane_index.html",
-                           "sub/deep/quorvane_index.html", "sub/quorvane_index.html"};
-  const Lines with_hidden = {".hidden/quorvane_index.html", "quorvane_index.html",
-                             "old.tmp/quorvane_index.html", "sub/deep/quorvane_index.html",
-                             "sub/quorvane_index.html"};
-  const std::string top_page = "top/quorvane_index.html";
-  const std::string sub_page = "top/sub/quorvane_index.html";
-  const std::string up = "<p><a href=\"../quorvane_index.html\">../</a>";
-  const struct {
-    Lines before;     // runs made first
-    Lines arguments;  // run in the scratch folder
-    Lines printed;    // pages, from top
-    Lines on_disk;    // pages under top afterwards
-    Checks has;
-    Checks lacks;
-  } cases[] = {
-      {{},
-       {"-r", "top"},
-       all_pages,
-       all_pages,
-       {{top_page, "href=\".dot.txt\""}, {top_page, "href=\"skip.tmp\""}},
-       {{top_page, "sub/</a>"}}},
-      {{}, {"-ra", "top"}, with_hidden, with_hidden, {}, {}},
-      {{},
-       {"-r", "-x", "*.tmp", "top"},
-       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
-       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
-       {{top_page, "href=\"a.txt\""}},
-       {{top_page, "skip.tmp"}}},
-      {{},
-       {"-ra", "--exclude=.*", "top"},
-       all_pages,
-       all_pages,
-       {},
-       {{top_page, ".dot.txt"}, {top_page, ".hidden"}}},
-      // Sub-folders first, then the files, each in name order; no way up from the top.
-      {{},
-       {"-rs", "top"},
-       all_pages,
-       all_pages,
-       {{top_page,
-         "<hr>\r\n<p><a href=\"old.tmp/quorvane_index.html\">old.tmp/</a>\r\n"
-         "<p><a href=\"sub/quorvane_index.html\">sub/</a>\r\n<p><a href=\".dot.txt\">"},
-        {sub_page, "<hr>\r\n" + up + "\r\n<p><a href=\"deep/quorvane_index.html\">deep/</a>\r\n"},
-        {top_page, "<b>3 object(s) :: 3k</b>"}},
-       {{top_page, "../"}}},
-      // The way up from the top, where the folder above has a page.
-      {{"."}, {"-rs", "top"}, all_pages, all_pages, {{top_page, up}}, {}},
-      // Without a walk, only links to pages there are.
-      {{},
-       {"-s", "top\\sub"},
-       {"sub/quorvane_index.html"},
-       {"sub/quorvane_index.html"},
-       {},
-       {{sub_page, "../"}, {sub_page, "deep/"}}},
-      {{"-r", "top"},
-       {"-s", "top\\sub"},
-       {"sub/quorvane_index.html"},
-       all_pages,
-       {{sub_page, up}, {sub_page, "\"deep/quorvane_index.html\""}},
-       {}},
-      {{}, {"-rn", "top"}, all_pages, {}, {}, {}},
-      {{}, {"--output=out.html", "top\\sub"}, {"../out.html"}, {}, {{"out.html", "b.jpg"}}, {}},
-      {{"-r", "top"},
-       {"-sO", "top\\sub\\list.html", "top\\sub"},
-       {"sub/list.html"},
-       all_pages,
-       {{"top/sub/list.html", "\"deep/quorvane_index.html\""}},
-       {{"top/sub/list.html", "list.html<"}}},
-      {{"-r", "top"}, {"-ru", "top"}, {}, all_pages, {}, {}},
-      {{"-ra", "top"},
-       {"--clean", "-r", "top"},
-       all_pages,
-       {".hidden/quorvane_index.html"},
-       {},
-       {}},
-      {{"-ra", "top"},
-       {"--clean", "top\\sub"},
-       {"sub/quorvane_index.html"},
-       {".hidden/quorvane_index.html", "quorvane_index.html", "old.tmp/quorvane_index.html",
-        "sub/deep/quorvane_index.html"},
-       {},
-       {}},
-  };
-  for (const auto& c : cases) {
-    const TempFolder scratch;
-    const std::string top = scratch.AddFolder("top");
-    for (const char* folder : {"top/sub", "top/sub/deep", "top/.hidden", "top/old.tmp"}) {
-      scratch.AddFolder(folder);
-    }
-    for (const char* file : {"top/a.txt", "top/.dot.txt", "top/skip.tmp", "top/sub/b.jpg",
-                             "top/sub/deep/c.txt", "top/.hidden/h.txt", "top/old.tmp/x.txt"}) {
-      scratch.AddFile(file, 100);
-    }
-    const std::string shown = c.arguments[0] + " " + c.arguments[1];
-    if (!c.before.empty()) {
-      ASSERT_EQ(RunTool(scratch.Path(), c.before).status, 0u) << shown;
-    }
-    const ToolResult result = RunTool(scratch.Path(), c.arguments);
-    EXPECT_EQ(result.status, 0u) << shown;
-    EXPECT_EQ(result.err, "") << shown;
-    Lines printed;
-    for (const std::string& page : c.printed) {
-      printed.push_back(page.rfind("../", 0) == 0 ? scratch / page.substr(3)
-                                                  : top + "\\" + Backslashed(page));
-    }
-    std::sort(printed.begin(), printed.end());
-    EXPECT_EQ(SortedLines(result.out), printed) << shown;
-    Lines on_disk = c.on_disk;
-    std::sort(on_disk.begin(), on_disk.end());
-    EXPECT_EQ(PagesUnder(top), on_disk) << shown;
-    for (const auto& [page, text] : c.has) {
-      EXPECT_TRUE(Contains(ReadFile(scratch / page), text)) << shown << ": " << page << " " << text;
-    }
-    for (const auto& [page, text] : c.lacks) {
-      EXPECT_FALSE(Contains(ReadFile(scratch / page), text))
-          << shown << ": " << page << " " << text;
-    }
-  }
+  quorvane::testing::CheckPublishingOptions(
+      [](const std::string& folder, const std::vector<std::string>& arguments) {
+        return RunTool(folder, arguments);
+      },
+      [](const std::string& root) { return PagesUnder(root); });
 }
 
 TEST(WindowsToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
@@ -527,38 +398,12 @@ TEST(WindowsToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
   }
 }
 
-// When only the date and the seconds would change, the page is left as it was: the same file,
-// written at the same time; any other change writes it.
 TEST(WindowsToolTest, UpdateLeavesPagesThatWouldNotChange) {
-  const TempFolder scratch;
-  const std::string top = scratch.AddFolder("top");
-  scratch.AddFolder("top/sub");
-  scratch.AddFile("top/a.txt", 10);
-  scratch.AddFile("top/sub/b.txt", 10);
-  const std::string top_page = top + "\\quorvane_index.html";
-  const std::string sub_page = top + "\\sub\\quorvane_index.html";
-  ASSERT_EQ(RunTool(scratch.Path(), {"-rs", "top"}).status, 0u);
-  const auto top_before = Stamp(top_page);
-  const auto sub_before = Stamp(sub_page);
-  const std::string text_before = ReadFile(top_page);
-  // A second later the header's time differs.
-  Sleep(1100);
-  const ToolResult same = RunTool(scratch.Path(), {"-rsu", "top"});
-  EXPECT_EQ(same.status, 0u) << same.err;
-  EXPECT_EQ(same.out, "");
-  EXPECT_EQ(Stamp(top_page), top_before);
-  EXPECT_EQ(Stamp(sub_page), sub_before);
-  EXPECT_EQ(ReadFile(top_page), text_before);
-
-  scratch.AddFile("top/sub/new.txt");
-  EXPECT_EQ(RunTool(scratch.Path(), {"-rsun", "top"}).out, sub_page + "\n");
-  EXPECT_EQ(Stamp(sub_page), sub_before);
-  EXPECT_EQ(RunTool(scratch.Path(), {"-rsu", "top"}).out, sub_page + "\n");
-  EXPECT_NE(Stamp(sub_page), sub_before);
-  EXPECT_EQ(Stamp(top_page), top_before);
-  // Without the links the page is another.
-  EXPECT_EQ(RunTool(scratch.Path(), {"-u", "top"}).out, top_page + "\n");
-  EXPECT_EQ(RunTool(scratch.Path(), {"-u", "top"}).out, "");
+  quorvane::testing::CheckUpdateLeavesUnchangedPages(
+      [](const std::string& folder, const std::vector<std::string>& arguments) {
+        return RunTool(folder, arguments);
+      },
+      Stamp);
 }
 
 // A folder another program holds without sharing cannot be entered: said once, and the rest of
