@@ -141,6 +141,11 @@ std::vector<std::string> PagesUnder(const std::string& root) {
   return pages;
 }
 
+// The version, from the build: its one home is the project's.
+const std::string kVersionLine =
+    std::string("quorvane-index (quorvane) ") + QUORVANE_VERSION + "\n";
+const std::string kMadeBy = std::string("quorvane ") + QUORVANE_VERSION;
+
 constexpr char kTryHelp[] = "Try 'quorvane-index --help' for more information.\n";
 
 TEST(QuorvaneIndexToolTest, AnswersHelpVersionAndBadUsageTheGnuWay) {
@@ -151,8 +156,8 @@ TEST(QuorvaneIndexToolTest, AnswersHelpVersionAndBadUsageTheGnuWay) {
     std::string out_start;
     std::string err;
   } cases[] = {
-      {{"--version"}, 0, "quorvane-index (quorvane) 1.0.6\nCopyright (C) 2026", ""},
-      {{"--vers"}, 0, "quorvane-index (quorvane) 1.0.6\n", ""},
+      {{"--version"}, 0, kVersionLine + "Copyright (C) 2026", ""},
+      {{"--vers"}, 0, kVersionLine, ""},
       {{"-h"}, 0, "Usage: quorvane-index [OPTION]... [FOLDER]...\n", ""},
       {{"--bogus"},
        2,
@@ -438,7 +443,7 @@ TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
       {"one of another version",
        [](const TempFolder& f) {
          ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
-         Edit(f / "quorvane_index.html", "quorvane 1.0.6 from <a href=\"",
+         Edit(f / "quorvane_index.html", kMadeBy + " from <a href=\"",
               "quorvane 0.9 from <a href=\"https://example.org/\">x</a><!--");
        },
        false, nullptr},

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "index/program_version.h"
+
 namespace quorvane {
 namespace {
 
@@ -28,7 +30,7 @@ class OldPage final : public platform::PageReader {
 };
 
 std::string Page(const std::string& path, const std::string& date, const std::string& entries,
-                 const std::string& seconds, const std::string& version = "1.0.6") {
+                 const std::string& seconds, const std::string& version = kProgramVersionText) {
   return "<html>\r\n<head><title>" + path + "</title></head>\r\n<body>\r\n<hr>\r\n<b>" + path +
          " :: " + date + "</b>\r\n<hr>\r\n" + entries +
          "<br>&nbsp;\r\n<hr>\r\n<b>1 object(s) :: 1k</b>\r\n" +
