@@ -301,7 +301,8 @@ class Runner {
   // Opens the folder of the file --output names.
   platform::Result<> OpenOutput() {
     const std::string& file = *options_.output;
-    const std::size_t slash = file.rfind('/');
+    // Windows takes either separator.
+    const std::size_t slash = file.find_last_of(kPathSeparator == '/' ? "/" : "/\\");
     output_name_ = slash == std::string::npos ? file : file.substr(slash + 1);
     const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
     if (output_name_.empty() || output_name_ == "." || output_name_ == "..") {

@@ -1,11 +1,13 @@
-#include <memory>   // std::make_unique
-#include <string>   // std::string, std::wstring
-#include <utility>  // std::move
-#include <vector>   // std::vector
+#include <algorithm>  // std::min
+#include <memory>     // std::make_unique
+#include <string>     // std::string, std::wstring
+#include <utility>    // std::move
+#include <vector>     // std::vector
 
 #include "platform/path_separator.h"
 #include "platform/system_file_system.h"
 #include "platform/windows/page_output.h"
+#include "platform/windows/page_reader.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
 
@@ -17,6 +19,14 @@ constexpr DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr DWORD kEntryBufferSize = 64 * 1024;
 
 bool IsDot(std::wstring_view name) { return name == L"." || name == L".."; }
+
+// A folder's path as it is shown, ending in the separator; an empty one is shown as such.
+std::string EndingInSeparator(std::string path) {
+  if (!path.empty() && path.back() != kPathSeparator) {
+    path += kPathSeparator;
+  }
+  return path;
+}
 
 // What a folder listing tells of an entry.
 struct Entry {
@@ -42,9 +52,7 @@ class WindowsFolder final : public Folder {
   static Result<std::unique_ptr<Folder>> Of(const SystemCalls& calls, Handle handle,
                                             std::wstring extended, std::string path,
                                             bool refuse_link = false) {
-    if (path.empty() || path.back() != kPathSeparator) {
-      path += kPathSeparator;
-    }
+    path = EndingInSeparator(std::move(path));
     if (extended.back() != L'\\') {
       extended += L'\\';
     }
@@ -69,30 +77,18 @@ class WindowsFolder final : public Folder {
   const std::string& Path() const override { return path_; }
   FolderIdentity Identity() const override { return identity_; }
 
-  Result<> ReadFileNames(NameSink& names) const override {
-    return ForEachEntry([&](const Entry& entry) -> Result<> {
-      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return {};
-      }
-      const std::string name = ToUtf8(entry.name);
-      return IsTemporaryPageName(name) ? Result<>() : names.Add(name);
-    });
-  }
+  Result<> ReadFileNames(NameSink& names) const override { return List(&names, nullptr); }
 
-  // Symbolic links, junctions and mounted volumes are reparse points; none is followed.
   Result<std::vector<std::string>> SubFolderNames() const override {
-    std::vector<std::string> names;
-    const Result<> listed = ForEachEntry([&](const Entry& entry) -> Result<> {
-      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-          (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        names.push_back(ToUtf8(entry.name));
-      }
-      return {};
-    });
-    if (!listed) {
+    NameVector folders;
+    if (Result<> listed = List(nullptr, &folders); !listed) {
       return listed.Error();
     }
-    return names;
+    return std::move(folders.names);
+  }
+
+  Result<> ReadNames(NameSink& files, NameSink* folders) const override {
+    return List(&files, folders);
   }
 
   Result<FileFacts> ReadFacts(const char* name) const override {
@@ -110,22 +106,58 @@ class WindowsFolder final : public Folder {
         ToTimeT(data.ftLastWriteTime)};
   }
 
+  // A link put in the folder's place since it was listed is not followed.
   Result<std::unique_ptr<Folder>> OpenSubFolder(std::string_view name) const override {
-    std::string path = path_ + std::string(name);
-    std::wstring extended = extended_ + ToWide(name);
-    Handle handle(calls_,
-                  calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
-    if (!handle.IsOpen()) {
-      const std::error_code error = LastError();
-      return Failure(Step::kReadFolder, path + kPathSeparator, error);
+    return Open(calls_, extended_ + ToWide(name), path_ + std::string(name),
+                FILE_FLAG_OPEN_REPARSE_POINT);
+  }
+
+  // By the path that led here, which still names this folder's parent: Windows moves no folder
+  // while something inside it is open, and a walk checks the folder it finds anyway.
+  Result<std::unique_ptr<Folder>> OpenParent() const override {
+    const std::wstring parent = ParentOf(extended_);
+    if (parent.empty()) {
+      return Failure(Step::kReadFolder, path_ + "..", WindowsError(ERROR_PATH_NOT_FOUND));
     }
-    // A link put in the folder's place since it was listed is not followed.
-    return Of(calls_, std::move(handle), std::move(extended), std::move(path), true);
+    const std::string shown = ToUtf8(ParentOf(ToWide(path_)));
+    return Open(calls_, parent, shown.empty() ? path_ + ".." : shown, 0);
+  }
+
+  bool HasFile(std::string_view path) const override {
+    const std::wstring found = Beside(path);
+    BY_HANDLE_FILE_INFORMATION information{};
+    const Handle file(calls_, found.empty()
+                                  ? INVALID_HANDLE_VALUE
+                                  : calls_.Open(found.c_str(), FILE_READ_ATTRIBUTES, kAnyShare,
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    return file.IsOpen() && calls_.Information(file.Get(), &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
   Result<std::unique_ptr<PageOutput>> CreatePage(std::string_view name) const override {
     return CreateSystemPage(calls_, extended_, path_, name);
+  }
+
+  Result<> CheckPage(std::string_view name) const override {
+    return CheckSystemPage(calls_, extended_, path_, name);
+  }
+
+  Result<std::unique_ptr<PageReader>> ReadPage(std::string_view name) const override {
+    return ReadSystemPage(calls_, extended_, path_, name);
+  }
+
+  // Opens the folder at `extended` (a \\?\ path), shown as `path`, with `flags` besides; one
+  // opened as a reparse point (FILE_FLAG_OPEN_REPARSE_POINT) is refused where it is a link.
+  static Result<std::unique_ptr<Folder>> Open(const SystemCalls& calls, std::wstring extended,
+                                              std::string path, DWORD flags) {
+    Handle handle(calls, calls.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags));
+    if (!handle.IsOpen()) {
+      const std::error_code error = LastError();
+      return Failure(Step::kReadFolder, EndingInSeparator(std::move(path)), error);
+    }
+    return Of(calls, std::move(handle), std::move(extended), std::move(path),
+              (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0);
   }
 
  private:
@@ -173,6 +205,44 @@ class WindowsFolder final : public Folder {
     return {};
   }
 
+  // Gives `files` the entries that are not folders, and `folders` the folders that are not reparse
+  // points: symbolic links, junctions and mounted volumes are never followed.
+  Result<> List(NameSink* files, NameSink* folders) const {
+    return ForEachEntry([&](const Entry& entry) -> Result<> {
+      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        const std::string name = ToUtf8(entry.name);
+        return files == nullptr || IsTemporaryPageName(name) ? Result<>() : files->Add(name);
+      }
+      if (folders != nullptr && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return folders->Add(ToUtf8(entry.name));
+      }
+      return {};
+    });
+  }
+
+  // The \\?\ path of `relative` ("../x", "sub\\x") from this folder; empty where it goes above
+  // the root.
+  std::wstring Beside(std::string_view relative) const {
+    std::wstring path = extended_;
+    while (!relative.empty()) {
+      const std::size_t end = std::min(relative.find_first_of("/\\"), relative.size());
+      const std::string_view name = relative.substr(0, end);
+      relative.remove_prefix(std::min(end + 1, relative.size()));
+      if (name == "..") {
+        path = ParentOf(path);
+        if (path.empty()) {
+          return path;
+        }
+      } else if (!name.empty() && name != ".") {
+        if (path.back() != L'\\') {
+          path += L'\\';
+        }
+        path += ToWide(name);
+      }
+    }
+    return path;
+  }
+
   const SystemCalls& calls_;
   Handle handle_;  // held without sharing deletion, so the folder cannot be renamed meanwhile
   std::wstring extended_;
@@ -190,23 +260,15 @@ SystemFileSystem::SystemFileSystem(const SystemCalls& calls) : calls_(calls) {}
 SystemFileSystem::SystemFileSystem() : SystemFileSystem(SystemCalls::Real()) {}
 
 Result<std::unique_ptr<Folder>> SystemFileSystem::OpenFolder(std::string_view path) const {
-  std::wstring extended = ExtendedPath(path);
-  Handle handle(calls_, INVALID_HANDLE_VALUE);
-  if (!extended.empty()) {
-    handle.Reset(calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY, kFolderShare, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS));
-  }
-  const std::error_code error = LastError();
   // The folder is shown by its full path, which is how a path given as C: or ..\x is read.
   const std::wstring full = FullPath(path);
   std::string shown = full.empty() ? std::string(path) : ToUtf8(full);
-  if (!shown.empty() && shown.back() != kPathSeparator) {
-    shown += kPathSeparator;
+  std::wstring extended = ExtendedPath(path);
+  if (extended.empty()) {
+    const std::error_code error = LastError();
+    return Failure(Step::kReadFolder, EndingInSeparator(std::move(shown)), error);
   }
-  if (!handle.IsOpen()) {
-    return Failure(Step::kReadFolder, shown, error);
-  }
-  return WindowsFolder::Of(calls_, std::move(handle), std::move(extended), std::move(shown));
+  return WindowsFolder::Open(calls_, std::move(extended), std::move(shown), 0);
 }
 
 }  // namespace quorvane::platform

@@ -1,7 +1,6 @@
 #include "platform/windows/page_output.h"
 
 #include <algorithm>  // std::min
-#include <vector>     // std::vector
 
 #include "platform/page_names.h"
 #include "platform/windows/held_names.h"
@@ -45,6 +44,9 @@ class WindowsPageOutput final : public PageOutput {
     return started ? Create() : started;
   }
 
+  // Settles that the page may be replaced, creating nothing.
+  Result<> Check() { return CheckOldPage(); }
+
   Result<> Write(std::string_view bytes) override {
     while (!bytes.empty()) {
       const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kLargestWrite));
@@ -58,13 +60,23 @@ class WindowsPageOutput final : public PageOutput {
   }
 
   Result<> Commit() override {
-    // The page shows as a page, no longer hidden, and is on disk before its name moves to it, or
-    // a crash could leave an empty page in its place.
+    Result<> sealed = Seal();
+    return sealed ? Place() : sealed;
+  }
+
+  // The page shows as a page, no longer hidden, and is on disk before its name moves to it, or
+  // a crash could leave an empty page in its place. Each page waits for the disk on its own:
+  // Windows lets only an administrator wait for all that is written to a volume.
+  Result<> Seal() override {
     const DWORD attributes = (old_attributes_ & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE;
     if (!calls_.SetAttributes(file_.Get(), attributes) || !calls_.Flush(file_.Get()) ||
         !file_.Reset()) {
       return Fail(Step::kWritePage, LastError());
     }
+    return {};
+  }
+
+  Result<> Place() override {
     if (Result<> placed = has_old_page_ ? ReplaceOldPage() : MoveIntoPlace(); !placed) {
       return placed;
     }
@@ -151,13 +163,10 @@ class WindowsPageOutput final : public PageOutput {
   // Names that differ only in letter case find the same file on Windows: a file of the user's
   // under another spelling is not the page, and is not replaced.
   Result<> RefuseAnotherName(HANDLE old) const {
-    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t)) / sizeof(DWORD));
-    if (!calls_.NameOf(old, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+    std::wstring name;
+    if (!NameOnDisk(calls_, old, name)) {
       return Fail(Step::kWritePage, LastError());
     }
-    const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
-    const std::wstring_view path(info->FileName, info->FileNameLength / sizeof(wchar_t));
-    const std::wstring_view name = path.substr(path.rfind(L'\\') + 1);
     if (name != page_.substr(folder_.size())) {
       return Failure(Step::kPageNameClash,
                      page_path_.substr(0, page_path_.size() - name_size_) + ToUtf8(name));
@@ -200,6 +209,11 @@ class WindowsPageOutput final : public PageOutput {
 };
 
 }  // namespace
+
+Result<> CheckSystemPage(const SystemCalls& calls, const std::wstring& folder,
+                         const std::string& folder_path, std::string_view name) {
+  return WindowsPageOutput(calls, folder, folder_path, name).Check();
+}
 
 Result<std::unique_ptr<PageOutput>> CreateSystemPage(const SystemCalls& calls,
                                                      const std::wstring& folder,

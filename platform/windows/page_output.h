@@ -18,4 +18,8 @@ Result<std::unique_ptr<PageOutput>> CreateSystemPage(const SystemCalls& calls,
                                                      const std::string& folder_path,
                                                      std::string_view name);
 
+// Checks by the same rules that the page `name` may be replaced; creates nothing.
+Result<> CheckSystemPage(const SystemCalls& calls, const std::wstring& folder,
+                         const std::string& folder_path, std::string_view name);
+
 }  // namespace quorvane::platform

@@ -29,6 +29,14 @@ BOOL SystemCalls::Write(HANDLE file, const void* data, DWORD size, DWORD* writte
   return WriteFile(file, data, size, written, nullptr);
 }
 
+BOOL SystemCalls::Read(HANDLE file, void* data, DWORD size, std::uint64_t offset,
+                       DWORD* got) const {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return ReadFile(file, data, size, got, &at);
+}
+
 BOOL SystemCalls::Flush(HANDLE file) const { return FlushFileBuffers(file); }
 
 BOOL SystemCalls::SetAttributes(HANDLE file, DWORD attributes) const {
@@ -49,6 +57,12 @@ BOOL SystemCalls::Move(const wchar_t* from, const wchar_t* to, DWORD flags) cons
 }
 
 BOOL SystemCalls::Delete(const wchar_t* path) const { return DeleteFileW(path); }
+
+BOOL SystemCalls::MarkForDeletion(HANDLE file) const {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
 
 const SystemCalls& SystemCalls::Real() {
   static const SystemCalls real;

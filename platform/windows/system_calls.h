@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>  // std::uint64_t
+
 namespace quorvane::platform {
 
 // The Win32 calls that listing a folder and replacing its page make, each as Windows has it: a
@@ -25,6 +27,8 @@ class SystemCalls {
   // The attributes, length and times of `path` itself, a link's own where it is one.
   virtual BOOL Attributes(const wchar_t* path, WIN32_FILE_ATTRIBUTE_DATA* data) const;
   virtual BOOL Write(HANDLE file, const void* data, DWORD size, DWORD* written) const;
+  // Up to `size` bytes from `offset`; FALSE with ERROR_HANDLE_EOF past the end.
+  virtual BOOL Read(HANDLE file, void* data, DWORD size, std::uint64_t offset, DWORD* got) const;
   virtual BOOL Flush(HANDLE file) const;
   virtual BOOL SetAttributes(HANDLE file, DWORD attributes) const;
   // ReplaceFileW: `replacement` takes the place of `replaced` and its security descriptor, and
@@ -34,6 +38,8 @@ class SystemCalls {
   // MoveFileExW.
   virtual BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) const;
   virtual BOOL Delete(const wchar_t* path) const;
+  // Removes the open file `file` once its last handle is closed, whatever its name by then.
+  virtual BOOL MarkForDeletion(HANDLE file) const;
 
   // The calls as the system makes them.
   static const SystemCalls& Real();

@@ -1,5 +1,7 @@
 #include "platform/windows/win32.h"
 
+#include <vector>  // std::vector
+
 #include "platform/windows/utf16.h"
 
 namespace quorvane::platform {
@@ -10,6 +12,30 @@ constexpr std::wstring_view kExtendedUnc = L"\\\\?\\UNC\\";
 
 bool StartsWith(std::wstring_view text, std::wstring_view start) {
   return text.substr(0, start.size()) == start;
+}
+
+// How much of the full path `path` is its root: C:\, \\server\share\, \\?\C:\,
+// \\?\UNC\server\share\.
+std::size_t RootLength(std::wstring_view path) {
+  std::size_t end = 0;
+  int names = 1;  // of the root, after its prefix
+  if (StartsWith(path, kExtendedUnc)) {
+    end = kExtendedUnc.size();
+    names = 2;
+  } else if (StartsWith(path, kExtended) || StartsWith(path, L"\\\\.\\")) {
+    end = kExtended.size();
+  } else if (StartsWith(path, L"\\\\")) {
+    end = 2;
+    names = 2;
+  }
+  for (; names > 0; --names) {
+    const std::size_t slash = path.find(L'\\', end);
+    if (slash == std::wstring_view::npos) {
+      return path.size();
+    }
+    end = slash + 1;
+  }
+  return end;
 }
 
 }  // namespace
@@ -44,6 +70,27 @@ std::wstring ExtendedPath(std::string_view path) {
     return std::wstring(kExtendedUnc) + full.substr(2);
   }
   return std::wstring(kExtended) + full;
+}
+
+std::wstring ParentOf(std::wstring_view path) {
+  const std::size_t root = RootLength(path);
+  if (path.size() <= root) {
+    return {};
+  }
+  const std::size_t slash = path.rfind(L'\\', path.size() - 2);
+  return std::wstring(path.substr(0, slash + 1));
+}
+
+bool NameOnDisk(const SystemCalls& calls, HANDLE file, std::wstring& name) {
+  // Room for the longest path a volume holds.
+  std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t)) / sizeof(DWORD));
+  if (!calls.NameOf(file, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+    return false;
+  }
+  const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+  const std::wstring_view path(info->FileName, info->FileNameLength / sizeof(wchar_t));
+  name = path.substr(path.rfind(L'\\') + 1);
+  return true;
 }
 
 std::time_t ToTimeT(const FILETIME& time) {

@@ -4,7 +4,7 @@
 
 #include <ctime>         // std::time_t
 #include <string>        // std::wstring
-#include <string_view>   // std::string_view
+#include <string_view>   // std::string_view, std::wstring_view
 #include <system_error>  // std::error_code
 #include <utility>       // std::exchange
 
@@ -67,6 +67,15 @@ std::wstring ExtendedPath(std::string_view path);
 
 // `path`'s full form as a user reads it: C:\photos, \\server\share\photos.
 std::wstring FullPath(std::string_view path);
+
+// The folder that the folder at `path` (a full path, with \\?\ or without, ending in \) is in,
+// ending in \; empty for the root of a drive or a share, which is in none.
+std::wstring ParentOf(std::wstring_view path);
+
+// The name the open file `file` has in its folder, spelt as it is there, which may differ in
+// letter case from the name it was opened by. False, with the reason in GetLastError(), where it
+// cannot be told.
+bool NameOnDisk(const SystemCalls& calls, HANDLE file, std::wstring& name);
 
 // A file time (100 ns since 1601, UTC) in seconds since 1970, rounded down.
 std::time_t ToTimeT(const FILETIME& time);

@@ -18,6 +18,7 @@
 #include <thread>
 #include <tuple>
 
+#include "publishing_cases.h"
 #include "tests/support/in_child.h"
 #include "tests/support/scratch_mount.h"
 #include "tests/support/stand_in_opener.h"
@@ -25,10 +26,13 @@
 
 namespace {
 
+using quorvane::testing::Contains;
+using quorvane::testing::Edit;
 using quorvane::testing::Entries;
 using quorvane::testing::Exists;
 using quorvane::testing::ReadFile;
 using quorvane::testing::ScratchMount;
+using quorvane::testing::SortedLines;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
 
@@ -130,22 +134,6 @@ ToolResult RunOnTerminal(const ToolRun& run) {
 
 void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// The lines of `text`, sorted.
-std::vector<std::string> SortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = text.find('\n', at);
-    lines.push_back(text.substr(at, end - at));
-    at = end == std::string::npos ? text.size() : end + 1;
-  }
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
-
 // The pages under `root`, by their paths from it, sorted.
 std::vector<std::string> PagesUnder(const std::string& root) {
   std::vector<std::string> pages;
@@ -158,6 +146,11 @@ std::vector<std::string> PagesUnder(const std::string& root) {
   return pages;
 }
 
+// The version, from the build: its one home is the project's.
+const std::string kVersionLine =
+    std::string("quorvane-index (quorvane) ") + QUORVANE_VERSION + "\n";
+const std::string kMadeBy = std::string("quorvane ") + QUORVANE_VERSION;
+
 constexpr char kTryHelp[] = "Try 'quorvane-index --help' for more information.\n";
 
 TEST(QuorvaneIndexToolTest, AnswersHelpVersionAndBadUsageTheGnuWay) {
@@ -168,8 +161,8 @@ TEST(QuorvaneIndexToolTest, AnswersHelpVersionAndBadUsageTheGnuWay) {
     std::string out_start;
     std::string err;
   } cases[] = {
-      {{"--version"}, 0, "quorvane-index (quorvane) 1.0.6\nCopyright (C) 2026", ""},
-      {{"--vers"}, 0, "quorvane-index (quorvane) 1.0.6\n", ""},
+      {{"--version"}, 0, kVersionLine + "Copyright (C) 2026", ""},
+      {{"--vers"}, 0, kVersionLine, ""},
       {{"-h"}, 0, "Usage: quorvane-index [OPTION]... [FOLDER]...\n", ""},
       {{"--bogus"},
        2,
@@ -420,127 +413,13 @@ TEST(QuorvaneIndexToolTest, FolderThatCannotBeEnteredIsReportedOnce) {
 }
 
 // The same small tree published with the options that choose what goes on the pages, where
-// they go and whether they are written at all; each row on a fresh copy.
+// they go and whether they are written at all.
 TEST(QuorvaneIndexToolTest, OptionsChooseWhatIsPublishedAndWhere) {
-  using Lines = std::vector<std::string>;
-  using Checks = std::vector<std::pair<std::string, std::string>>;  // a page, and a text in it
-  const Lines all_pages = {"quorvane_index.html", "old.tmp/quorvane_index.html",
-                           "sub/deep/quorvane_index.html", "sub/quorvane_index.html"};
-  const Lines with_hidden = {".hidden/quorvane_index.html", "quorvane_index.html",
-                             "old.tmp/quorvane_index.html", "sub/deep/quorvane_index.html",
-                             "sub/quorvane_index.html"};
-  const std::string top_page = "top/quorvane_index.html";
-  const std::string sub_page = "top/sub/quorvane_index.html";
-  const struct {
-    Lines before;     // a run made first
-    Lines arguments;  // run in the scratch folder
-    Lines printed;    // pages, from the scratch folder
-    Lines on_disk;    // pages under top afterwards
-    Checks has;
-    Checks lacks;
-  } cases[] = {
-      {{},
-       {"-r", "top"},
-       all_pages,
-       all_pages,
-       {{top_page, "href=\".dot.txt\""}, {top_page, "href=\"skip.tmp\""}},
-       {{top_page, "sub/</a>"}}},
-      {{}, {"-ra", "top"}, with_hidden, with_hidden, {}, {}},
-      {{},
-       {"-r", "-x", "*.tmp", "top"},
-       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
-       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
-       {{top_page, "href=\"a.txt\""}},
-       {{top_page, "skip.tmp"}}},
-      {{},
-       {"-ra", "--exclude=.*", "top"},
-       all_pages,
-       all_pages,
-       {},
-       {{top_page, ".dot.txt"}, {top_page, ".hidden"}}},
-      // Sub-folders first, then the files, each in name order; no way up from the top.
-      {{},
-       {"-rs", "top"},
-       all_pages,
-       all_pages,
-       {{top_page,
-         "<hr>\r\n<p><a href=\"old.tmp/quorvane_index.html\">old.tmp/</a>\r\n"
-         "<p><a href=\"sub/quorvane_index.html\">sub/</a>\r\n<p><a href=\".dot.txt\">"},
-        {sub_page,
-         "<hr>\r\n<p><a href=\"../quorvane_index.html\">../</a>\r\n"
-         "<p><a href=\"deep/quorvane_index.html\">deep/</a>\r\n<p><a href=\"b.jpg\">"},
-        {top_page, "<b>3 object(s) :: 3k</b>"}},
-       {{top_page, "../"}}},
-      // Without a walk, only links to pages there are.
-      {{},
-       {"-s", "top/sub"},
-       {"sub/quorvane_index.html"},
-       {"sub/quorvane_index.html"},
-       {},
-       {{sub_page, "../"}, {sub_page, "deep/"}}},
-      {{"-r", "top"},
-       {"-s", "top/sub"},
-       {"sub/quorvane_index.html"},
-       all_pages,
-       {{sub_page, "\"../quorvane_index.html\""}, {sub_page, "\"deep/quorvane_index.html\""}},
-       {}},
-      {{}, {"-rn", "top"}, all_pages, {}, {}, {}},
-      {{}, {"--output=out.html", "top/sub"}, {"../out.html"}, {}, {{"out.html", "b.jpg"}}, {}},
-      {{"-r", "top"},
-       {"-sO", "top/sub/list.html", "top/sub"},
-       {"sub/list.html"},
-       all_pages,
-       {{"top/sub/list.html", "\"deep/quorvane_index.html\""}},
-       {{"top/sub/list.html", "list.html<"}}},
-      {{"-r", "top"}, {"-ru", "top"}, {}, all_pages, {}, {}},
-      {{"-ra", "top"},
-       {"--clean", "-r", "top"},
-       all_pages,
-       {".hidden/quorvane_index.html"},
-       {},
-       {}},
-      {{"-ra", "top"},
-       {"--clean", "top/sub"},
-       {"sub/quorvane_index.html"},
-       {".hidden/quorvane_index.html", "quorvane_index.html", "old.tmp/quorvane_index.html",
-        "sub/deep/quorvane_index.html"},
-       {},
-       {}},
-  };
-  for (const auto& c : cases) {
-    const TempFolder scratch;
-    const std::string top = scratch.AddFolder("top");
-    for (const char* folder : {"top/sub", "top/sub/deep", "top/.hidden", "top/old.tmp"}) {
-      scratch.AddFolder(folder);
-    }
-    for (const char* file : {"top/a.txt", "top/.dot.txt", "top/skip.tmp", "top/sub/b.jpg",
-                             "top/sub/deep/c.txt", "top/.hidden/h.txt", "top/old.tmp/x.txt"}) {
-      scratch.AddFile(file, 100);
-    }
-    const std::string shown = c.arguments[0] + " " + c.arguments[1];
-    if (!c.before.empty()) {
-      ASSERT_EQ(RunTool({scratch.Path(), c.before}).status, 0) << shown;
-    }
-    const ToolResult result = RunTool({scratch.Path(), c.arguments});
-    EXPECT_EQ(result.status, 0) << shown;
-    EXPECT_EQ(result.err, "") << shown;
-    Lines printed;
-    for (const std::string& page : c.printed) {
-      printed.push_back(std::filesystem::path(top + "/" + page).lexically_normal().string());
-    }
-    std::sort(printed.begin(), printed.end());
-    EXPECT_EQ(SortedLines(result.out), printed) << shown;
-    Lines on_disk = c.on_disk;
-    std::sort(on_disk.begin(), on_disk.end());
-    EXPECT_EQ(PagesUnder(top), on_disk) << shown;
-    for (const auto& [page, text] : c.has) {
-      EXPECT_TRUE(Contains(ReadFile(scratch / page), text)) << shown << ": " << page << " " << text;
-    }
-    for (const auto& [page, text] : c.lacks) {
-      EXPECT_FALSE(Contains(ReadFile(scratch / page), text))
-          << shown << ": " << page << " " << text;
-    }
-  }
+  quorvane::testing::CheckPublishingOptions(
+      [](const std::string& folder, const std::vector<std::string>& arguments) {
+        return RunTool({folder, arguments});
+      },
+      [](const std::string& root) { return PagesUnder(root); });
 
   // Standard output is the page itself, then.
   const TempFolder scratch;
@@ -552,14 +431,6 @@ TEST(QuorvaneIndexToolTest, OptionsChooseWhatIsPublishedAndWhere) {
   EXPECT_TRUE(Contains(result.out, "<p><a href=\"a.txt\">a.txt</a>"));
   EXPECT_EQ(result.out.substr(result.out.size() - 9), "</html>\r\n");
   EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{"a.txt"});
-}
-
-// Replaces the first `from` in the file at `path` by `to`.
-void Edit(const std::string& path, const std::string& from, const std::string& to) {
-  std::string text = ReadFile(path);
-  const std::size_t at = text.find(from);
-  ASSERT_NE(at, std::string::npos) << path;
-  WriteFile(path, text.replace(at, from.size(), to));
 }
 
 TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
@@ -577,7 +448,7 @@ TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
       {"one of another version",
        [](const TempFolder& f) {
          ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
-         Edit(f / "quorvane_index.html", "quorvane 1.0.6 from <a href=\"",
+         Edit(f / "quorvane_index.html", kMadeBy + " from <a href=\"",
               "quorvane 0.9 from <a href=\"https://example.org/\">x</a><!--");
        },
        false, nullptr},
@@ -635,47 +506,16 @@ TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
   }
 }
 
-// When only the date and the seconds would change, the page is left as it was: the same file,
-// the same time, its folder untouched; any other change writes it.
 TEST(QuorvaneIndexToolTest, UpdateLeavesPagesThatWouldNotChange) {
-  const TempFolder scratch;
-  const std::string top = scratch.AddFolder("top");
-  scratch.AddFolder("top/sub");
-  scratch.AddFile("top/a.txt", 10);
-  scratch.AddFile("top/sub/b.txt", 10);
-  const std::string top_page = top + "/quorvane_index.html";
-  const std::string sub_page = top + "/sub/quorvane_index.html";
-  const auto facts = [](const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
-    return std::tuple{st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-  };
-  ASSERT_EQ(RunTool({scratch.Path(), {"-rs", "top"}}).status, 0);
-  const auto top_before = facts(top_page);
-  const auto sub_before = facts(sub_page);
-  const auto folder_before = facts(top);
-  const std::string text_before = ReadFile(top_page);
-  // A second later the header's time differs.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-  const ToolResult same = RunTool({scratch.Path(), {"-rsu", "top"}});
-  EXPECT_EQ(same.status, 0) << same.err;
-  EXPECT_EQ(same.out, "");
-  EXPECT_EQ(facts(top_page), top_before);
-  EXPECT_EQ(facts(sub_page), sub_before);
-  EXPECT_EQ(facts(top), folder_before);
-  EXPECT_EQ(ReadFile(top_page), text_before);
-
-  scratch.AddFile("top/sub/new.txt");
-  EXPECT_EQ(RunTool({scratch.Path(), {"-rsun", "top"}}).out, sub_page + "\n");
-  EXPECT_EQ(facts(sub_page), sub_before);
-  EXPECT_EQ(RunTool({scratch.Path(), {"-rsu", "top"}}).out, sub_page + "\n");
-  EXPECT_NE(facts(sub_page), sub_before);
-  EXPECT_EQ(facts(top_page), top_before);
-  // Without the links, and from another version, the page is another.
-  EXPECT_EQ(RunTool({scratch.Path(), {"-u", "top"}}).out, top_page + "\n");
-  EXPECT_EQ(RunTool({scratch.Path(), {"-u", "top"}}).out, "");
-  Edit(top_page, "quorvane 1.0.6 from", "quorvane 1.0.5 from");
-  EXPECT_EQ(RunTool({scratch.Path(), {"-u", "top"}}).out, top_page + "\n");
+  quorvane::testing::CheckUpdateLeavesUnchangedPages(
+      [](const std::string& folder, const std::vector<std::string>& arguments) {
+        return RunTool({folder, arguments});
+      },
+      [](const std::string& path) {
+        struct stat st {};
+        EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+        return std::tuple{st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+      });
 }
 
 // Gives this process a mount namespace of its own, where mounts neither come from nor go to the

@@ -5,12 +5,17 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
+#include "publishing_cases.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
@@ -19,9 +24,12 @@ namespace {
 using quorvane::platform::ToUtf8;
 using quorvane::platform::ToWide;
 using quorvane::platform::WindowsError;
+using quorvane::testing::Contains;
 using quorvane::testing::LocalTime;
 using quorvane::testing::ReadFile;
+using quorvane::testing::SortedLines;
 using quorvane::testing::TempFolder;
+using quorvane::testing::WriteFile;
 
 struct ToolResult {
   DWORD status = 0;
@@ -99,6 +107,117 @@ ToolResult RunTool(const std::string& folder, const std::vector<std::string>& ar
   result.err = ReadFile(err_path);
   return result;
 }
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The pages under `root`, by their paths from it with "/" between names, sorted; links to
+// folders are not followed.
+std::vector<std::string> PagesUnder(const std::string& root, const std::string& from = "") {
+  std::vector<std::string> pages;
+  for (const std::string& name : quorvane::testing::Entries(root)) {
+    const std::string path = root + "\\" + name;
+    const bool link =
+        (GetFileAttributesW(ToWide(path).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (!IsFolder(path)) {
+      if (name == "quorvane_index.html") {
+        pages.push_back(from + name);
+      }
+    } else if (!link) {
+      for (std::string& page : PagesUnder(path, from + name + "/")) {
+        pages.push_back(std::move(page));
+      }
+    }
+  }
+  std::sort(pages.begin(), pages.end());
+  return pages;
+}
+
+// `path` with "/" between names made "\".
+std::string Backslashed(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+// Which file or folder is at `path`, and when it was last written.
+std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD> Stamp(const std::string& path) {
+  const HANDLE file = CreateFileW(ToWide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  BY_HANDLE_FILE_INFORMATION information{};
+  EXPECT_TRUE(file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information))
+      << path;
+  CloseHandle(file);
+  return {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow,
+          information.ftLastWriteTime.dwHighDateTime, information.ftLastWriteTime.dwLowDateTime};
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Under Wine, runs the Unix program `program` with `arguments` (without spaces: Wine hands them
+// on as written, quotes and all) in `folder`, and waits a while for `done`: the handle Wine gives
+// for a Unix program may end before the program does.
+bool RunUnix(const std::string& folder, const std::wstring& program, const std::wstring& arguments,
+             const std::function<bool()>& done) {
+  std::wstring command = program + L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW((L"Z:\\bin\\" + program).c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, ToWide(folder).c_str(), &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int wait = 0; wait < 100 && !done(); ++wait) {
+    Sleep(50);
+  }
+  return done();
+}
+
+// A symbolic link `name` in `folder` to the folder `target` ("../x"), for as long as this lasts:
+// made as Windows makes one, where the user may; under Wine, which makes none, as a Unix link,
+// which Wine shows as a reparse point.
+class FolderLink {
+ public:
+  FolderLink(const std::string& folder, const std::string& name, const std::string& target)
+      : folder_(folder), name_(name), path_(ToWide(folder + "\\" + name)) {
+    if (UnderWine()) {
+      RunUnix(folder_, L"ln", L"-sT " + ToWide(target) + L" " + ToWide(name_),
+              [&] { return IsReparsePoint(path_); });
+    } else {
+      CreateSymbolicLinkW(
+          path_.c_str(), ToWide(Backslashed(target)).c_str(),
+          SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    }
+  }
+  FolderLink(const FolderLink&) = delete;
+  FolderLink& operator=(const FolderLink&) = delete;
+  // Wine's own removal would go through the link and remove the folder it leads to.
+  ~FolderLink() {
+    if (!UnderWine()) {
+      RemoveDirectoryW(path_.c_str());
+    } else if (IsReparsePoint(path_)) {
+      RunUnix(folder_, L"rm", ToWide(name_),
+              [&] { return GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    }
+  }
+
+  bool Made() const { return IsReparsePoint(path_); }
+
+ private:
+  std::string folder_;
+  std::string name_;
+  std::wstring path_;
+};
 
 constexpr char kTryHelp[] = "Try 'quorvane-index --help' for more information.\n";
 
@@ -211,6 +330,128 @@ TEST(WindowsToolTest, OutputThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(result.err, "quorvane-index: Cannot write the standard output: " +
                             WindowsError(ERROR_ACCESS_DENIED).message() + "\n");
   EXPECT_NE(ReadFile(scratch / "quorvane_index.html"), "");
+}
+
+// The same small tree published with the options that choose what goes on the pages, where
+// they go and whether they are written at all, as on Linux.
+TEST(WindowsToolTest, OptionsChooseWhatIsPublishedAndWhere) {
+  quorvane::testing::CheckPublishingOptions(
+      [](const std::string& folder, const std::vector<std::string>& arguments) {
+        return RunTool(folder, arguments);
+      },
+      [](const std::string& root) { return PagesUnder(root); });
+}
+
+TEST(WindowsToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
+  const auto ours = [](const TempFolder& f) { ASSERT_EQ(RunTool(f.Path(), {"-s"}).status, 0u); };
+  const struct {
+    const char* name;
+    std::function<void(const TempFolder&)> make;  // makes quorvane_index.html in the folder
+    const char* kept;   // the file kept and reported, none when the page is removed
+    std::string words;  // after its path
+  } cases[] = {
+      {"a page of ours", ours, nullptr, ""},
+      {"a page of someone else's",
+       [](const TempFolder& f) { WriteFile(f / "quorvane_index.html", "<html>mine</html>\n"); },
+       "quorvane_index.html", " is not a page quorvane wrote; it was kept"},
+      {"an empty file", [](const TempFolder& f) { f.AddFile("quorvane_index.html"); },
+       "quorvane_index.html", " is not a page quorvane wrote; it was kept"},
+      {"a folder", [](const TempFolder& f) { f.AddFolder("quorvane_index.html"); },
+       "quorvane_index.html", " is not a page quorvane wrote; it was kept"},
+      {"a page of ours under another spelling",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool(f.Path(), {"-O", "Quorvane_Index.HTML"}).status, 0u);
+       },
+       "Quorvane_Index.HTML", " is not a page quorvane wrote; it was kept"},
+      {"a read-only page of ours",
+       [&](const TempFolder& f) {
+         ours(f);
+         ASSERT_TRUE(SetFileAttributesW(ToWide(f / "quorvane_index.html").c_str(),
+                                        FILE_ATTRIBUTE_READONLY));
+       },
+       "quorvane_index.html", ": " + WindowsError(ERROR_ACCESS_DENIED).message()},
+  };
+  for (const auto& c : cases) {
+    const TempFolder folder;
+    folder.AddFile("a.txt");
+    c.make(folder);
+    const std::vector<std::string> before = quorvane::testing::Entries(folder.Path());
+    const std::string page = folder / "quorvane_index.html";
+    const ToolResult dry = RunTool(folder.Path(), {"--clean", "--dry-run"});
+    EXPECT_EQ(quorvane::testing::Entries(folder.Path()), before) << c.name;
+    const ToolResult result = RunTool(folder.Path(), {"--clean"});
+    if (c.kept == nullptr) {
+      EXPECT_EQ(dry.out, page + "\n") << c.name;
+      EXPECT_EQ(result.status, 0u) << c.name << result.err;
+      EXPECT_EQ(result.out, page + "\n") << c.name;
+      EXPECT_EQ(quorvane::testing::Entries(folder.Path()), std::vector<std::string>{"a.txt"})
+          << c.name;
+    } else {
+      const std::string step = c.words[0] == ':' ? "Cannot remove the page " : "The file ";
+      EXPECT_EQ(result.status, 1u) << c.name;
+      EXPECT_EQ(result.err, "quorvane-index: " + step + (folder / c.kept) + c.words + "\n")
+          << c.name;
+      EXPECT_EQ(result.out, "") << c.name;
+      EXPECT_EQ(quorvane::testing::Entries(folder.Path()), before) << c.name;
+    }
+    SetFileAttributesW(ToWide(page).c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+TEST(WindowsToolTest, UpdateLeavesPagesThatWouldNotChange) {
+  quorvane::testing::CheckUpdateLeavesUnchangedPages(
+      [](const std::string& folder, const std::vector<std::string>& arguments) {
+        return RunTool(folder, arguments);
+      },
+      Stamp);
+}
+
+// A folder another program holds without sharing cannot be entered: said once, and the rest of
+// the tree is still done.
+TEST(WindowsToolTest, AFolderThatCannotBeEnteredIsReportedOnce) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  const std::string open = scratch.AddFolder("top/open");
+  const std::string locked = scratch.AddFolder("top/locked");
+  scratch.AddFolder("top/locked/below");
+  const HANDLE held = CreateFileW(ToWide(locked).c_str(), FILE_LIST_DIRECTORY, 0, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const ToolResult result = RunTool(scratch.Path(), {"-r", "top"});
+  CloseHandle(held);
+  EXPECT_EQ(result.status, 1u);
+  EXPECT_EQ(result.err, "quorvane-index: Cannot read the folder " + locked +
+                            "\\: " + WindowsError(ERROR_SHARING_VIOLATION).message() + "\n");
+  EXPECT_EQ(SortedLines(result.out), (std::vector<std::string>{open + "\\quorvane_index.html",
+                                                               top + "\\quorvane_index.html"}));
+}
+
+// Symbolic links and junctions lead elsewhere: a walk never goes through one, and --clean never
+// removes one in the page's place.
+TEST(WindowsToolTest, LinksToFoldersAreNeitherWalkedNorRemoved) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  const std::string outside = scratch.AddFolder("outside");
+  scratch.AddFile("outside/o.txt");
+  const FolderLink link(top, "link", "../outside");
+  if (!link.Made()) {
+    GTEST_SKIP() << "this system makes no symbolic link to a folder here (Windows needs the "
+                    "privilege or developer mode)";
+  }
+  const ToolResult walk = RunTool(scratch.Path(), {"-rs", "top"});
+  EXPECT_EQ(walk.status, 0u) << walk.err;
+  EXPECT_EQ(walk.out, top + "\\quorvane_index.html\n");
+  EXPECT_FALSE(Contains(ReadFile(top + "\\quorvane_index.html"), "link"));
+
+  ASSERT_TRUE(quorvane::testing::RemoveFile(top + "\\quorvane_index.html"));
+  const FolderLink page(top, "quorvane_index.html", "../outside");
+  ASSERT_TRUE(page.Made());
+  const ToolResult clean = RunTool(scratch.Path(), {"--clean", "top"});
+  EXPECT_EQ(clean.status, 1u);
+  EXPECT_EQ(clean.err, "quorvane-index: The file " + top +
+                           "\\quorvane_index.html is not a page quorvane wrote; it was kept\n");
+  EXPECT_TRUE(page.Made());
+  EXPECT_EQ(quorvane::testing::Entries(outside), std::vector<std::string>{"o.txt"});
 }
 
 }  // namespace

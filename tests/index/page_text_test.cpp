@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <string>
 
+#include "index/program_version.h"
 #include "tests/support/platform_probes.h"
 
 namespace quorvane {
@@ -38,7 +39,7 @@ class OldPage final : public platform::PageReader {
 };
 
 std::string Page(const std::string& path, const std::string& date, const std::string& entries,
-                 const std::string& seconds, const std::string& version = "1.0.6") {
+                 const std::string& seconds, const std::string& version = kProgramVersionText) {
   return "<html>\r\n<head><title>" + path + "</title></head>\r\n<body>\r\n<hr>\r\n<b>" + path +
          " :: " + date + "</b>\r\n<hr>\r\n" + entries +
          "<br>&nbsp;\r\n<hr>\r\n<b>1 object(s) :: 1k</b>\r\n" +

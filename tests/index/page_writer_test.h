@@ -19,8 +19,8 @@
 namespace quorvane {
 
 inline std::string Footer(const std::string& seconds) {
-  return "page printed in " + seconds + " seconds by quorvane 1.0.6 from <a href=\"" +
-         std::string(kPublisherUrl) + "\">" + kPublisherName + "</a>";
+  return "page printed in " + seconds + " seconds by quorvane " + kProgramVersionText +
+         " from <a href=\"" + std::string(kPublisherUrl) + "\">" + kPublisherName + "</a>";
 }
 
 class PageWriterTest : public ::testing::Test {

@@ -1,5 +1,6 @@
 // What the platform does alike on every system, run on each: which entries a folder lists, the
-// facts of its files, and how a page takes the old one's place.
+// facts of its files, what is beside it, how a page takes the old one's place and how an old
+// page is read and removed.
 
 #include <gtest/gtest.h>
 
@@ -68,12 +69,45 @@ TEST(FolderBehaviourTest, ListsEveryFileButFoldersAndItsOwnHiddenPageNames) {
   Names names;
   EXPECT_TRUE(open->ReadFileNames(names));
   std::vector<std::string> sub_folders = Ok(open->SubFolderNames());
-  for (auto* list : {&files, &folders, &names.names, &sub_folders}) {
+  // Both in one reading, as a walk reads them.
+  Names both_files;
+  Names both_folders;
+  EXPECT_TRUE(open->ReadNames(both_files, &both_folders));
+  for (auto* list :
+       {&files, &folders, &names.names, &sub_folders, &both_files.names, &both_folders.names}) {
     std::sort(list->begin(), list->end());
   }
   EXPECT_EQ(names.names, files);
   EXPECT_EQ(sub_folders, folders);
+  EXPECT_EQ(both_files.names, files);
+  EXPECT_EQ(both_folders.names, folders);
   EXPECT_EQ(open->Path(), folder.Path() + kPathSeparator);
+}
+
+// What a page with links to the pages around it asks of its folder.
+TEST(FolderBehaviourTest, FindsFilesBesideItAndOpensItsParent) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  scratch.AddFolder("top/sub");
+  scratch.AddFolder("top/sub/deeper");
+  scratch.AddFile("top/page.html");
+  scratch.AddFile("top/sub/page.html");
+  const auto sub = Ok(SystemFileSystem().OpenFolder(scratch / "top/sub"));
+  const struct {
+    const char* path;
+    bool found;
+  } cases[] = {
+      {"page.html", true}, {"../page.html", true},      {"deeper/../page.html", true},
+      {"missing", false},  {"../missing", false},       {"deeper", false},
+      {"../sub", false},   {"deeper/page.html", false}, {"page.html/x", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(sub->HasFile(c.path), c.found) << c.path;
+  }
+  const auto parent = Ok(sub->OpenParent());
+  EXPECT_EQ(parent->Identity(), Ok(SystemFileSystem().OpenFolder(top))->Identity());
+  EXPECT_EQ(parent->Path(), top + kPathSeparator);
+  EXPECT_EQ(Ok(parent->OpenSubFolder("sub"))->Identity(), sub->Identity());
 }
 
 TEST(FolderBehaviourTest, FactsAreTheLengthAndTheLastChange) {
@@ -171,6 +205,53 @@ TEST(PageOutputTest, AFailingWriteOrPlacingKeepsTheOldPageAndLeavesNoName) {
       EXPECT_EQ(ReadFile(path), has_old_page ? "old page" : "");
     }
   }
+}
+
+// An old page is read where it is, and removed only while its name still leads to the very file
+// that was read.
+TEST(PageReaderTest, ReadsThePageInPlaceAndRemovesOnlyThatFile) {
+  const TempFolder folder;
+  const std::string path = folder / "page.html";
+  const std::string text = "<html>\r\n" + std::string(70000, 'x') + "</html>\r\n";
+  WriteFile(path, text);
+  folder.AddFile("other.txt");
+  const auto open = Ok(SystemFileSystem().OpenFolder(folder.Path()));
+  EXPECT_EQ(Ok(open->ReadPage("missing.html")), nullptr);
+  const auto page = Ok(open->ReadPage("page.html"));
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->Size(), text.size());
+  std::string read(text.size() + 10, '\0');
+  std::size_t got = 0;
+  for (std::size_t n; (n = Ok(page->ReadAt(got, read.data() + got, read.size() - got))) > 0;) {
+    got += n;
+  }
+  EXPECT_EQ(read.substr(0, got), text);
+  EXPECT_EQ(Ok(page->ReadAt(text.size() - 9, read.data(), 100)), 9u);
+  EXPECT_EQ(Ok(page->ReadAt(text.size() + 5, read.data(), 100)), 0u);
+
+  // Another file in its place since: kept, and so is the one read.
+  ASSERT_TRUE(testing::Rename(path, folder / "moved.html"));
+  WriteFile(path, "another page");
+  EXPECT_EQ(FailureOf(page->Remove()),
+            "The page " + path + " changed while it was checked; it was kept");
+  EXPECT_EQ(ReadFile(path), "another page");
+  EXPECT_EQ(ReadFile(folder / "moved.html"), text);
+
+  EXPECT_TRUE(Ok(open->ReadPage("page.html"))->Remove());
+  EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"moved.html", "other.txt"}));
+}
+
+TEST(PageReaderTest, AFolderInThePagesPlaceIsNoPage) {
+  const TempFolder folder;
+  folder.AddFolder("page.html");
+  const auto open = Ok(SystemFileSystem().OpenFolder(folder.Path()));
+  const std::string words =
+      "The page " + (folder / "page.html") + " is not a regular file; nothing was written";
+  EXPECT_EQ(FailureOf(open->ReadPage("page.html")), words);
+  // Refused before a dry run as before a page is written, in each system's words.
+  EXPECT_NE(FailureOf(open->CheckPage("page.html")).find(folder / "page.html"), std::string::npos);
+  EXPECT_EQ(FailureOf(open->CheckPage("new.html")), "");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <utility>  // std::pair
 #include <vector>
 
+#include "index/program_version.h"
 #include "tests/support/qt_test_main.h"
 #include "tests/support/window_fixture.h"
 #include "window/volume_box.h"
@@ -251,7 +252,8 @@ void FrmQuorvaneTest::startsAtTheRootOfTheWorkingFoldersVolume() {
   const auto window = Open({&other, &volume}, volume / "deep/er");
   const Controls c(*window);
 
-  QCOMPARE(window->windowTitle(), QStringLiteral("quorvane 1.0.6"));
+  QCOMPARE(window->windowTitle(),
+           QStringLiteral("quorvane ") % QLatin1String(quorvane::kProgramVersionText));
   QCOMPARE(c.Drive1->currentIndex(), 1);
   QCOMPARE(c.Drive1->currentText(), Text(Canonical(volume)));
   QCOMPARE(c.Dir1Path(), Canonical(volume));

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "index/program_version.h"
 #include "tests/support/qt_test_main.h"
 #include "tests/support/temp_folder.h"
 
@@ -33,9 +34,13 @@ void QuorvaneProgramTest::answersWithoutAWindow_data() {
   QTest::addColumn<QString>("out_start");
   QTest::addColumn<QString>("err_end");
   QTest::addRow("--version") << QStringList{QStringLiteral("--version")} << 0
-                             << QStringLiteral("quorvane 1.0.6\n") << QString();
+                             << (QStringLiteral("quorvane ") %
+                                 QLatin1String(quorvane::kProgramVersionText) % u'\n')
+                             << QString();
   QTest::addRow("-v") << QStringList{QStringLiteral("-v")} << 0
-                      << QStringLiteral("quorvane 1.0.6\n") << QString();
+                      << (QStringLiteral("quorvane ") %
+                          QLatin1String(quorvane::kProgramVersionText) % u'\n')
+                      << QString();
   QTest::addRow("--help") << QStringList{QStringLiteral("--help")} << 0
                           << QStringLiteral("Usage: %1 [options] [FOLDER]\n") << QString();
   QTest::addRow("a window and no display")

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,14 +28,34 @@ using quorvane::testing::Entries;
 using quorvane::testing::FailingCalls;
 using quorvane::testing::FailureOf;
 using quorvane::testing::Names;
+using quorvane::testing::Ok;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
 
-void Replace(const FileSystem& files, const std::string& folder, const std::string& text) {
-  const auto page = files.OpenFolder(folder)->CreatePage("page.html");
-  page->Write(text);
-  page->Commit();
+// Replaces the page "page.html" of `folder` by `text`.
+Result<> Replace(const FileSystem& files, const std::string& folder, const std::string& text) {
+  Result<std::unique_ptr<Folder>> open = files.OpenFolder(folder);
+  if (!open) {
+    return open.Error();
+  }
+  Result<std::unique_ptr<PageOutput>> page = (*open)->CreatePage("page.html");
+  if (!page) {
+    return page.Error();
+  }
+  Result<> written = (*page)->Write(text);
+  return written ? (*page)->Commit() : written;
+}
+
+// Reads the first byte of the page "page.html" of `folder`, then removes it.
+Result<> ReadAndRemove(const Folder& folder) {
+  Result<std::unique_ptr<PageReader>> page = folder.ReadPage("page.html");
+  if (!page) {
+    return page.Error();
+  }
+  char byte = 0;
+  Result<std::size_t> read = (*page)->ReadAt(0, &byte, 1);
+  return read ? (*page)->Remove() : read.Error();
 }
 
 DWORD AttributesOf(const std::string& path) {
@@ -57,11 +78,36 @@ TEST(WindowsFolderTest, PathsAreFullWithBackslashesAndDriveRootsKeepTheirOwn) {
       {"\\\\?\\" + forward, "\\\\?\\" + forward + "\\"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(SystemFileSystem().OpenFolder(c.given)->Path(), c.path) << c.given;
+    EXPECT_EQ(Ok(SystemFileSystem().OpenFolder(c.given))->Path(), c.path) << c.given;
   }
   const std::string file = folder.AddFile("file.txt");
-  EXPECT_EQ(FailureOf([&] { SystemFileSystem().OpenFolder(file); }),
+  EXPECT_EQ(FailureOf(SystemFileSystem().OpenFolder(file)),
             "Cannot read the folder " + file + ": " + WindowsError(ERROR_DIRECTORY).message());
+}
+
+// Going up stops at the root of a drive or a share, however the path is written.
+TEST(WindowsFolderTest, AParentIsFoundAboveEveryFolderButARoot) {
+  const struct {
+    std::wstring path;
+    std::wstring parent;
+  } cases[] = {
+      {L"C:\\", L""},
+      {L"C:\\photos\\", L"C:\\"},
+      {L"C:\\photos\\2002", L"C:\\photos\\"},
+      {L"\\\\server\\share\\", L""},
+      {L"\\\\server\\share\\pub\\", L"\\\\server\\share\\"},
+      {L"\\\\?\\C:\\", L""},
+      {L"\\\\?\\C:\\photos\\", L"\\\\?\\C:\\"},
+      {L"\\\\?\\UNC\\server\\share\\", L""},
+      {L"\\\\?\\UNC\\server\\share\\pub\\", L"\\\\?\\UNC\\server\\share\\"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParentOf(c.path), c.parent) << ToUtf8(c.path);
+  }
+  const auto root = Ok(SystemFileSystem().OpenFolder("C:\\"));
+  EXPECT_TRUE(root->HasFile("windows/win.ini"));
+  EXPECT_FALSE(root->HasFile("../windows/win.ini"));
+  EXPECT_NE(FailureOf(root->OpenParent()), "");
 }
 
 // Folders named on a command line are taken as Windows takes them: ".." by the names before it.
@@ -84,11 +130,11 @@ TEST(WindowsFolderTest, FolderArgumentsAreFullPathsWithoutAClosingSeparator) {
       {"gone", full + "\\sub\\gone", full + "\\sub\\gone"},  // nothing to resolve
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(AbsoluteFolder(c.given), c.absolute) << c.given;
-    EXPECT_EQ(ResolvedFolder(c.given), c.resolved) << c.given;
+    EXPECT_EQ(Ok(AbsoluteFolder(c.given)), c.absolute) << c.given;
+    EXPECT_EQ(Ok(ResolvedFolder(c.given)), c.resolved) << c.given;
   }
-  EXPECT_EQ(WorkingFolder(), full + "\\sub");
-  EXPECT_EQ(FailureOf([] { AbsoluteFolder(""); }),
+  EXPECT_EQ(Ok(WorkingFolder()), full + "\\sub");
+  EXPECT_EQ(FailureOf(AbsoluteFolder("")),
             "Cannot read the folder '': " + WindowsError(ERROR_PATH_NOT_FOUND).message());
   SetCurrentDirectoryW(L"C:\\");
 }
@@ -101,14 +147,12 @@ TEST(WindowsFolderTest, PathsLongerThanMaxPathWorkThroughout) {
     ASSERT_TRUE(CreateDirectoryW(ExtendedPath(deep).c_str(), nullptr)) << deep.size();
   }
   WriteFile(deep + "\\entry.txt", "12345");
-  const auto open = SystemFileSystem().OpenFolder(deep);
+  const auto open = Ok(SystemFileSystem().OpenFolder(deep));
   Names names;
-  open->ReadFileNames(names);
+  EXPECT_TRUE(open->ReadFileNames(names));
   EXPECT_EQ(names.names, std::vector<std::string>{"entry.txt"});
-  FileFacts facts;
-  EXPECT_FALSE(open->ReadFacts("entry.txt", facts));
-  EXPECT_EQ(facts.length, 5);
-  Replace(SystemFileSystem(), deep, "deep page");
+  EXPECT_EQ(Ok(open->ReadFacts("entry.txt")).length, 5);
+  EXPECT_EQ(FailureOf(Replace(SystemFileSystem(), deep, "deep page")), "");
   EXPECT_EQ(ReadFile(deep + "\\page.html"), "deep page");
 }
 
@@ -130,7 +174,7 @@ TEST(WindowsFolderTest, NamesComeBackAsTheyWereWhateverTheirUtf16) {
   EXPECT_EQ(ToWide("a\xED\xA0\x80z"), L"a\xD800z");
   EXPECT_EQ(ToWide("a\xFF"), L"a\xFFFD");
   Names listed;
-  SystemFileSystem().OpenFolder(folder.Path())->ReadFileNames(listed);
+  EXPECT_TRUE(Ok(SystemFileSystem().OpenFolder(folder.Path()))->ReadFileNames(listed));
   std::sort(listed.names.begin(), listed.names.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(listed.names, expected);
@@ -162,7 +206,7 @@ TEST(WindowsPageTest, PagesThatMayNotBeReplacedAreRefusedAndKept) {
     c.make(path);
     std::string words = c.words;
     words.replace(words.find('%'), 1, path);
-    EXPECT_EQ(FailureOf([&] { Replace(SystemFileSystem(), scratch.Path(), "new"); }), words);
+    EXPECT_EQ(FailureOf(Replace(SystemFileSystem(), scratch.Path(), "new")), words);
     EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{c.name});
     EXPECT_EQ(ReadFile(path), (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "" : "kept");
     SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -185,7 +229,7 @@ TEST(WindowsPageTest, APageThatIsALinkOrJunctionIsRefusedAndKept) {
   WriteFile(folder / "page.html", "old page");
   const ReparsePointPage calls;
   const SystemFileSystem files(calls);
-  EXPECT_EQ(FailureOf([&] { Replace(files, folder.Path(), "new"); }),
+  EXPECT_EQ(FailureOf(Replace(files, folder.Path(), "new")),
             "The page " + (folder / "page.html") +
                 " is a symbolic link or junction; nothing was written");
   EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
@@ -204,10 +248,57 @@ TEST(WindowsPageTest, ARealSymbolicLinkInThePagesPlaceIsRefused) {
     GTEST_SKIP() << "this system makes no symbolic links here (Wine does not; Windows needs the "
                     "privilege or developer mode)";
   }
-  EXPECT_EQ(FailureOf([&] { Replace(SystemFileSystem(), linked.Path(), "new"); }),
+  EXPECT_EQ(FailureOf(Replace(SystemFileSystem(), linked.Path(), "new")),
             "The page " + (linked / "page.html") +
                 " is a symbolic link or junction; nothing was written");
   EXPECT_EQ(ReadFile(folder / "target.html"), "target");
+}
+
+// A page is removed by the rules it is replaced by; anything else in its place is kept.
+TEST(WindowsPageTest, PagesThatMayNotBeRemovedAreKept) {
+  const struct {
+    const char* name;  // of the file in the page's place
+    bool read_only;
+    std::function<std::unique_ptr<FailingCalls>()> calls;
+    std::string words;
+  } cases[] = {
+      {"page.html", true, [] { return std::make_unique<FailingCalls>(); },
+       "Cannot remove the page %: " + WindowsError(ERROR_ACCESS_DENIED).message()},
+      {"page.html", false, [] { return std::make_unique<ReparsePointPage>(); },
+       "The page % is not a regular file; nothing was written"},
+      {"Page.HTML", false, [] { return std::make_unique<FailingCalls>(); },
+       "The file % is not a page quorvane wrote; it was kept"},
+      {"page.html", false,
+       [] {
+         auto calls = std::make_unique<FailingCalls>();
+         calls->Fail({Call::kMarkForDeletion, ERROR_SHARING_VIOLATION});
+         return calls;
+       },
+       "Cannot remove the page %: " + WindowsError(ERROR_SHARING_VIOLATION).message()},
+      {"page.html", false,
+       [] {
+         auto calls = std::make_unique<FailingCalls>();
+         calls->Fail({Call::kRead, ERROR_IO_DEVICE});
+         return calls;
+       },
+       "Cannot read the page %: " + WindowsError(ERROR_IO_DEVICE).message()},
+  };
+  for (const auto& c : cases) {
+    const TempFolder folder;
+    const std::string path = folder / c.name;
+    WriteFile(path, "kept");
+    if (c.read_only) {
+      SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    const auto calls = c.calls();
+    const auto open = Ok(SystemFileSystem(*calls).OpenFolder(folder.Path()));
+    std::string words = c.words;
+    words.replace(words.find('%'), 1, path);
+    EXPECT_EQ(FailureOf(ReadAndRemove(*open)), words);
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{c.name});
+    EXPECT_EQ(ReadFile(path), "kept") << words;
+    SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
 }
 
 // Windows' own calls, but ReplaceFileW stops half-way: the old page moved to the backup name,
@@ -226,7 +317,7 @@ TEST(WindowsPageTest, AReplacementStoppedHalfWayPutsTheOldPageBack) {
   WriteFile(folder / "page.html", "old page");
   const HalfWayReplace calls;
   const SystemFileSystem files(calls);
-  EXPECT_EQ(FailureOf([&] { Replace(files, folder.Path(), "new"); }),
+  EXPECT_EQ(FailureOf(Replace(files, folder.Path(), "new")),
             "Cannot write the page " + (folder / "page.html") + ": " +
                 WindowsError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).message());
   EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
@@ -236,17 +327,17 @@ TEST(WindowsPageTest, AReplacementStoppedHalfWayPutsTheOldPageBack) {
 TEST(WindowsPageTest, TheNewPageIsHiddenUntilItTakesThePlaceOfTheOld) {
   const TempFolder folder;
   const std::string page = folder / "page.html";
-  Replace(SystemFileSystem(), folder.Path(), "first");
+  ASSERT_TRUE(Replace(SystemFileSystem(), folder.Path(), "first"));
   EXPECT_EQ(AttributesOf(page) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), 0u);
 
-  const auto open = SystemFileSystem().OpenFolder(folder.Path());
-  const auto output = open->CreatePage("page.html");
-  output->Write("second");
+  const auto open = Ok(SystemFileSystem().OpenFolder(folder.Path()));
+  const auto output = Ok(open->CreatePage("page.html"));
+  ASSERT_TRUE(output->Write("second"));
   const std::vector<std::string> names = Entries(folder.Path());
   ASSERT_EQ(names.size(), 2u);
   EXPECT_TRUE(IsTemporaryPageName(names[0])) << names[0];
   EXPECT_NE(AttributesOf(folder / names[0]) & FILE_ATTRIBUTE_HIDDEN, 0u);
-  output->Commit();
+  ASSERT_TRUE(output->Commit());
   EXPECT_EQ(ReadFile(page), "second");
   EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
 }
@@ -260,7 +351,7 @@ TEST(WindowsPageTest, APageTheUserHidStaysHidden) {
     GTEST_SKIP() << "this file system keeps no hidden attribute (Wine keeps it in an extended "
                     "attribute, which not every file system has)";
   }
-  Replace(SystemFileSystem(), folder.Path(), "second");
+  ASSERT_TRUE(Replace(SystemFileSystem(), folder.Path(), "second"));
   EXPECT_EQ(ReadFile(page), "second");
   EXPECT_NE(AttributesOf(page) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
@@ -269,8 +360,8 @@ TEST(WindowsPageTest, APageTheUserHidStaysHidden) {
 TEST(WindowsPageTest, ConsoleEventsLeaveNoHiddenNameBehind) {
   const TempFolder folder;
   WriteFile(folder / "page.html", "old page");
-  auto page = SystemFileSystem().OpenFolder(folder.Path())->CreatePage("page.html");
-  page->Write("half a page");
+  auto page = Ok(Ok(SystemFileSystem().OpenFolder(folder.Path()))->CreatePage("page.html"));
+  ASSERT_TRUE(page->Write("half a page"));
   ASSERT_EQ(Entries(folder.Path()).size(), 2u);
   RemoveHeldNames();
   page.reset();
@@ -295,8 +386,7 @@ TEST(WindowsPageTest, EveryFailingCallKeepsTheOldPageAndLeavesNoName) {
     WriteFile(folder / "page.html", "old page");
     FailingCalls calls;
     calls.Fail(c.rule);
-    const std::string words =
-        FailureOf([&] { Replace(SystemFileSystem(calls), folder.Path(), "new"); });
+    const std::string words = FailureOf(Replace(SystemFileSystem(calls), folder.Path(), "new"));
     EXPECT_EQ(words, "Cannot write the page " + (folder / "page.html") + ": " +
                          WindowsError(c.rule.error).message());
     EXPECT_EQ(ReadFile(folder / "page.html"), "old page") << words;

@@ -15,11 +15,13 @@ enum class Call {
   kInformation,
   kAttributes,
   kWrite,
+  kRead,
   kFlush,
   kSetAttributes,
   kReplace,
   kMove,
   kDelete,
+  kMarkForDeletion,
 };
 
 // Windows' own calls, but for those a test makes fail: the `nth` call of a kind (counted among
@@ -53,6 +55,9 @@ class FailingCalls : public platform::SystemCalls {
   BOOL Write(HANDLE file, const void* data, DWORD size, DWORD* written) const override {
     return Check(Call::kWrite) && SystemCalls::Write(file, data, size, written);
   }
+  BOOL Read(HANDLE file, void* data, DWORD size, std::uint64_t offset, DWORD* got) const override {
+    return Check(Call::kRead) && SystemCalls::Read(file, data, size, offset, got);
+  }
   BOOL Flush(HANDLE file) const override { return Check(Call::kFlush) && SystemCalls::Flush(file); }
   BOOL SetAttributes(HANDLE file, DWORD attributes) const override {
     return Check(Call::kSetAttributes) && SystemCalls::SetAttributes(file, attributes);
@@ -66,6 +71,9 @@ class FailingCalls : public platform::SystemCalls {
   }
   BOOL Delete(const wchar_t* path) const override {
     return Check(Call::kDelete, path) && SystemCalls::Delete(path);
+  }
+  BOOL MarkForDeletion(HANDLE file) const override {
+    return Check(Call::kMarkForDeletion) && SystemCalls::MarkForDeletion(file);
   }
 
  private:

@@ -1,0 +1,221 @@
+#pragma once
+
+// The publishing options tried on small trees, and what each run of them does: the same on every
+// system, where each system's tool test runs them. That test defines QUORVANE_VERSION, the
+// version the build gives the tool.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/path_separator.h"
+#include "tests/support/temp_folder.h"
+
+namespace quorvane::testing {
+
+// The lines of `text`, sorted.
+inline std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    lines.push_back(text.substr(at, end - at));
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Replaces the first `from` in the file at `path` by `to`.
+inline void Edit(const std::string& path, const std::string& from, const std::string& to) {
+  std::string text = ReadFile(path);
+  const std::size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << path;
+  WriteFile(path, text.replace(at, from.size(), to));
+}
+
+// `run(folder, arguments)` runs the tool in `folder` and gives back its status, out and err;
+// `pages_under(root)` lists the pages below `root` by their paths from it, "/" between names,
+// sorted. Each case runs on a fresh copy of the tree.
+template <typename Run, typename PagesUnder>
+void CheckPublishingOptions(const Run& run, const PagesUnder& pages_under) {
+  using Lines = std::vector<std::string>;
+  using Checks = std::vector<std::pair<std::string, std::string>>;  // a page, and a text in it
+  const Lines all_pages = {"quorvane_index.html", "old.tmp/quorvane_index.html",
+                           "sub/deep/quorvane_index.html", "sub/quorvane_index.html"};
+  const Lines with_hidden = {".hidden/quorvane_index.html", "quorvane_index.html",
+                             "old.tmp/quorvane_index.html", "sub/deep/quorvane_index.html",
+                             "sub/quorvane_index.html"};
+  const std::string top_page = "top/quorvane_index.html";
+  const std::string sub_page = "top/sub/quorvane_index.html";
+  const std::string up = "<p><a href=\"../quorvane_index.html\">../</a>";
+  const struct {
+    Lines before;     // a run made first
+    Lines arguments;  // run in the scratch folder, "/" standing for the system's separator
+    Lines printed;    // pages, from top
+    Lines on_disk;    // pages under top afterwards
+    Checks has;
+    Checks lacks;
+  } cases[] = {
+      {{},
+       {"-r", "top"},
+       all_pages,
+       all_pages,
+       {{top_page, "href=\".dot.txt\""}, {top_page, "href=\"skip.tmp\""}},
+       {{top_page, "sub/</a>"}}},
+      {{}, {"-ra", "top"}, with_hidden, with_hidden, {}, {}},
+      {{},
+       {"-r", "-x", "*.tmp", "top"},
+       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
+       {"quorvane_index.html", "sub/deep/quorvane_index.html", "sub/quorvane_index.html"},
+       {{top_page, "href=\"a.txt\""}},
+       {{top_page, "skip.tmp"}}},
+      {{},
+       {"-ra", "--exclude=.*", "top"},
+       all_pages,
+       all_pages,
+       {},
+       {{top_page, ".dot.txt"}, {top_page, ".hidden"}}},
+      // Sub-folders first, then the files, each in name order; no way up from the top.
+      {{},
+       {"-rs", "top"},
+       all_pages,
+       all_pages,
+       {{top_page,
+         "<hr>\r\n<p><a href=\"old.tmp/quorvane_index.html\">old.tmp/</a>\r\n"
+         "<p><a href=\"sub/quorvane_index.html\">sub/</a>\r\n<p><a href=\".dot.txt\">"},
+        {sub_page, "<hr>\r\n" + up +
+                       "\r\n<p><a href=\"deep/quorvane_index.html\">deep/</a>\r\n"
+                       "<p><a href=\"b.jpg\">"},
+        {top_page, "<b>3 object(s) :: 3k</b>"}},
+       {{top_page, "../"}}},
+      // The way up from the top, where the folder above has a page.
+      {{"."}, {"-rs", "top"}, all_pages, all_pages, {{top_page, up}}, {}},
+      // Without a walk, only links to pages there are.
+      {{},
+       {"-s", "top/sub"},
+       {"sub/quorvane_index.html"},
+       {"sub/quorvane_index.html"},
+       {},
+       {{sub_page, "../"}, {sub_page, "deep/"}}},
+      {{"-r", "top"},
+       {"-s", "top/sub"},
+       {"sub/quorvane_index.html"},
+       all_pages,
+       {{sub_page, up}, {sub_page, "\"deep/quorvane_index.html\""}},
+       {}},
+      {{}, {"-rn", "top"}, all_pages, {}, {}, {}},
+      {{}, {"--output=out.html", "top/sub"}, {"../out.html"}, {}, {{"out.html", "b.jpg"}}, {}},
+      {{"-r", "top"},
+       {"-sO", "top/sub/list.html", "top/sub"},
+       {"sub/list.html"},
+       all_pages,
+       {{"top/sub/list.html", "\"deep/quorvane_index.html\""}},
+       {{"top/sub/list.html", "list.html<"}}},
+      {{"-r", "top"}, {"-ru", "top"}, {}, all_pages, {}, {}},
+      {{"-ra", "top"},
+       {"--clean", "-r", "top"},
+       all_pages,
+       {".hidden/quorvane_index.html"},
+       {},
+       {}},
+      {{"-ra", "top"},
+       {"--clean", "top/sub"},
+       {"sub/quorvane_index.html"},
+       {".hidden/quorvane_index.html", "quorvane_index.html", "old.tmp/quorvane_index.html",
+        "sub/deep/quorvane_index.html"},
+       {},
+       {}},
+  };
+  for (const auto& c : cases) {
+    const TempFolder scratch;
+    const std::string top = scratch.AddFolder("top");
+    for (const char* folder : {"top/sub", "top/sub/deep", "top/.hidden", "top/old.tmp"}) {
+      scratch.AddFolder(folder);
+    }
+    for (const char* file : {"top/a.txt", "top/.dot.txt", "top/skip.tmp", "top/sub/b.jpg",
+                             "top/sub/deep/c.txt", "top/.hidden/h.txt", "top/old.tmp/x.txt"}) {
+      scratch.AddFile(file, 100);
+    }
+    Lines arguments = c.arguments;
+    for (std::string& argument : arguments) {
+      std::replace(argument.begin(), argument.end(), '/', platform::kPathSeparator);
+    }
+    const std::string shown = arguments[0] + " " + arguments[1];
+    if (!c.before.empty()) {
+      const auto before = run(scratch.Path(), c.before);
+      ASSERT_EQ(before.status, decltype(before.status){0}) << shown;
+    }
+    const auto result = run(scratch.Path(), arguments);
+    EXPECT_EQ(result.status, decltype(result.status){0}) << shown;
+    EXPECT_EQ(result.err, "") << shown;
+    Lines printed;
+    for (const std::string& page : c.printed) {
+      printed.push_back(page.rfind("../", 0) == 0 ? scratch / page.substr(3)
+                                                  : scratch / ("top/" + page));
+    }
+    std::sort(printed.begin(), printed.end());
+    EXPECT_EQ(SortedLines(result.out), printed) << shown;
+    Lines on_disk = c.on_disk;
+    std::sort(on_disk.begin(), on_disk.end());
+    EXPECT_EQ(pages_under(top), on_disk) << shown;
+    for (const auto& [page, text] : c.has) {
+      EXPECT_TRUE(Contains(ReadFile(scratch / page), text)) << shown << ": " << page << " " << text;
+    }
+    for (const auto& [page, text] : c.lacks) {
+      EXPECT_FALSE(Contains(ReadFile(scratch / page), text))
+          << shown << ": " << page << " " << text;
+    }
+  }
+}
+
+// When only the date and the seconds would change, the page is left as it was: the same file, the
+// same time, its folder untouched; any other change writes it. `run` is as above; `stamp(path)`
+// tells which file or folder is at `path` and when it last changed.
+template <typename Run, typename Stamp>
+void CheckUpdateLeavesUnchangedPages(const Run& run, const Stamp& stamp) {
+  const TempFolder scratch;
+  const std::string top = scratch.AddFolder("top");
+  scratch.AddFolder("top/sub");
+  scratch.AddFile("top/a.txt", 10);
+  scratch.AddFile("top/sub/b.txt", 10);
+  const std::string top_page = scratch / "top/quorvane_index.html";
+  const std::string sub_page = scratch / "top/sub/quorvane_index.html";
+  const auto first = run(scratch.Path(), {"-rs", "top"});
+  ASSERT_EQ(first.status, decltype(first.status){0}) << first.err;
+  const auto top_before = stamp(top_page);
+  const auto sub_before = stamp(sub_page);
+  const auto folder_before = stamp(top);
+  const std::string text_before = ReadFile(top_page);
+  // A second later the header's time differs.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  const auto same = run(scratch.Path(), {"-rsu", "top"});
+  EXPECT_EQ(same.status, decltype(same.status){0}) << same.err;
+  EXPECT_EQ(same.out, "");
+  EXPECT_EQ(stamp(top_page), top_before);
+  EXPECT_EQ(stamp(sub_page), sub_before);
+  EXPECT_EQ(stamp(top), folder_before);
+  EXPECT_EQ(ReadFile(top_page), text_before);
+
+  scratch.AddFile("top/sub/new.txt");
+  EXPECT_EQ(run(scratch.Path(), {"-rsun", "top"}).out, sub_page + "\n");
+  EXPECT_EQ(stamp(sub_page), sub_before);
+  EXPECT_EQ(run(scratch.Path(), {"-rsu", "top"}).out, sub_page + "\n");
+  EXPECT_NE(stamp(sub_page), sub_before);
+  EXPECT_EQ(stamp(top_page), top_before);
+  // Without the links, and from another version, the page is another.
+  EXPECT_EQ(run(scratch.Path(), {"-u", "top"}).out, top_page + "\n");
+  EXPECT_EQ(run(scratch.Path(), {"-u", "top"}).out, "");
+  Edit(top_page, std::string("quorvane ") + QUORVANE_VERSION + " from", "quorvane 0.9 from");
+  EXPECT_EQ(run(scratch.Path(), {"-u", "top"}).out, top_page + "\n");
+}
+
+}  // namespace quorvane::testing
