@@ -1,18 +1,18 @@
 #include "app/index_run.h"
 
-#include <algorithm>  // std::clamp, std::min
+#include <algorithm>  // std::clamp
 #include <atomic>     // std::atomic
 #include <cerrno>     // EISDIR
 #include <memory>     // std::shared_ptr
 #include <utility>    // std::exchange, std::move
 #include <vector>     // std::vector
 
+#include "app/page_removal.h"
 #include "app/page_writers.h"
 #include "app/tool_page.h"
 #include "app/tree_walk.h"
 #include "index/folder_listing.h"
 #include "index/index_page_writer.h"
-#include "index/page_text.h"
 #include "platform/default_handler.h"
 #include "platform/failure.h"
 #include "platform/folder_arguments.h"
@@ -28,9 +28,6 @@ constexpr int kPageWriters = 3;
 constexpr std::size_t kPagesWaiting = 8;
 // Descriptors kept for all else: the standard ones, each writer's page, a listing, the opener.
 constexpr std::size_t kDescriptorsKept = 32 + kPageWriters * 6 + kPagesWaiting;
-// How much of a file is read to tell whether it is a page of ours.
-constexpr std::size_t kHeadRead = 1 << 20;
-constexpr std::size_t kTailRead = 64 * 1024;
 
 // Counts what the page writer does, for the progress line.
 class Counting final : public FileListObserver {
@@ -44,13 +41,17 @@ class Counting final : public FileListObserver {
   Console& console_;
 };
 
-// `folder` made absolute as the system takes it, ending in the separator.
-platform::Result<std::string> CurPathOf(const std::string& folder) {
+// The folder named `folder` on the command line, made absolute as the system takes it.
+platform::Result<std::unique_ptr<platform::Folder>> OpenNamed(const platform::FileSystem& files,
+                                                              const std::string& folder) {
   platform::Result<std::string> path = platform::AbsoluteFolder(folder);
-  if (path && path->back() != kPathSeparator) {
+  if (!path) {
+    return path.Error();
+  }
+  if (path->back() != kPathSeparator) {
     *path += kPathSeparator;
   }
-  return path;
+  return files.OpenFolder(*path);
 }
 
 // How many folders a walk keeps open and how many sealed pages wait for the disk together, so
@@ -66,40 +67,6 @@ Budget DescriptorBudget() {
   const std::size_t open_folders = std::clamp<std::size_t>(left / 4, 1, 64);
   // Two batches at most, one filling while the other is placed.
   return {open_folders, std::clamp<std::size_t>((left - open_folders) / 6, 1, 1024)};
-}
-
-// Up to `size` bytes of `page` from `offset`.
-platform::Result<std::string> ReadPart(const platform::PageReader& page, std::uint64_t offset,
-                                       std::size_t size) {
-  std::string part(size, '\0');
-  std::size_t got = 0;
-  while (got < size) {
-    const platform::Result<std::size_t> read =
-        page.ReadAt(offset + got, part.data() + got, size - got);
-    if (!read) {
-      return read.Error();
-    }
-    if (*read == 0) {
-      break;
-    }
-    got += *read;
-  }
-  part.resize(got);
-  return part;
-}
-
-platform::Result<bool> IsOurPage(const platform::PageReader& page) {
-  const std::uint64_t size = page.Size();
-  const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size, kTailRead));
-  const platform::Result<std::string> head = ReadPart(page, 0, kHeadRead);
-  if (!head) {
-    return head.Error();
-  }
-  const platform::Result<std::string> end = ReadPart(page, size - tail, tail);
-  if (!end) {
-    return end.Error();
-  }
-  return IsIndexPageFrame(*head, *end);
 }
 
 class Runner {
@@ -122,11 +89,7 @@ class Runner {
 
  private:
   platform::Result<> Run(const std::string& folder) {
-    const platform::Result<std::string> path = CurPathOf(folder);
-    if (!path) {
-      return path.Error();
-    }
-    platform::Result<std::unique_ptr<platform::Folder>> opened = services_.files.OpenFolder(*path);
+    platform::Result<std::unique_ptr<platform::Folder>> opened = OpenNamed(services_.files, folder);
     if (!opened) {
       return opened.Error();
     }
@@ -213,11 +176,11 @@ class Runner {
 
   void Clean(const std::shared_ptr<const platform::Folder>& top) {
     const auto remove = [this](const platform::Folder& folder) {
-      if (const platform::Result<> removed = RemovePage(folder); !removed) {
-        // Whatever is not a regular file is no page of ours either.
-        const Failure& failure = removed.Error();
-        Fail(failure.step == Step::kPageNotAFile ? Failure(Step::kNotAPage, failure.path)
-                                                 : failure);
+      const platform::Result<bool> removed = RemoveOurPage(folder, options_.dry_run);
+      if (!removed) {
+        Fail(removed.Error());
+      } else if (*removed) {
+        console_.PagePath(folder.Path() + IndexFileName);
       }
     };
     if (!options_.recursive) {
@@ -228,30 +191,6 @@ class Runner {
         .Walk(
             top, [&](Listing& listing) { remove(*listing.folder); },
             [this](const Failure& failure) { Fail(failure); });
-  }
-
-  // Removes the folder's page, when it is one this program wrote.
-  platform::Result<> RemovePage(const platform::Folder& folder) {
-    const std::string path = folder.Path() + IndexFileName;
-    const platform::Result<std::unique_ptr<platform::PageReader>> page =
-        folder.ReadPage(IndexFileName);
-    if (!page || *page == nullptr) {
-      return page ? platform::Result<>() : page.Error();
-    }
-    const platform::Result<bool> ours = IsOurPage(**page);
-    if (!ours) {
-      return ours.Error();
-    }
-    if (!*ours) {
-      return Failure(Step::kNotAPage, path);
-    }
-    if (!options_.dry_run) {
-      if (platform::Result<> removed = (*page)->Remove(); !removed) {
-        return removed;
-      }
-    }
-    console_.PagePath(path);
-    return {};
   }
 
   // Writes the page of the listed folder, by the route the options give it.
@@ -308,11 +247,7 @@ class Runner {
     if (output_name_.empty() || output_name_ == "." || output_name_ == "..") {
       return Failure(Step::kWritePage, file, EISDIR);
     }
-    const platform::Result<std::string> path = CurPathOf(folder);
-    if (!path) {
-      return path.Error();
-    }
-    platform::Result<std::unique_ptr<platform::Folder>> opened = services_.files.OpenFolder(*path);
+    platform::Result<std::unique_ptr<platform::Folder>> opened = OpenNamed(services_.files, folder);
     if (!opened) {
       return opened.Error();
     }

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/failure.h"
+#include "platform/file_system.h"
+
+namespace quorvane::tool {
+
+// Removes the index page of `folder` when it is a regular file this program wrote (its frame
+// tells), or with `dry_run` only checks that it would. True when there was a page to remove,
+// false when nothing has its name; a file that is not a page of ours fails with kNotAPage.
+platform::Result<bool> RemoveOurPage(const platform::Folder& folder, bool dry_run);
+
+}  // namespace quorvane::tool
