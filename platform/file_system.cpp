@@ -1,6 +1,7 @@
 #include "platform/file_system.h"
 
-#include <cerrno>  // ENOSYS
+#include <cerrno>   // ENOSYS
+#include <utility>  // std::move
 
 namespace quorvane::platform {
 
@@ -18,6 +19,14 @@ Result<> Folder::ReadNames(NameSink& files, NameSink* folders) const {
     }
   }
   return {};
+}
+
+Result<std::vector<std::string>> ListingFolder::SubFolderNames() const {
+  NameVector folders;
+  if (Result<> listed = List(nullptr, &folders); !listed) {
+    return listed.Error();
+  }
+  return std::move(folders.names);
 }
 
 Result<std::unique_ptr<Folder>> Folder::OpenParent() const {

@@ -129,6 +129,22 @@ class Folder {
   virtual Result<std::unique_ptr<PageReader>> ReadPage(std::string_view name) const;
 };
 
+// A folder that lists its files and its sub-folders in one reading of the system's listing, as
+// the systems' own folders do.
+class ListingFolder : public Folder {
+ public:
+  Result<> ReadFileNames(NameSink& names) const final { return List(&names, nullptr); }
+  Result<std::vector<std::string>> SubFolderNames() const final;
+  Result<> ReadNames(NameSink& files, NameSink* folders) const final {
+    return List(&files, folders);
+  }
+
+ protected:
+  // Gives `files` the entries that are not folders and `folders` the sub-folders, as
+  // ReadFileNames() and SubFolderNames() have them; either may be null.
+  virtual Result<> List(NameSink* files, NameSink* folders) const = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

@@ -87,7 +87,7 @@ std::string ParentPath(const std::string& path) {
   return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
-class SystemFolder final : public Folder {
+class SystemFolder final : public ListingFolder {
  public:
   // Takes `fd`, an open folder of place `own` at `path`, which ends in "/".
   SystemFolder(const SystemCalls& calls, Descriptor&& fd, std::string path, const Place& own)
@@ -115,20 +115,6 @@ class SystemFolder final : public Folder {
     return {static_cast<std::uint64_t>(own_.device), own_.inode};
   }
   std::uint64_t Mount() const override { return MountOf(own_); }
-
-  Result<> ReadFileNames(NameSink& names) const override { return List(&names, nullptr); }
-
-  Result<std::vector<std::string>> SubFolderNames() const override {
-    NameVector folders;
-    if (Result<> listed = List(nullptr, &folders); !listed) {
-      return listed.Error();
-    }
-    return std::move(folders.names);
-  }
-
-  Result<> ReadNames(NameSink& files, NameSink* folders) const override {
-    return List(&files, folders);
-  }
 
   Result<FileFacts> ReadFacts(const char* name) const override {
     struct stat st {};
@@ -218,7 +204,7 @@ class SystemFolder final : public Folder {
   // Gives `files` the entries that are not folders and lead to none, and `folders` those that
   // are folders on this one's mount and no automount points. The entry's type from the listing
   // settles most; only symlinks, folders and file systems that give no type cost a status call.
-  Result<> List(NameSink* files, NameSink* folders) const {
+  Result<> List(NameSink* files, NameSink* folders) const override {
     return ForEachEntry([&](int dir_fd, const dirent64& entry) -> Result<> {
       unsigned char type = entry.d_type;
       Place place;

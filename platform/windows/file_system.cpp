@@ -34,7 +34,7 @@ struct Entry {
   DWORD attributes;
 };
 
-class WindowsFolder final : public Folder {
+class WindowsFolder final : public ListingFolder {
  public:
   // Takes `handle`, an open folder at `extended` (a \\?\ path ending in \), shown as `path`
   // (ending in the separator), of the file information `information`.
@@ -76,20 +76,6 @@ class WindowsFolder final : public Folder {
 
   const std::string& Path() const override { return path_; }
   FolderIdentity Identity() const override { return identity_; }
-
-  Result<> ReadFileNames(NameSink& names) const override { return List(&names, nullptr); }
-
-  Result<std::vector<std::string>> SubFolderNames() const override {
-    NameVector folders;
-    if (Result<> listed = List(nullptr, &folders); !listed) {
-      return listed.Error();
-    }
-    return std::move(folders.names);
-  }
-
-  Result<> ReadNames(NameSink& files, NameSink* folders) const override {
-    return List(&files, folders);
-  }
 
   Result<FileFacts> ReadFacts(const char* name) const override {
     const std::wstring path = extended_ + ToWide(name);
@@ -207,7 +193,7 @@ class WindowsFolder final : public Folder {
 
   // Gives `files` the entries that are not folders, and `folders` the folders that are not reparse
   // points: symbolic links, junctions and mounted volumes are never followed.
-  Result<> List(NameSink* files, NameSink* folders) const {
+  Result<> List(NameSink* files, NameSink* folders) const override {
     return ForEachEntry([&](const Entry& entry) -> Result<> {
       if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         const std::string name = ToUtf8(entry.name);
