@@ -18,12 +18,31 @@ constexpr std::array<bool, 256> MakeKeptInLinks() {
 
 constexpr std::array<bool, 256> kKeptInLinks = MakeKeptInLinks();
 
+// The bytes that page text writes as entities: markup's own, and control characters.
+constexpr std::array<bool, 256> MakeEscapedInText() {
+  std::array<bool, 256> escaped{};
+  for (int c = 0; c < 0x20; ++c) escaped[c] = true;
+  escaped[0x7F] = true;
+  for (const char c : std::string_view("&<>\"")) {
+    escaped[static_cast<unsigned char>(c)] = true;
+  }
+  return escaped;
+}
+
+constexpr std::array<bool, 256> kEscapedInText = MakeEscapedInText();
+
 }  // namespace
 
 void AppendHtmlText(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
+  // Bytes kept as they are go in runs, so that a plain name costs one copy.
+  std::size_t kept_from = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!kEscapedInText[static_cast<unsigned char>(text[i])]) {
+      continue;
+    }
+    out.append(text, kept_from, i - kept_from);
+    kept_from = i + 1;
+    switch (text[i]) {
       case '&':
         out += "&amp;";
         break;
@@ -36,29 +55,29 @@ void AppendHtmlText(std::string& out, std::string_view text) {
       case '"':
         out += "&quot;";
         break;
-      default:
-        if (byte < 0x20 || byte == 0x7F) {
-          out += "&#";
-          out += std::to_string(byte);
-          out += ';';
-        } else {
-          out += c;
-        }
+      default:  // a control character
+        out += "&#";
+        out += std::to_string(static_cast<unsigned char>(text[i]));
+        out += ';';
     }
   }
+  out.append(text, kept_from);
 }
 
 void AppendLinkTarget(std::string& out, std::string_view name) {
+  std::size_t kept_from = 0;
   for (std::size_t i = 0; i < name.size(); ++i) {
     const auto byte = static_cast<unsigned char>(name[i]);
     const bool edge_space = byte == ' ' && (i == 0 || i + 1 == name.size());
     if (kKeptInLinks[byte] && !edge_space) {
-      out += name[i];
-    } else {
-      out += '%';
-      AppendHexByte(out, byte);
+      continue;
     }
+    out.append(name, kept_from, i - kept_from);
+    kept_from = i + 1;
+    out += '%';
+    AppendHexByte(out, byte);
   }
+  out.append(name, kept_from);
 }
 
 void AppendHexByte(std::string& out, unsigned char byte) {
