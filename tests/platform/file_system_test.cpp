@@ -61,23 +61,7 @@ std::vector<std::string> FileNamesOf(const std::string& path) {
 // its failure says, "" for none.
 std::string Replace(const std::string& folder, const std::string& name, const std::string& text,
                     const SystemCalls& calls = SystemCalls::Real(), bool sealed = false) {
-  const Result<std::unique_ptr<Folder>> open = SystemFileSystem(calls).OpenFolder(folder);
-  const Result<std::unique_ptr<PageOutput>> page =
-      open ? (*open)->CreatePage(name) : Result<std::unique_ptr<PageOutput>>(open.Error());
-  Result<> done = page ? (*page)->Write(text) : Result<>(page.Error());
-  if (done && !sealed) {
-    done = (*page)->Commit();
-  }
-  if (done && sealed) {
-    done = (*page)->Seal();
-  }
-  if (done && sealed) {
-    done = (*page)->SyncVolume();
-  }
-  if (done && sealed) {
-    done = (*page)->Place();
-  }
-  return FailureOf(done);
+  return FailureOf(testing::ReplacePage(SystemFileSystem(calls), folder, name, text, sealed));
 }
 
 // An attribute's value, or "(none)".

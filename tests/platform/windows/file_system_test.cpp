@@ -30,22 +30,9 @@ using quorvane::testing::FailureOf;
 using quorvane::testing::Names;
 using quorvane::testing::Ok;
 using quorvane::testing::ReadFile;
+using quorvane::testing::ReplacePage;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
-
-// Replaces the page "page.html" of `folder` by `text`.
-Result<> Replace(const FileSystem& files, const std::string& folder, const std::string& text) {
-  Result<std::unique_ptr<Folder>> open = files.OpenFolder(folder);
-  if (!open) {
-    return open.Error();
-  }
-  Result<std::unique_ptr<PageOutput>> page = (*open)->CreatePage("page.html");
-  if (!page) {
-    return page.Error();
-  }
-  Result<> written = (*page)->Write(text);
-  return written ? (*page)->Commit() : written;
-}
 
 // Reads the first byte of the page "page.html" of `folder`, then removes it.
 Result<> ReadAndRemove(const Folder& folder) {
@@ -152,7 +139,7 @@ TEST(WindowsFolderTest, PathsLongerThanMaxPathWorkThroughout) {
   EXPECT_TRUE(open->ReadFileNames(names));
   EXPECT_EQ(names.names, std::vector<std::string>{"entry.txt"});
   EXPECT_EQ(Ok(open->ReadFacts("entry.txt")).length, 5);
-  EXPECT_EQ(FailureOf(Replace(SystemFileSystem(), deep, "deep page")), "");
+  EXPECT_EQ(FailureOf(ReplacePage(SystemFileSystem(), deep, "page.html", "deep page")), "");
   EXPECT_EQ(ReadFile(deep + "\\page.html"), "deep page");
 }
 
@@ -206,7 +193,8 @@ TEST(WindowsPageTest, PagesThatMayNotBeReplacedAreRefusedAndKept) {
     c.make(path);
     std::string words = c.words;
     words.replace(words.find('%'), 1, path);
-    EXPECT_EQ(FailureOf(Replace(SystemFileSystem(), scratch.Path(), "new")), words);
+    EXPECT_EQ(FailureOf(ReplacePage(SystemFileSystem(), scratch.Path(), "page.html", "new")),
+              words);
     EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{c.name});
     EXPECT_EQ(ReadFile(path), (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "" : "kept");
     SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -229,7 +217,7 @@ TEST(WindowsPageTest, APageThatIsALinkOrJunctionIsRefusedAndKept) {
   WriteFile(folder / "page.html", "old page");
   const ReparsePointPage calls;
   const SystemFileSystem files(calls);
-  EXPECT_EQ(FailureOf(Replace(files, folder.Path(), "new")),
+  EXPECT_EQ(FailureOf(ReplacePage(files, folder.Path(), "page.html", "new")),
             "The page " + (folder / "page.html") +
                 " is a symbolic link or junction; nothing was written");
   EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
@@ -248,7 +236,7 @@ TEST(WindowsPageTest, ARealSymbolicLinkInThePagesPlaceIsRefused) {
     GTEST_SKIP() << "this system makes no symbolic links here (Wine does not; Windows needs the "
                     "privilege or developer mode)";
   }
-  EXPECT_EQ(FailureOf(Replace(SystemFileSystem(), linked.Path(), "new")),
+  EXPECT_EQ(FailureOf(ReplacePage(SystemFileSystem(), linked.Path(), "page.html", "new")),
             "The page " + (linked / "page.html") +
                 " is a symbolic link or junction; nothing was written");
   EXPECT_EQ(ReadFile(folder / "target.html"), "target");
@@ -317,7 +305,7 @@ TEST(WindowsPageTest, AReplacementStoppedHalfWayPutsTheOldPageBack) {
   WriteFile(folder / "page.html", "old page");
   const HalfWayReplace calls;
   const SystemFileSystem files(calls);
-  EXPECT_EQ(FailureOf(Replace(files, folder.Path(), "new")),
+  EXPECT_EQ(FailureOf(ReplacePage(files, folder.Path(), "page.html", "new")),
             "Cannot write the page " + (folder / "page.html") + ": " +
                 WindowsError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).message());
   EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
@@ -327,7 +315,7 @@ TEST(WindowsPageTest, AReplacementStoppedHalfWayPutsTheOldPageBack) {
 TEST(WindowsPageTest, TheNewPageIsHiddenUntilItTakesThePlaceOfTheOld) {
   const TempFolder folder;
   const std::string page = folder / "page.html";
-  ASSERT_TRUE(Replace(SystemFileSystem(), folder.Path(), "first"));
+  ASSERT_TRUE(ReplacePage(SystemFileSystem(), folder.Path(), "page.html", "first"));
   EXPECT_EQ(AttributesOf(page) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), 0u);
 
   const auto open = Ok(SystemFileSystem().OpenFolder(folder.Path()));
@@ -351,7 +339,7 @@ TEST(WindowsPageTest, APageTheUserHidStaysHidden) {
     GTEST_SKIP() << "this file system keeps no hidden attribute (Wine keeps it in an extended "
                     "attribute, which not every file system has)";
   }
-  ASSERT_TRUE(Replace(SystemFileSystem(), folder.Path(), "second"));
+  ASSERT_TRUE(ReplacePage(SystemFileSystem(), folder.Path(), "page.html", "second"));
   EXPECT_EQ(ReadFile(page), "second");
   EXPECT_NE(AttributesOf(page) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
@@ -386,7 +374,8 @@ TEST(WindowsPageTest, EveryFailingCallKeepsTheOldPageAndLeavesNoName) {
     WriteFile(folder / "page.html", "old page");
     FailingCalls calls;
     calls.Fail(c.rule);
-    const std::string words = FailureOf(Replace(SystemFileSystem(calls), folder.Path(), "new"));
+    const std::string words =
+        FailureOf(ReplacePage(SystemFileSystem(calls), folder.Path(), "page.html", "new"));
     EXPECT_EQ(words, "Cannot write the page " + (folder / "page.html") + ": " +
                          WindowsError(c.rule.error).message());
     EXPECT_EQ(ReadFile(folder / "page.html"), "old page") << words;
