@@ -5,14 +5,14 @@
 #include <string>     // std::string
 #include <vector>     // std::vector
 
-#include "app/command_line.h"
-#include "app/console.h"
-#include "app/index_run.h"
 #include "platform/failure.h"
 #include "platform/standard_streams.h"
 #include "platform/system_services.h"
 #include "platform/temporary_names.h"
 #include "platform/text_output.h"
+#include "publish/command_line.h"
+#include "publish/console.h"
+#include "publish/index_run.h"
 
 namespace {
 

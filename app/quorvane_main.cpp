@@ -8,7 +8,6 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
-#include "index/folder_navigator.h"
 #include "index/program_version.h"
 #include "platform/default_handler.h"
 #include "platform/folder_arguments.h"
@@ -16,7 +15,8 @@
 #include "platform/system_services.h"
 #include "platform/temporary_names.h"
 #include "platform/volumes.h"
-#include "window/frm_quorvane.h"
+#include "window/model/folder_navigator.h"
+#include "window/qt/frm_quorvane.h"
 
 namespace {
 

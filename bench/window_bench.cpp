@@ -10,12 +10,12 @@
 #include <filesystem>  // std::filesystem::path
 
 #include "bench/bench_folder.h"
-#include "index/folder_navigator.h"
 #include "platform/default_handler.h"
 #include "platform/system_services.h"
 #include "platform/volumes.h"
-#include "window/folder_tree_model.h"
-#include "window/frm_quorvane.h"
+#include "window/model/folder_navigator.h"
+#include "window/qt/folder_tree_model.h"
+#include "window/qt/frm_quorvane.h"
 
 namespace {
 

@@ -28,11 +28,11 @@
 #include <string>      // std::string
 #include <vector>      // std::vector
 
-#include "index/folder_navigator.h"
 #include "platform/default_handler.h"
 #include "platform/system_services.h"
 #include "platform/volumes.h"
-#include "window/frm_quorvane.h"
+#include "window/model/folder_navigator.h"
+#include "window/qt/frm_quorvane.h"
 
 namespace {
 

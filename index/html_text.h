@@ -17,12 +17,4 @@ void AppendHtmlText(std::string& out, std::string_view text);
 // encoding a browser guesses for the page.
 void AppendLinkTarget(std::string& out, std::string_view name);
 
-// Appends `byte` as two upper-case hexadecimal digits: 0xE9 as "E9".
-void AppendHexByte(std::string& out, unsigned char byte);
-
-// The length of the UTF-8 sequence that starts `bytes`, with its code point in `code`; 0 when
-// it is malformed, overlong, a surrogate or beyond U+10FFFF. Names are shown by it, to people,
-// where their bytes decode.
-std::size_t Utf8SequenceLength(std::string_view bytes, char32_t& code);
-
 }  // namespace quorvane

@@ -5,7 +5,7 @@
 #include <deque>
 #include <string>
 
-#include "platform/system_calls.h"
+#include "platform/posix/system_calls.h"
 
 namespace quorvane::testing {
 

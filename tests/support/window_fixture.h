@@ -27,19 +27,19 @@
 #include <utility>
 #include <vector>
 
-#include "index/folder_navigator.h"
 #include "platform/clock.h"
 #include "platform/default_handler.h"
 #include "platform/file_system.h"
+#include "platform/posix/system_calls.h"
 #include "platform/regional.h"
 #include "platform/services.h"
-#include "platform/system_calls.h"
 #include "platform/system_file_system.h"
 #include "platform/volumes.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
-#include "window/folder_tree_model.h"
-#include "window/frm_quorvane.h"
+#include "window/model/folder_navigator.h"
+#include "window/qt/folder_tree_model.h"
+#include "window/qt/frm_quorvane.h"
 
 namespace quorvane::testing {
 

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <sys/stat.h>   // struct stat
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+
+#include "platform/failure.h"
+#include "platform/posix/descriptor.h"
+
+namespace quorvane::platform {
+
+// Where a new page goes: the folder and the name in it that the page replaces, and the page it
+// replaces, opened for writing, when there is one.
+struct PageTarget {
+  Descriptor dir;  // a descriptor of its own, so that the page does not depend on the folder's
+  std::string name;
+  Descriptor old;  // none for a first page
+  struct stat old_status {};
+};
+
+// Settles which file the new page `name` in the open folder `dir_fd` replaces, and that it may
+// by the rules of Folder::CreatePage; creates nothing. Failures name `page_path`.
+Result<PageTarget> FindPageTarget(const SystemCalls& calls, int dir_fd,
+                                  const std::string& page_path, std::string_view name);
+
+}  // namespace quorvane::platform

@@ -1,0 +1,26 @@
+#include "platform/standard_streams.h"
+
+#include <fcntl.h>  // fcntl, AT_FDCWD
+#include <cerrno>   // errno, EBADF
+
+#include "platform/posix/descriptor.h"
+
+namespace quorvane::platform {
+
+bool OpenClosedStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) {
+      continue;
+    }
+    // The lowest free number is this one, as those below it are open by now.
+    Descriptor opened =
+        Descriptor::Open(SystemCalls::Real(), AT_FDCWD, "/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+    if (opened.Get() != fd) {
+      return false;
+    }
+    opened.Release();
+  }
+  return true;
+}
+
+}  // namespace quorvane::platform

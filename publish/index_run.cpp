@@ -1,0 +1,286 @@
+#include "publish/index_run.h"
+
+#include <algorithm>  // std::clamp
+#include <atomic>     // std::atomic
+#include <cerrno>     // EISDIR
+#include <memory>     // std::shared_ptr
+#include <utility>    // std::exchange, std::move
+#include <vector>     // std::vector
+
+#include "index/folder_listing.h"
+#include "index/index_page_writer.h"
+#include "platform/default_handler.h"
+#include "platform/failure.h"
+#include "platform/folder_arguments.h"
+#include "publish/page_removal.h"
+#include "publish/page_writers.h"
+#include "publish/tool_page.h"
+#include "publish/tree_walk.h"
+
+namespace quorvane::tool {
+namespace {
+
+using platform::Failure;
+using platform::Step;
+
+// Threads that write pages while a walk goes on, and pages that may wait for them.
+constexpr int kPageWriters = 3;
+constexpr std::size_t kPagesWaiting = 8;
+// Descriptors kept for all else: the standard ones, each writer's page, a listing, the opener.
+constexpr std::size_t kDescriptorsKept = 32 + kPageWriters * 6 + kPagesWaiting;
+
+// Counts what the page writer does, for the progress line.
+class Counting final : public FileListObserver {
+ public:
+  Counting(const FileList& list, Console& console) : list_(list), console_(console) {}
+  void ListChanged() override { console_.AddFiles(list_.Count()); }
+  void SelectionChanged(std::int64_t /*position*/) override { console_.FileWritten(); }
+
+ private:
+  const FileList& list_;
+  Console& console_;
+};
+
+// The folder named `folder` on the command line, made absolute as the system takes it.
+platform::Result<std::unique_ptr<platform::Folder>> OpenNamed(const platform::FileSystem& files,
+                                                              const std::string& folder) {
+  platform::Result<std::string> path = platform::AbsoluteFolder(folder);
+  if (!path) {
+    return path.Error();
+  }
+  if (path->back() != kPathSeparator) {
+    *path += kPathSeparator;
+  }
+  return files.OpenFolder(*path);
+}
+
+// How many folders a walk keeps open and how many sealed pages wait for the disk together, so
+// that the run stays within the descriptors it may have open however the tree is shaped.
+struct Budget {
+  std::size_t open_folders;
+  std::size_t sealed_pages;  // each holds three: the new page, its folder, the old page
+};
+
+Budget DescriptorBudget() {
+  const std::size_t total = platform::OpenFilesAllowed();
+  const std::size_t left = total > kDescriptorsKept + 4 ? total - kDescriptorsKept : 4;
+  const std::size_t open_folders = std::clamp<std::size_t>(left / 4, 1, 64);
+  // Two batches at most, one filling while the other is placed.
+  return {open_folders, std::clamp<std::size_t>((left - open_folders) / 6, 1, 1024)};
+}
+
+class Runner {
+ public:
+  Runner(const ToolOptions& options, const platform::Services& services, Console& console)
+      : options_(options), services_(services), console_(console) {
+    rules_.all = options.all;
+    rules_.excludes = options.excludes;
+  }
+
+  // Running out of memory ends the one folder, and the others are still done.
+  void Index(const std::string& folder) {
+    if (const platform::Result<> indexed = platform::CatchOutOfMemory([&] { return Run(folder); });
+        !indexed) {
+      Fail(indexed.Error());
+    }
+  }
+
+  bool Failed() const { return failed_; }
+
+ private:
+  platform::Result<> Run(const std::string& folder) {
+    platform::Result<std::unique_ptr<platform::Folder>> opened = OpenNamed(services_.files, folder);
+    if (!opened) {
+      return opened.Error();
+    }
+    const std::shared_ptr<const platform::Folder> top = std::move(*opened);
+    if (options_.clean) {
+      Clean(top);
+    } else if (options_.recursive) {
+      PublishTree(top);
+    } else {
+      return PublishOne(top);
+    }
+    return {};
+  }
+
+  platform::Result<> PublishOne(const std::shared_ptr<const platform::Folder>& folder) {
+    NameRules rules = rules_;
+    if (options_.output && *options_.output != "-") {
+      if (platform::Result<> opened = OpenOutput(); !opened) {
+        return opened;
+      }
+      // The page is no entry of its own, under whatever name it has.
+      if (output_folder_->Identity() == folder->Identity()) {
+        rules.also_left_out = output_name_;
+      }
+    }
+    Listing listing;
+    listing.folder = folder;
+    FolderLinks links;
+    if (options_.subfolders) {
+      // Without a walk, only the pages there are to link to.
+      links.up = folder->HasFile(std::string("../") + IndexFileName);
+      platform::Result<std::vector<std::string>> subfolders =
+          SubFoldersOf(*folder, rules, services_.regional);
+      if (!subfolders) {
+        return subfolders.Error();
+      }
+      for (std::string& name : *subfolders) {
+        if (folder->HasFile(name + "/" + IndexFileName)) {
+          links.down.push_back(std::move(name));
+        }
+      }
+    }
+    return MakePage(listing, links, true, nullptr, &rules);
+  }
+
+  void PublishTree(const std::shared_ptr<const platform::Folder>& top) {
+    const Budget budget = DescriptorBudget();
+    PageBatch batch(
+        budget.sealed_pages,
+        [this](const SealedPage& page) {
+          console_.PagePath(page.path);
+          if (page.open) {
+            opener_.Open(page.path);
+          }
+        },
+        [this](const Failure& failure) { Fail(failure); });
+    {
+      PageWriters writers(kPageWriters, kPagesWaiting, [&](PageJob& job) {
+        // On a thread of its own, where running out of memory ends the one page.
+        const platform::Result<> made = platform::CatchOutOfMemory(
+            [&] { return MakePage(job.listing, job.links, job.top, &batch); });
+        if (!made) {
+          Fail(made.Error());
+        }
+      });
+      bool first = true;
+      TreeWalk(rules_, services_.regional, budget.open_folders)
+          .Walk(
+              top,
+              [&](Listing& listing) {
+                PageJob job;
+                if (options_.subfolders) {
+                  job.links.up = !first || top->HasFile(std::string("../") + IndexFileName);
+                  job.links.down = listing.subfolders;
+                }
+                job.top = std::exchange(first, false);
+                job.listing = std::move(listing);
+                writers.Add(std::move(job));
+              },
+              [this](const Failure& failure) { Fail(failure); });
+    }
+    batch.Flush();
+  }
+
+  void Clean(const std::shared_ptr<const platform::Folder>& top) {
+    const auto remove = [this](const platform::Folder& folder) {
+      const platform::Result<bool> removed = RemoveOurPage(folder, options_.dry_run);
+      if (!removed) {
+        Fail(removed.Error());
+      } else if (*removed) {
+        console_.PagePath(folder.Path() + IndexFileName);
+      }
+    };
+    if (!options_.recursive) {
+      remove(*top);
+      return;
+    }
+    TreeWalk(rules_, services_.regional, DescriptorBudget().open_folders)
+        .Walk(
+            top, [&](Listing& listing) { remove(*listing.folder); },
+            [this](const Failure& failure) { Fail(failure); });
+  }
+
+  // Writes the page of the listed folder, by the route the options give it.
+  platform::Result<> MakePage(const Listing& listing, const FolderLinks& links, bool top,
+                              PageBatch* batch, const NameRules* rules = nullptr) {
+    const PageRoute route = RouteFor(*listing.folder, top, batch);
+    PageEnd end = PageEnd::kFailed;
+    const PublishedFolder folder(listing, route, end, rules);
+    FileList list(services_.regional, services_.files);
+    Counting counting(list, console_);
+    list.SetObserver(&counting);
+    const GenerationOutcome outcome =
+        MakeIndexPageIn(folder, options_.images, list, services_, links);
+    list.SetObserver(nullptr);
+    console_.FolderDone();
+    if (!outcome.OutPath) {
+      return outcome.OutPath.Error();
+    }
+    if (route.target != nullptr && (end == PageEnd::kPlaced || end == PageEnd::kWouldWrite)) {
+      console_.PagePath(route.path);
+    }
+    if (route.open && (end == PageEnd::kPlaced || end == PageEnd::kUnchanged)) {
+      opener_.Open(route.path);
+    }
+    return {};
+  }
+
+  PageRoute RouteFor(const platform::Folder& folder, bool top, PageBatch* batch) {
+    PageRoute route;
+    route.update = options_.update;
+    route.dry_run = options_.dry_run;
+    route.batch = batch;
+    route.open = options_.open && top && !options_.dry_run;
+    route.console = &console_;
+    if (!options_.output) {
+      route.target = &folder;
+      route.name = IndexFileName;
+      route.path = folder.Path() + IndexFileName;
+    } else if (*options_.output != "-") {
+      route.target = output_folder_.get();
+      route.name = output_name_;
+      route.path = output_folder_->Path() + output_name_;
+    }
+    return route;
+  }
+
+  // Opens the folder of the file --output names.
+  platform::Result<> OpenOutput() {
+    const std::string& file = *options_.output;
+    // Windows takes either separator.
+    const std::size_t slash = file.find_last_of(kPathSeparator == '/' ? "/" : "/\\");
+    output_name_ = slash == std::string::npos ? file : file.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+    if (output_name_.empty() || output_name_ == "." || output_name_ == "..") {
+      return Failure(Step::kWritePage, file, EISDIR);
+    }
+    platform::Result<std::unique_ptr<platform::Folder>> opened = OpenNamed(services_.files, folder);
+    if (!opened) {
+      return opened.Error();
+    }
+    output_folder_ = std::move(*opened);
+    return {};
+  }
+
+  void Fail(const Failure& failure) {
+    failed_ = true;
+    console_.Report(failure);
+  }
+
+  const ToolOptions& options_;
+  const platform::Services& services_;
+  Console& console_;
+  NameRules rules_;
+  const platform::SystemDefaultHandler opener_;
+  std::unique_ptr<platform::Folder> output_folder_;
+  std::string output_name_;
+  std::atomic<bool> failed_{false};
+};
+
+}  // namespace
+
+int IndexFolders(const ToolOptions& options, const platform::Services& services, Console& console) {
+  Runner runner(options, services, console);
+  if (options.folders.empty()) {
+    runner.Index(".");
+  }
+  for (const std::string& folder : options.folders) {
+    runner.Index(folder);
+  }
+  return runner.Failed() ? 1 : 0;
+}
+
+}  // namespace quorvane::tool

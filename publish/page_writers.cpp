@@ -1,0 +1,54 @@
+#include "publish/page_writers.h"
+
+#include <utility>  // std::move
+
+namespace quorvane::tool {
+
+PageWriters::PageWriters(int threads, std::size_t waiting_at_most,
+                         std::function<void(PageJob&)> write)
+    : waiting_at_most_(waiting_at_most < 1 ? 1 : waiting_at_most), write_(std::move(write)) {
+  for (int i = 0; i < threads; ++i) {
+    if (!threads_.Start([this] { Work(); })) {
+      break;  // the threads there are will do; with none, Add() writes each page itself
+    }
+  }
+}
+
+void PageWriters::Finish() {
+  {
+    const std::lock_guard lock(mutex_);
+    done_ = true;
+  }
+  work_.notify_all();
+}
+
+void PageWriters::Add(PageJob job) {
+  if (threads_.Size() == 0) {
+    write_(job);
+    return;
+  }
+  std::unique_lock lock(mutex_);
+  room_.wait(lock, [this] { return waiting_.size() < waiting_at_most_; });
+  waiting_.push_back(std::move(job));
+  lock.unlock();
+  work_.notify_one();
+}
+
+void PageWriters::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    work_.wait(lock, [this] { return !waiting_.empty() || done_; });
+    if (waiting_.empty()) {
+      return;
+    }
+    PageJob job = std::move(waiting_.front());
+    waiting_.pop_front();
+    lock.unlock();
+    room_.notify_one();
+    write_(job);
+    job = PageJob();  // its folder closed before the next is taken
+    lock.lock();
+  }
+}
+
+}  // namespace quorvane::tool

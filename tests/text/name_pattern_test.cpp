@@ -1,0 +1,60 @@
+#include "text/name_pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <fnmatch.h>
+#include <clocale>
+#include <string>
+
+namespace quorvane::text {
+namespace {
+
+// The patterns of --exclude match as the C library's fnmatch matches names, in a UTF-8 locale,
+// though they are matched the same way on every system.
+TEST(NamePatternTest, MatchesAsFnmatchDoes) {
+  const char* const previous = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = previous != nullptr ? previous : "C";
+  ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+  const char* patterns[] = {
+      "*",           "*.txt",     "?.txt",  ".*",           "*~",
+      "[abc]*",      "[!a]*",     "[^a]*",  "[a-c]x",       "[]]",
+      "[!]]",        "\\*",       "a\\\\",  "[[:digit:]]*", "[[:alpha:]][[:upper:]]",
+      "*.[jp][pn]g", "\xC3\xA9?", "?",      "[\xC3\xA9]",   "[a-\xC3\xA9]",
+      "[",           "[a",        "a*b*c",  "**",           "*?*",
+      "\\.*",        "[.]*",      "x[!b-d]"};
+  const char* names[] = {"a.txt",
+                         "b.txt",
+                         ".hidden",
+                         "x~",
+                         "abc",
+                         "]",
+                         "*",
+                         "a\\",
+                         "1x",
+                         "aB",
+                         "photo.jpg",
+                         "photo.png",
+                         "\xC3\xA9"
+                         "a",
+                         "\xC3\xA9",
+                         "e",
+                         "[",
+                         "[a",
+                         "aXbYc",
+                         ".",
+                         "..x",
+                         "xa",
+                         "xe",
+                         "\xFF"};
+  for (const char* pattern : patterns) {
+    for (const char* name : names) {
+      EXPECT_EQ(MatchesPattern(pattern, name),
+                fnmatch(pattern, name, FNM_PATHNAME | FNM_PERIOD) == 0)
+          << "pattern " << pattern << ", name " << name;
+    }
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+}
+
+}  // namespace
+}  // namespace quorvane::text

@@ -1,0 +1,98 @@
+#include "window/model/folder_navigator.h"
+
+#include <utility>  // std::move
+
+namespace quorvane {
+namespace {
+
+// `path` without trailing separators, "/" staying "/".
+std::string WithoutTrailingSeparator(std::string path) {
+  while (path.size() > 1 && path.back() == '/') {
+    path.pop_back();
+  }
+  return path;
+}
+
+// The folder above `folder`; "/" for a folder at the top. Not called for "/" itself.
+std::string Parent(const std::string& folder) {
+  const std::size_t slash = folder.rfind('/');
+  return slash == 0 || slash == std::string::npos ? std::string("/") : folder.substr(0, slash);
+}
+
+}  // namespace
+
+FolderNavigator::FolderNavigator(const platform::FileSystem& files,
+                                 std::vector<platform::Volume> volumes)
+    : files_(files), volumes_(std::move(volumes)) {
+  platform::AddRootWhereMissing(volumes_);
+  remembered_.resize(volumes_.size());
+}
+
+StartPlace FolderNavigator::Start(const StartFolders& start) const {
+  StartPlace result;
+  if (!start.asked) {
+    result.asked = start.asked.Error();
+  } else if (!start.asked->empty()) {
+    const auto folder = files_.OpenFolder(*start.asked);
+    const std::string asked = WithoutTrailingSeparator(*start.asked);
+    const std::size_t volume = platform::VolumeHolding(volumes_, asked);
+    if (!folder) {
+      result.asked = folder.Error();
+    } else if (volume < volumes_.size()) {
+      result.place = {volume, asked};
+      return result;
+    }
+  }
+  std::size_t volume = platform::VolumeHolding(volumes_, start.working);
+  if (volume == volumes_.size()) {
+    volume = 0;
+  }
+  result.place = {volume, Root(volume)};
+  return result;
+}
+
+Place FolderNavigator::VolumeChosen(std::size_t volume) const {
+  const std::string& remembered = remembered_[volume];
+  if (remembered.empty()) {
+    return {volume, Root(volume)};
+  }
+  return {volume, NearestReadable(remembered, Root(volume)).value_or(Root(volume))};
+}
+
+void FolderNavigator::Shown(const Place& place) {
+  remembered_[place.volume] = place.folder;
+  shown_ = place;
+}
+
+Place FolderNavigator::AfterFailure(const Place& failed) const {
+  const Place& from = shown_ ? *shown_ : failed;
+  const std::optional<std::string> folder = NearestReadable(from.folder, "/");
+  if (!folder) {
+    return from;  // nothing at all can be read; showing it again says so
+  }
+  if (platform::Holds(Root(from.volume), *folder)) {
+    return {from.volume, *folder};
+  }
+  // Above the volume's mount point: the root is a volume, so another one holds it.
+  return {platform::VolumeHolding(volumes_, *folder), *folder};
+}
+
+bool FolderNavigator::CanRead(const std::string& folder) const {
+  return static_cast<bool>(files_.OpenFolder(folder));
+}
+
+std::optional<std::string> FolderNavigator::NearestReadable(std::string folder,
+                                                            std::string_view root) const {
+  while (platform::Holds(root, folder)) {
+    if (CanRead(folder)) {
+      return folder;
+    }
+    if (folder == "/") {
+      break;
+    }
+    folder = Parent(folder);
+  }
+  return std::nullopt;
+}
+
+}  // namespace quorvane
