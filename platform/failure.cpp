@@ -1,6 +1,5 @@
 #include "platform/failure.h"
 
-#include <iterator>      // std::size
 #include <system_error>  // std::error_code, std::generic_category
 
 namespace quorvane::platform {
@@ -12,37 +11,12 @@ struct Words {
   const char* after;
 };
 
-// In the order of Step.
+// In the order of Step, made from the same list.
 constexpr Words kWords[] = {
-    {"Cannot read the folder ", ""},
-    {"Cannot read the file facts of ", ""},
-    {"Cannot write the page ", ""},
-    {"Cannot carry the permissions of ", " over to the new page"},
-    {"Cannot carry the extended attributes of ", " over to the new page"},
-    {"The page ",
-     " is a symbolic link that does not lead to an existing file of yours through a link of "
-     "yours; nothing was written"},
-    {"The page ", " is not a regular file; nothing was written"},
-    {"The page would replace ",
-     ", whose name differs from the page's only in letter case, which this file system does not "
-     "tell apart; nothing was written"},
-    {"The page ", " is a symbolic link or junction; nothing was written"},
-    {"The folder ", " is no longer the one shown; refresh the list"},
-    {"The number of files overflows at ", ""},
-    {"The total size overflows at ", ""},
-    {"The file name is too long to split at ", ""},
-    {"Cannot write the ", ""},
-    {"The locale ", " is not available"},
-    {"Cannot read the page ", ""},
-    {"Cannot remove the page ", ""},
-    {"The page ", " changed while it was checked; it was kept"},
-    {"The file ", " is not a page quorvane wrote; it was kept"},
-    {"The folder ", " moved during the walk; the folders below it still to do were left out"},
-    {"Stopped before the page of ", " was complete; nothing was written"},
-    {"A file name is too long to list", ""},
-    {"Out of memory", ""},
+#define QUORVANE_STEP_WORDS(name, before, after) {before, after},
+    QUORVANE_STEPS(QUORVANE_STEP_WORDS)
+#undef QUORVANE_STEP_WORDS
 };
-static_assert(std::size(kWords) == static_cast<std::size_t>(Step::kOutOfMemory) + 1);
 
 // The steps whose words say all without naming a path.
 bool NamesNoPath(Step step) {

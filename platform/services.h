@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/executor.h"
 #include "platform/file_system.h"
 #include "platform/regional.h"
 
@@ -11,6 +12,7 @@ struct Services {
   const Clock& clock;
   const Regional& regional;
   const FileSystem& files;
+  const Executor& executor;  // the process's threads
 };
 
 }  // namespace quorvane::platform

@@ -7,9 +7,9 @@
 
 namespace quorvane::platform {
 
-// The machine's own clock, regional settings and file system, kept together for a program's
-// lifetime. Build it after the process locale is set (QApplication sets it), because the
-// regional settings are read once, here.
+// The machine's own clock, regional settings and file system, and the program's threads, kept
+// together for a program's lifetime. Build it after the process locale is set (QApplication sets
+// it), because the regional settings are read once, here.
 class SystemServices {
  public:
   SystemServices();
@@ -22,6 +22,7 @@ class SystemServices {
   SystemClock clock_;
   Regional regional_;
   SystemFileSystem files_;
+  Executor executor_;
   Services services_;
 };
 

@@ -109,7 +109,7 @@ TEST_F(PageWriterTest, ConcurrentRunsEachEndWithOneWholePage) {
       for (int again = 0; again < 10; ++again) {
         FileList list(regional_, files);
         const std::string CurPath = folder_.Path() + "/";
-        const platform::Services services{clock_, regional_, files};
+        const platform::Services services{clock_, regional_, files, testing::TestExecutor()};
         failed += MakeIndexPage(false, CurPath, list, services).OutPath ? 0 : 1;
       }
     });

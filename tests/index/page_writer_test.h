@@ -33,7 +33,7 @@ class PageWriterTest : public ::testing::Test {
 
   GenerationOutcome Make(bool ShowImages, const platform::FileSystem& files,
                          std::stop_token stop = {}) {
-    const platform::Services services{clock_, regional_, files};
+    const platform::Services services{clock_, regional_, files, testing::TestExecutor()};
     return MakeIndexPage(ShowImages, CurPath_, *list_, services, std::move(stop));
   }
 

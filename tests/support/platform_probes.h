@@ -6,10 +6,17 @@
 #include <string_view>  // std::string_view
 #include <utility>      // std::move
 
+#include "platform/executor.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
 
 namespace quorvane::testing {
+
+// The threads of a test program, bounded as a program's are.
+inline const platform::Executor& TestExecutor() {
+  static const platform::Executor executor(8);
+  return executor;
+}
 
 // Keeps the names a folder listing gives, in the order given.
 using Names = platform::NameVector;

@@ -333,7 +333,7 @@ class WindowFixture {
   const platform::Regional regional_ = RegionalOf(UsEnglish());
   const NoUnnamedFiles calls_;
   const StandInFileSystem files_{calls_};
-  const platform::Services services_{clock_, regional_, files_};
+  const platform::Services services_{clock_, regional_, files_, TestExecutor()};
   RecordingOpener opener_;
 };
 
