@@ -177,15 +177,16 @@ class [[nodiscard]] Result<void> {
   }                                                           \
   declaration = std::move(*result)
 
-// Runs `work`, which returns a Result, where a thread or a program starts. Running out of memory,
-// which the standard library reports by throwing std::bad_alloc wherever it happens, becomes the
-// kOutOfMemory failure here, to be reported as any other.
+// Runs `work`, which returns a Result (or what a failure can begin, as {failure}), where a
+// thread or a program starts. Running out of memory, which the standard library reports by
+// throwing std::bad_alloc wherever it happens, becomes the kOutOfMemory failure here, to be
+// reported as any other.
 template <typename Work>
 std::invoke_result_t<Work&> CatchOutOfMemory(Work&& work) {
   try {
     return work();
   } catch (const std::bad_alloc&) {
-    return Failure(Step::kOutOfMemory, {});
+    return std::invoke_result_t<Work&>{Failure(Step::kOutOfMemory, {})};
   }
 }
 
