@@ -65,6 +65,8 @@ namespace quorvane::platform {
   STEP(kStopped, "Stopped before the page of ", " was complete; nothing was written")        \
   /* a name of 4 GiB or more, which a file list cannot hold */                               \
   STEP(kNameTooLongToList, "A file name is too long to list", "")                            \
+  /* a command line that asks for what cannot be done: the path holds what is wrong */       \
+  STEP(kBadUsage, "", "")                                                                    \
   STEP(kOutOfMemory, "Out of memory", "")
 
 enum class Step {

@@ -42,14 +42,11 @@ class Counting final : public PageProgress {
 // The folder named `folder` on the command line, made absolute as the system takes it.
 platform::Result<std::unique_ptr<platform::Folder>> OpenNamed(const platform::FileSystem& files,
                                                               const std::string& folder) {
-  platform::Result<std::string> path = platform::AbsoluteFolder(folder);
-  if (!path) {
-    return path.Error();
+  QUORVANE_TRY_ASSIGN(std::string path, platform::AbsoluteFolder(folder));
+  if (path.back() != kPathSeparator) {
+    path += kPathSeparator;
   }
-  if (path->back() != kPathSeparator) {
-    *path += kPathSeparator;
-  }
-  return files.OpenFolder(*path);
+  return files.OpenFolder(path);
 }
 
 // How many folders a walk keeps open and how many sealed pages wait for the disk together, so
@@ -87,11 +84,8 @@ class Runner {
 
  private:
   platform::Result<> Run(const std::string& folder) {
-    platform::Result<std::unique_ptr<platform::Folder>> opened = OpenNamed(services_.files, folder);
-    if (!opened) {
-      return opened.Error();
-    }
-    const std::shared_ptr<const platform::Folder> top = std::move(*opened);
+    QUORVANE_TRY_ASSIGN(const std::shared_ptr<const platform::Folder> top,
+                        OpenNamed(services_.files, folder));
     if (options_.clean) {
       Clean(top);
     } else if (options_.recursive) {
@@ -246,11 +240,7 @@ class Runner {
     if (output_name_.empty() || output_name_ == "." || output_name_ == "..") {
       return Failure(Step::kWritePage, file, EISDIR);
     }
-    platform::Result<std::unique_ptr<platform::Folder>> opened = OpenNamed(services_.files, folder);
-    if (!opened) {
-      return opened.Error();
-    }
-    output_folder_ = std::move(*opened);
+    QUORVANE_TRY_ASSIGN(output_folder_, OpenNamed(services_.files, folder));
     return {};
   }
 

@@ -94,4 +94,22 @@ void GenerationRun::Finish(GenerationOutcome outcome) {
   ended_(std::move(outcome));
 }
 
+std::optional<platform::Failure> AfterRun(GenerationOutcome outcome, bool view,
+                                          const platform::DefaultHandler& opener,
+                                          std::string& CurFile) {
+  if (!outcome.OutPath && outcome.OutPath.Error().step == platform::Step::kStopped) {
+    return std::nullopt;  // stopped: the window is as it was, the page too
+  }
+  if (!outcome.CurFile.empty()) {
+    CurFile = std::move(outcome.CurFile);
+  }
+  if (!outcome.OutPath) {
+    return std::move(outcome.OutPath).Error();
+  }
+  if (view) {
+    opener.Open(*outcome.OutPath);
+  }
+  return std::nullopt;
+}
+
 }  // namespace quorvane

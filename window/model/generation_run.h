@@ -2,11 +2,13 @@
 
 #include <functional>  // std::function
 #include <memory>      // std::shared_ptr, std::unique_ptr
+#include <optional>    // std::optional
 #include <stop_token>  // std::stop_source
 #include <string>      // std::string
 
 #include "index/folder_listing.h"
 #include "index/index_page_writer.h"
+#include "platform/default_handler.h"
 #include "platform/services.h"
 #include "window/model/window_work.h"
 
@@ -49,6 +51,14 @@ class GenerationRun {
   std::unique_ptr<FileList> before_;  // the list shown when the run started
   std::stop_source stop_;
 };
+
+// What a window does once a run has ended, apart from drawing: `CurFile` set to the entry handled
+// last, where the run came to one; the page opened with `opener` when the run completed and
+// `view` is set, and nothing said of how that went. Gives the failure to show, when the run failed
+// (none when it completed or was stopped). Not called for a window already closed.
+std::optional<platform::Failure> AfterRun(GenerationOutcome outcome, bool view,
+                                          const platform::DefaultHandler& opener,
+                                          std::string& CurFile);
 
 // How often the window asks a run to be followed, in milliseconds.
 inline constexpr int kFollowMilliseconds = 40;

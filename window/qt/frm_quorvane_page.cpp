@@ -67,19 +67,12 @@ void frmQuorvane::MakePage() {
 void frmQuorvane::PageEnded(GenerationOutcome outcome) {
   follow_.stop();
   TakeInput(true);
-  if (!outcome.OutPath && outcome.OutPath.Error().step == platform::Step::kStopped) {
-    return;  // stopped: the window is as it was, the page too
-  }
-  if (!outcome.CurFile.empty()) {
-    CurFile = std::move(outcome.CurFile);
-  }
   if (!isVisible()) {
     return;  // closed while the page was finished
   }
-  if (!outcome.OutPath) {
-    ShowFailure(outcome.OutPath.Error());
-  } else if (chkView->isChecked()) {
-    opener_.Open(*outcome.OutPath);
+  if (const std::optional<platform::Failure> failure =
+          AfterRun(std::move(outcome), chkView->isChecked(), opener_, CurFile)) {
+    ShowFailure(*failure);
   }
 }
 
