@@ -3,6 +3,7 @@
 #include <clocale>    // std::setlocale
 #include <exception>  // std::exception
 #include <string>     // std::string
+#include <utility>    // std::move
 #include <vector>     // std::vector
 
 #include "platform/failure.h"
@@ -18,18 +19,19 @@ namespace {
 
 constexpr int kBadUsage = 2;
 
-// `words` on standard error, as the program's.
+// `words` on standard error, as the program's; nothing is left to tell where that fails.
 void Say(const std::string& words) {
-  quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
-                                "quorvane-index: " + words + "\n");
+  static_cast<void>(quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
+                                                  "quorvane-index: " + words + "\n"));
 }
 
-int Run(int argc, char** argv) {
+quorvane::platform::Result<int> Run(int argc, char** argv) {
   quorvane::tool::ToolOptions options;
   const quorvane::tool::Request request = quorvane::tool::ParseCommandLine(argc, argv, options);
   if (request == quorvane::tool::Request::kBadUsage) {
-    quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
-                                  "Try 'quorvane-index --help' for more information.\n");
+    static_cast<void>(
+        quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
+                                      "Try 'quorvane-index --help' for more information.\n"));
     return kBadUsage;
   }
   quorvane::tool::Console console;
@@ -41,7 +43,9 @@ int Run(int argc, char** argv) {
     console.Print(quorvane::tool::VersionText());
     return console.Finish(0);
   }
-  const quorvane::platform::SystemServices system;
+  QUORVANE_TRY_ASSIGN(quorvane::platform::Regional regional,
+                      quorvane::platform::Regional::FromProcessLocale());
+  const quorvane::platform::SystemServices system(std::move(regional));
   return console.Finish(quorvane::tool::IndexFolders(options, system.Get(), console));
 }
 

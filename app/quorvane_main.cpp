@@ -6,6 +6,7 @@
 #include <cstdio>       // std::fputs, std::fprintf
 #include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <utility>      // std::move
 #include <vector>       // std::vector
 
 #include "index/program_version.h"
@@ -105,7 +106,13 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  const quorvane::platform::SystemServices services;
+  quorvane::platform::Result<quorvane::platform::Regional> regional =
+      quorvane::platform::Regional::FromProcessLocale();
+  if (!regional) {
+    std::fprintf(stderr, "quorvane: %s\n", quorvane::platform::Describe(regional.Error()).c_str());
+    return 1;
+  }
+  const quorvane::platform::SystemServices services(std::move(*regional));
   const quorvane::platform::SystemDefaultHandler opener;
   // A mount table of its own, for a demonstration that shows no host's mounts.
   const QByteArray mountinfo = qgetenv("QUORVANE_MOUNTINFO");

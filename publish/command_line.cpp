@@ -138,7 +138,9 @@ const char* Conflict(const ToolOptions& options) {
 }
 
 void SayWrong(const std::string& words) {
-  platform::WriteText(platform::StandardStream::kError, "quorvane-index: " + words + "\n");
+  // Nothing is left to tell where standard error fails.
+  static_cast<void>(
+      platform::WriteText(platform::StandardStream::kError, "quorvane-index: " + words + "\n"));
 }
 
 }  // namespace

@@ -5,12 +5,13 @@
 
 #include "index/folder_listing.h"
 #include "platform/system_file_system.h"
+#include "tests/support/platform_probes.h"
 
 namespace quorvane {
 namespace {
 
 TEST(WindowsPathTest, CurPathEndsInOneBackslash) {
-  const platform::Regional regional = platform::Regional::FromProcessLocale();
+  const platform::Regional regional = testing::Ok(platform::Regional::FromProcessLocale());
   const platform::SystemFileSystem files;
   const struct {
     const char* FolderPath;

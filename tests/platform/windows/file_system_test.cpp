@@ -13,7 +13,7 @@
 #include "platform/failure.h"
 #include "platform/folder_arguments.h"
 #include "platform/system_file_system.h"
-#include "platform/windows/held_names.h"
+#include "platform/temporary_names.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
 #include "tests/support/platform_probes.h"
@@ -46,12 +46,12 @@ Result<> ReadAndRemove(const Folder& folder) {
 }
 
 DWORD AttributesOf(const std::string& path) {
-  return GetFileAttributesW(ExtendedPath(path).c_str());
+  return GetFileAttributesW(Ok(ExtendedPath(path)).c_str());
 }
 
 TEST(WindowsFolderTest, PathsAreFullWithBackslashesAndDriveRootsKeepTheirOwn) {
   const TempFolder folder;
-  const std::string forward = ToUtf8(FullPath(folder.Path()));
+  const std::string forward = ToUtf8(Ok(FullPath(folder.Path())));
   std::string slashed = forward;
   std::replace(slashed.begin(), slashed.end(), '\\', '/');
   const struct {
@@ -101,8 +101,8 @@ TEST(WindowsFolderTest, AParentIsFoundAboveEveryFolderButARoot) {
 TEST(WindowsFolderTest, FolderArgumentsAreFullPathsWithoutAClosingSeparator) {
   const TempFolder folder;
   const std::string sub = folder.AddFolder("sub");
-  const std::string full = ToUtf8(FullPath(folder.Path()));
-  ASSERT_TRUE(SetCurrentDirectoryW(ExtendedPath(sub).c_str()));
+  const std::string full = ToUtf8(Ok(FullPath(folder.Path())));
+  ASSERT_TRUE(SetCurrentDirectoryW(Ok(ExtendedPath(sub)).c_str()));
   const struct {
     std::string given;
     std::string absolute;
@@ -131,7 +131,7 @@ TEST(WindowsFolderTest, PathsLongerThanMaxPathWorkThroughout) {
   std::string deep = scratch.Path();
   while (deep.size() <= MAX_PATH + 100) {
     deep += "\\" + std::string(50, 'd');
-    ASSERT_TRUE(CreateDirectoryW(ExtendedPath(deep).c_str(), nullptr)) << deep.size();
+    ASSERT_TRUE(CreateDirectoryW(Ok(ExtendedPath(deep)).c_str(), nullptr)) << deep.size();
   }
   WriteFile(deep + "\\entry.txt", "12345");
   const auto open = Ok(SystemFileSystem().OpenFolder(deep));
@@ -177,11 +177,11 @@ TEST(WindowsPageTest, PagesThatMayNotBeReplacedAreRefusedAndKept) {
       {"page.html",
        [](const std::string& path) {
          WriteFile(path, "kept");
-         SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_READONLY);
+         SetFileAttributesW(Ok(ExtendedPath(path)).c_str(), FILE_ATTRIBUTE_READONLY);
        },
        "Cannot write the page %: " + WindowsError(ERROR_ACCESS_DENIED).message()},
       {"page.html",
-       [&](const std::string& path) { CreateDirectoryW(ExtendedPath(path).c_str(), nullptr); },
+       [&](const std::string& path) { CreateDirectoryW(Ok(ExtendedPath(path)).c_str(), nullptr); },
        "The page % is not a regular file; nothing was written"},
       {"PAGE.HTML", [](const std::string& path) { WriteFile(path, "kept"); },
        "The page would replace %, whose name differs from the page's only in letter case, which "
@@ -197,7 +197,7 @@ TEST(WindowsPageTest, PagesThatMayNotBeReplacedAreRefusedAndKept) {
               words);
     EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{c.name});
     EXPECT_EQ(ReadFile(path), (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "" : "kept");
-    SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(Ok(ExtendedPath(path)).c_str(), FILE_ATTRIBUTE_NORMAL);
   }
 }
 
@@ -228,8 +228,8 @@ TEST(WindowsPageTest, ARealSymbolicLinkInThePagesPlaceIsRefused) {
   const TempFolder folder;
   WriteFile(folder / "target.html", "target");
   const TempFolder linked;
-  const DWORD made = CreateSymbolicLinkW(ExtendedPath(linked / "page.html").c_str(),
-                                         ExtendedPath(folder / "target.html").c_str(), 0)
+  const DWORD made = CreateSymbolicLinkW(Ok(ExtendedPath(linked / "page.html")).c_str(),
+                                         Ok(ExtendedPath(folder / "target.html")).c_str(), 0)
                          ? AttributesOf(linked / "page.html")
                          : INVALID_FILE_ATTRIBUTES;
   if (made == INVALID_FILE_ATTRIBUTES || (made & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
@@ -276,7 +276,7 @@ TEST(WindowsPageTest, PagesThatMayNotBeRemovedAreKept) {
     const std::string path = folder / c.name;
     WriteFile(path, "kept");
     if (c.read_only) {
-      SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_READONLY);
+      SetFileAttributesW(Ok(ExtendedPath(path)).c_str(), FILE_ATTRIBUTE_READONLY);
     }
     const auto calls = c.calls();
     const auto open = Ok(SystemFileSystem(*calls).OpenFolder(folder.Path()));
@@ -285,7 +285,7 @@ TEST(WindowsPageTest, PagesThatMayNotBeRemovedAreKept) {
     EXPECT_EQ(FailureOf(ReadAndRemove(*open)), words);
     EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{c.name});
     EXPECT_EQ(ReadFile(path), "kept") << words;
-    SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(Ok(ExtendedPath(path)).c_str(), FILE_ATTRIBUTE_NORMAL);
   }
 }
 
@@ -334,7 +334,7 @@ TEST(WindowsPageTest, APageTheUserHidStaysHidden) {
   const TempFolder folder;
   const std::string page = folder / "page.html";
   WriteFile(page, "first");
-  if (!SetFileAttributesW(ExtendedPath(page).c_str(), FILE_ATTRIBUTE_HIDDEN) ||
+  if (!SetFileAttributesW(Ok(ExtendedPath(page)).c_str(), FILE_ATTRIBUTE_HIDDEN) ||
       (AttributesOf(page) & FILE_ATTRIBUTE_HIDDEN) == 0) {
     GTEST_SKIP() << "this file system keeps no hidden attribute (Wine keeps it in an extended "
                     "attribute, which not every file system has)";
