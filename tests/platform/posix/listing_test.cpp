@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/failure.h"
@@ -143,6 +148,93 @@ TEST(FolderTest, FactsFollowSymlinksUnlessTheyLeadNowhere) {
   EXPECT_EQ(
       FailureOf(open->ReadFacts("vanished")),
       "Cannot read the file facts of " + (folder / "vanished") + ": No such file or directory");
+
+  // Only a target that cannot be reached makes the link's own facts the file's.
+  for (const int error : {ENOENT, ENOTDIR, ELOOP, EACCES, EIO, ENOMEM}) {
+    FailingCalls calls;
+    calls.Fail({Call::kStatAt, error, 1, "link"});
+    const Result<FileFacts> got = Open(folder.Path(), calls)->ReadFacts("link");
+    if (error == EIO || error == ENOMEM) {
+      EXPECT_EQ(FailureOf(got), Describe({Step::kReadFileFacts, folder / "link", error})) << error;
+    } else {
+      EXPECT_EQ(Ok(got).length, 4) << error;  // the link's own: "data"
+    }
+  }
+}
+
+// The system's own calls, but the listing gives no entry's type, as some file systems give none:
+// each entry then costs a status call.
+class NoEntryTypes final : public FailingCalls {
+ public:
+  ssize_t GetEntries(int fd, void* buffer, std::size_t size) const override {
+    const ssize_t got = FailingCalls::GetEntries(fd, buffer, size);
+    for (ssize_t at = 0; at < got;) {
+      auto* entry = reinterpret_cast<dirent64*>(static_cast<char*>(buffer) + at);
+      entry->d_type = DT_UNKNOWN;
+      at += entry->d_reclen;
+    }
+    return got;
+  }
+};
+
+// What reading the names of `folder` gives: "[files] [sub-folders]", each sorted, or what its
+// failure says.
+std::string ListingOf(const Folder& folder) {
+  Names files;
+  Names folders;
+  if (const Result<> read = folder.ReadNames(files, &folders); !read) {
+    return Describe(read.Error());
+  }
+  std::string text;
+  for (std::vector<std::string>* names : {&files.names, &folders.names}) {
+    std::sort(names->begin(), names->end());
+    text += text.empty() ? "[" : " [";
+    for (const std::string& name : *names) {
+      text += (text.back() == '[' ? "" : " ") + name;
+    }
+    text += ']';
+  }
+  return text;
+}
+
+// Only an entry gone since the listing is passed over: any other error of its status call fails
+// the listing and names it, rather than leave it off the page. A symlink whose target cannot be
+// reached is a file.
+TEST(FolderTest, AnEntryWhoseStatusCannotBeReadFailsTheListing) {
+  const struct {
+    const char* entry;  // the one whose status call fails
+    Call call;
+    int error;
+    bool typed;          // whether the listing gives the entries' types
+    const char* listed;  // nullptr where the listing fails naming the entry
+  } cases[] = {
+      {"sub", Call::kStatxAt, EIO, true, nullptr},
+      {"sub", Call::kStatxAt, EACCES, true, nullptr},
+      {"sub", Call::kStatxAt, ENOENT, true, "[file] []"},
+      {"link", Call::kStatAt, EIO, true, nullptr},
+      {"link", Call::kStatAt, EACCES, true, "[file link] [sub]"},
+      {"link", Call::kStatAt, ELOOP, true, "[file link] [sub]"},
+      {"file", Call::kStatxAt, EIO, false, nullptr},
+      {"file", Call::kStatxAt, EACCES, false, nullptr},
+      {"file", Call::kStatxAt, ENOENT, false, "[] [sub]"},
+      {"link", Call::kStatAt, EIO, false, nullptr},
+      {"link", Call::kStatAt, EACCES, false, "[file link] [sub]"},
+  };
+  const TempFolder folder;
+  folder.AddFile("file");
+  folder.AddFolder("sub");
+  ASSERT_EQ(symlink("sub", (folder / "link").c_str()), 0);
+  EXPECT_EQ(ListingOf(*Open(folder.Path())), "[file] [sub]");
+  for (const auto& c : cases) {
+    std::unique_ptr<FailingCalls> calls =
+        c.typed ? std::make_unique<FailingCalls>() : std::make_unique<NoEntryTypes>();
+    calls->Fail({c.call, c.error, 1, c.entry});
+    const std::string words = c.listed != nullptr
+                                  ? c.listed
+                                  : Describe({Step::kReadFileFacts, folder / c.entry, c.error});
+    EXPECT_EQ(ListingOf(*Open(folder.Path(), *calls)), words)
+        << c.entry << (c.typed ? "" : " untyped") << ", " << std::strerror(c.error);
+  }
 }
 
 TEST(FolderTest, WorksOnThroughTheOpenFolder) {
