@@ -27,11 +27,11 @@ using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
 
-// Calls that make the new page under a hidden name, then stop in the middle of writing it until
-// the process is ended.
-class StopMidWrite final : public SystemCalls {
+// Calls that make the new page under a hidden name, then stop until the process is ended: in the
+// middle of writing it, or once it is sealed and waits to be placed.
+class StopWhileNamed final : public SystemCalls {
  public:
-  explicit StopMidWrite(int tell_fd) : tell_fd_(tell_fd) {}
+  StopWhileNamed(int tell_fd, bool sealed) : tell_fd_(tell_fd), sealed_(sealed) {}
   int OpenAt(int dir, const char* path, int flags, mode_t mode) const override {
     if ((flags & O_TMPFILE) == O_TMPFILE) {
       errno = EOPNOTSUPP;
@@ -41,24 +41,36 @@ class StopMidWrite final : public SystemCalls {
   }
   ssize_t Write(int fd, const void* data, std::size_t size) const override {
     const ssize_t written = SystemCalls::Write(fd, data, size);
-    if (::write(tell_fd_, "w", 1) == 1) {
-      pause();
-    }
+    Stop(!sealed_);
     return written;
+  }
+  int SyncFileSystem(int fd) const override {
+    Stop(sealed_);
+    return SystemCalls::SyncFileSystem(fd);
   }
 
  private:
+  void Stop(bool here) const {
+    if (here && ::write(tell_fd_, "w", 1) == 1) {
+      pause();
+    }
+  }
+
   int tell_fd_;
+  bool sealed_;
 };
 
-// A signal ends a run with no hidden name left. One ignored when the run started (under nohup)
-// stays ignored: a SIGTERM sent after it is the one that ends the run, as the earlier signal
-// would be taken first had it been handled.
+// A signal ends a run with no hidden name left, whether the page is being written or waits,
+// sealed, to be placed. One ignored when the run started (under nohup) stays ignored: a SIGTERM
+// sent after it is the one that ends the run, as the earlier signal would be taken first had it
+// been handled.
 TEST(PageOutputTest, SignalsLeaveNoHiddenNameBehind) {
   const struct {
     int signal_number;
     bool ignored_at_start;
-  } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}};
+    bool sealed = false;
+  } cases[] = {
+      {SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}, {SIGTERM, false, true}};
   for (const auto& c : cases) {
     const TempFolder folder;
     WriteFile(folder / "page.html", "old");
@@ -70,8 +82,8 @@ TEST(PageOutputTest, SignalsLeaveNoHiddenNameBehind) {
         signal(c.signal_number, SIG_IGN);
       }
       RemoveTemporaryNamesOnSignals();
-      const StopMidWrite calls(pipe_fds[1]);
-      Replace(folder.Path(), "page.html", "new", calls);
+      const StopWhileNamed calls(pipe_fds[1], c.sealed);
+      Replace(folder.Path(), "page.html", "new", calls, c.sealed);
       _exit(0);
     }
     char told = 0;
@@ -93,41 +105,56 @@ TEST(PageOutputTest, SignalsLeaveNoHiddenNameBehind) {
 }
 
 // Calls under which another run holds the first hidden name tried, and a signal comes right after
-// the attempt to take it fails.
+// the attempt to take it fails: to start the page under it, or to link the unnamed page in.
 class SignalAfterNameTaken final : public SystemCalls {
  public:
+  explicit SignalAfterNameTaken(bool unnamed) : unnamed_(unnamed) {}
   int OpenAt(int dir, const char* path, int flags, mode_t mode) const override {
-    if ((flags & O_TMPFILE) == O_TMPFILE) {
+    if ((flags & O_TMPFILE) == O_TMPFILE && !unnamed_) {
       errno = EOPNOTSUPP;
       return -1;
     }
     if ((flags & O_EXCL) == 0) {
       return SystemCalls::OpenAt(dir, path, flags, mode);
     }
-    const int others = SystemCalls::OpenAt(dir, path, flags, mode);  // the other run's
-    close(others);
+    TakenByAnother(dir, path);
     const int fd = SystemCalls::OpenAt(dir, path, flags, mode);
     raise(SIGTERM);
     return fd;
   }
+  int LinkAt(int from_dir, const char* from, int to_dir, const char* to, int flags) const override {
+    TakenByAnother(to_dir, to);
+    const int linked = SystemCalls::LinkAt(from_dir, from, to_dir, to, flags);
+    raise(SIGTERM);
+    return linked;
+  }
+
+ private:
+  void TakenByAnother(int dir, const char* name) const {
+    close(SystemCalls::OpenAt(dir, name, O_WRONLY | O_CREAT | O_EXCL, 0644));
+  }
+
+  bool unnamed_;
 };
 
 TEST(PageOutputTest, SignalNeverRemovesAnotherRunsHiddenName) {
-  const TempFolder folder;
-  WriteFile(folder / "page.html", "old");
-  const pid_t child = fork();
-  if (child == 0) {
-    RemoveTemporaryNamesOnSignals();
-    Replace(folder.Path(), "page.html", "new", SignalAfterNameTaken());
-    _exit(0);
+  for (const bool unnamed : {false, true}) {
+    const TempFolder folder;
+    WriteFile(folder / "page.html", "old");
+    const pid_t child = fork();
+    if (child == 0) {
+      RemoveTemporaryNamesOnSignals();
+      Replace(folder.Path(), "page.html", "new", SignalAfterNameTaken(unnamed));
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << unnamed;
+    const std::vector<std::string> names = Entries(folder.Path());
+    ASSERT_EQ(names.size(), 2u) << unnamed;
+    EXPECT_TRUE(IsTemporaryPageName(names[0])) << names[0];  // the other run's, still there
+    EXPECT_EQ(ReadFile(folder / "page.html"), "old") << unnamed;
   }
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-  const std::vector<std::string> names = Entries(folder.Path());
-  ASSERT_EQ(names.size(), 2u);
-  EXPECT_TRUE(IsTemporaryPageName(names[0])) << names[0];  // the other run's, still there
-  EXPECT_EQ(ReadFile(folder / "page.html"), "old");
 }
 
 }  // namespace
