@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/failure.h"
@@ -167,12 +168,29 @@ TEST(WindowsFolderTest, NamesComeBackAsTheyWereWhateverTheirUtf16) {
   EXPECT_EQ(listed.names, expected);
 }
 
+// Windows' own calls, but `make` puts something in the page's place just before a first page
+// moves in.
+class AppearsMeanwhile final : public FailingCalls {
+ public:
+  explicit AppearsMeanwhile(std::function<void()> make) : make_(std::move(make)) {}
+  BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) const override {
+    if (make_) {
+      std::exchange(make_, nullptr)();
+    }
+    return FailingCalls::Move(from, to, flags);
+  }
+
+ private:
+  mutable std::function<void()> make_;
+};
+
+// What is in the page's place is checked as an old page, whether it was there from the start or
+// took the name while a first page was written; only a file the user may write is replaced.
 TEST(WindowsPageTest, PagesThatMayNotBeReplacedAreRefusedAndKept) {
-  const TempFolder folder;
   const struct {
     const char* name;  // what is in the page's place
     std::function<void(const std::string&)> make;
-    std::string words;
+    std::string words;  // "" where it is replaced
   } cases[] = {
       {"page.html",
        [](const std::string& path) {
@@ -186,18 +204,29 @@ TEST(WindowsPageTest, PagesThatMayNotBeReplacedAreRefusedAndKept) {
       {"PAGE.HTML", [](const std::string& path) { WriteFile(path, "kept"); },
        "The page would replace %, whose name differs from the page's only in letter case, which "
        "this file system does not tell apart; nothing was written"},
+      {"page.html", [](const std::string& path) { WriteFile(path, "theirs"); }, ""},
   };
-  for (const auto& c : cases) {
-    const TempFolder scratch;
-    const std::string path = scratch / c.name;
-    c.make(path);
-    std::string words = c.words;
-    words.replace(words.find('%'), 1, path);
-    EXPECT_EQ(FailureOf(ReplacePage(SystemFileSystem(), scratch.Path(), "page.html", "new")),
-              words);
-    EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{c.name});
-    EXPECT_EQ(ReadFile(path), (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "" : "kept");
-    SetFileAttributesW(Ok(ExtendedPath(path)).c_str(), FILE_ATTRIBUTE_NORMAL);
+  for (const bool meanwhile : {false, true}) {
+    for (const auto& c : cases) {
+      const TempFolder scratch;
+      const std::string path = scratch / c.name;
+      const AppearsMeanwhile calls(meanwhile ? std::function<void()>([&] { c.make(path); })
+                                             : nullptr);
+      if (!meanwhile) {
+        c.make(path);
+      }
+      std::string words = c.words;
+      if (!words.empty()) {
+        words.replace(words.find('%'), 1, path);
+      }
+      EXPECT_EQ(FailureOf(ReplacePage(SystemFileSystem(calls), scratch.Path(), "page.html", "new")),
+                words)
+          << meanwhile;
+      EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{c.name}) << words;
+      const bool folder = (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      EXPECT_EQ(ReadFile(path), words.empty() ? "new" : folder ? "" : "kept") << words;
+      SetFileAttributesW(Ok(ExtendedPath(path)).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
   }
 }
 
@@ -289,27 +318,94 @@ TEST(WindowsPageTest, PagesThatMayNotBeRemovedAreKept) {
   }
 }
 
-// Windows' own calls, but ReplaceFileW stops half-way: the old page moved to the backup name,
-// the new one not moved in, as it does when something holds the page's name.
+// Windows' own calls, but ReplaceFileW stops half-way where asked: the old page moved to the
+// backup name, the new one not moved in, as it does when something holds the page's name.
 class HalfWayReplace final : public FailingCalls {
  public:
-  BOOL Replace(const wchar_t* replaced, const wchar_t*, const wchar_t* backup) const override {
+  explicit HalfWayReplace(bool half_way) : half_way_(half_way) {}
+  BOOL Replace(const wchar_t* replaced, const wchar_t* replacement,
+               const wchar_t* backup) const override {
+    if (!half_way_) {
+      return FailingCalls::Replace(replaced, replacement, backup);
+    }
     MoveFileExW(replaced, backup, 0);
     SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
     return FALSE;
   }
+
+ private:
+  bool half_way_;
 };
 
-TEST(WindowsPageTest, AReplacementStoppedHalfWayPutsTheOldPageBack) {
-  const TempFolder folder;
-  WriteFile(folder / "page.html", "old page");
-  const HalfWayReplace calls;
-  const SystemFileSystem files(calls);
-  EXPECT_EQ(FailureOf(ReplacePage(files, folder.Path(), "page.html", "new")),
-            "Cannot write the page " + (folder / "page.html") + ": " +
-                WindowsError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).message());
-  EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+// The old page, moved aside under a hidden name on the way, is put back where the replacement
+// stops half-way, and removed once the new page is in place; where neither can be done, the
+// failure says where the old page now is.
+TEST(WindowsPageTest, AnOldPageMovedAsideIsPutBackOrRemovedOrSaidWhereItIs) {
+  const struct {
+    bool half_way;
+    Call fails;  // with ERROR_ACCESS_DENIED, where it is not kRead
+    const char* page;
+  } cases[] = {
+      {true, Call::kRead, "old page"},
+      {true, Call::kMove, nullptr},  // putting it back
+      {false, Call::kDelete, "new"},
+  };
+  for (const auto& c : cases) {
+    const TempFolder folder;
+    WriteFile(folder / "page.html", "old page");
+    HalfWayReplace calls(c.half_way);
+    if (c.fails != Call::kRead) {
+      calls.Fail({c.fails, ERROR_ACCESS_DENIED});
+    }
+    const std::string words =
+        FailureOf(ReplacePage(SystemFileSystem(calls), folder.Path(), "page.html", "new"));
+    std::vector<std::string> names = Entries(folder.Path());
+    if (c.fails == Call::kRead) {
+      EXPECT_EQ(words, "Cannot write the page " + (folder / "page.html") + ": " +
+                           WindowsError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).message());
+    } else {
+      ASSERT_TRUE(!names.empty() && IsTemporaryPageName(names[0])) << words;
+      EXPECT_EQ(words, Describe({Step::kOldPageLeft, folder / names[0],
+                                 WindowsError(ERROR_ACCESS_DENIED)}));
+      EXPECT_EQ(ReadFile(folder / names[0]), "old page");
+      names.erase(names.begin());
+    }
+    EXPECT_EQ(names, c.page != nullptr ? std::vector<std::string>{"page.html"}
+                                       : std::vector<std::string>{})
+        << words;
+    EXPECT_EQ(ReadFile(folder / "page.html"), c.page != nullptr ? c.page : "") << words;
+  }
+}
+
+// Windows' own calls, noting the order of those that end a page and put it in place.
+class NotingOrder final : public FailingCalls {
+ public:
+  BOOL Flush(HANDLE file) const override {
+    order += " flush";
+    return FailingCalls::Flush(file);
+  }
+  BOOL Replace(const wchar_t* replaced, const wchar_t* replacement,
+               const wchar_t* backup) const override {
+    order += " replace";
+    return FailingCalls::Replace(replaced, replacement, backup);
+  }
+  BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) const override {
+    order += " move";
+    return FailingCalls::Move(from, to, flags);
+  }
+  mutable std::string order;
+};
+
+// Or a crash could leave an empty page in its place.
+TEST(WindowsPageTest, ThePageIsOnTheDiskBeforeItTakesThePagesName) {
+  for (const bool sealed : {false, true}) {
+    const TempFolder folder;
+    for (const char* expected : {" flush move", " flush replace"}) {
+      const NotingOrder calls;
+      EXPECT_TRUE(ReplacePage(SystemFileSystem(calls), folder.Path(), "page.html", "new", sealed));
+      EXPECT_EQ(calls.order, expected) << sealed;
+    }
+  }
 }
 
 TEST(WindowsPageTest, TheNewPageIsHiddenUntilItTakesThePlaceOfTheOld) {
@@ -344,17 +440,54 @@ TEST(WindowsPageTest, APageTheUserHidStaysHidden) {
   EXPECT_NE(AttributesOf(page) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
-// What Ctrl+C, Ctrl+Break and closing the console do before the program ends.
+// What Ctrl+C, Ctrl+Break and closing the console do before the program ends, while the page is
+// written or, sealed, waits to be placed.
 TEST(WindowsPageTest, ConsoleEventsLeaveNoHiddenNameBehind) {
+  for (const bool sealed : {false, true}) {
+    const TempFolder folder;
+    WriteFile(folder / "page.html", "old page");
+    auto page = Ok(Ok(SystemFileSystem().OpenFolder(folder.Path()))->CreatePage("page.html"));
+    ASSERT_TRUE(page->Write("half a page"));
+    ASSERT_TRUE(!sealed || page->Seal());
+    ASSERT_EQ(Entries(folder.Path()).size(), 2u);
+    RemoveHeldNames();
+    page.reset();
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << sealed;
+    EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
+  }
+}
+
+// Windows' own calls, but another run holds the first hidden name tried, and a console event
+// comes right after the attempt to take it fails.
+class EventAfterNameTaken final : public FailingCalls {
+ public:
+  HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
+              DWORD flags) const override {
+    if (disposition != CREATE_NEW || taken_) {
+      return FailingCalls::Open(path, access, share, disposition, flags);
+    }
+    taken_ = true;
+    CloseHandle(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    const HANDLE file = FailingCalls::Open(path, access, share, disposition, flags);
+    const DWORD error = GetLastError();
+    RemoveHeldNames();
+    SetLastError(error);
+    return file;
+  }
+
+ private:
+  mutable bool taken_ = false;
+};
+
+TEST(WindowsPageTest, AConsoleEventNeverRemovesAnotherRunsHiddenName) {
   const TempFolder folder;
   WriteFile(folder / "page.html", "old page");
-  auto page = Ok(Ok(SystemFileSystem().OpenFolder(folder.Path()))->CreatePage("page.html"));
-  ASSERT_TRUE(page->Write("half a page"));
-  ASSERT_EQ(Entries(folder.Path()).size(), 2u);
-  RemoveHeldNames();
-  page.reset();
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
-  EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
+  const EventAfterNameTaken calls;
+  EXPECT_TRUE(ReplacePage(SystemFileSystem(calls), folder.Path(), "page.html", "new"));
+  const std::vector<std::string> names = Entries(folder.Path());
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(IsTemporaryPageName(names[0])) << names[0];  // the other run's, still there
+  EXPECT_EQ(ReadFile(folder / "page.html"), "new");
 }
 
 TEST(WindowsPageTest, EveryFailingCallKeepsTheOldPageAndLeavesNoName) {
