@@ -27,12 +27,9 @@ namespace quorvane::platform {
 namespace {
 
 using quorvane::testing::Call;
-using quorvane::testing::Entries;
 using quorvane::testing::FailingCalls;
-using quorvane::testing::kNobody;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
-using quorvane::testing::WriteFile;
 
 TEST(FolderTest, ListsEveryEntryThatIsNotAFolderButItsOwnTemporaryNames) {
   const TempFolder folder;

@@ -9,16 +9,13 @@
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/system_file_system.h"
-#include "tests/support/failing_calls.h"
 #include "tests/support/posix_probes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::platform {
 namespace {
 
-using quorvane::testing::Call;
 using quorvane::testing::Entries;
-using quorvane::testing::FailingCalls;
 using quorvane::testing::kNobody;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
