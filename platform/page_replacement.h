@@ -38,7 +38,8 @@ class ReplaceSteps : public Removable {
   virtual Result<> SyncVolume() { return {}; }
   // Puts the ended page, under its hidden name, in the page's place: over the old page where
   // `over_old`, else only where no file has the page's name. False where a file has taken the
-  // name since CheckOld(), which then checks it as an old page; with `last`, that fails instead.
+  // name since CheckOld(), which then runs again to check that file as an old page; with `last`,
+  // a failure instead.
   virtual Result<bool> PutInPlace(bool over_old, bool last) = 0;
 };
 
