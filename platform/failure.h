@@ -65,6 +65,10 @@ namespace quorvane::platform {
   STEP(kStopped, "Stopped before the page of ", " was complete; nothing was written")        \
   /* a name of 4 GiB or more, which a file list cannot hold */                               \
   STEP(kNameTooLongToList, "A file name is too long to list", "")                            \
+  /* watching a folder for changes */                                                        \
+  STEP(kWatchFolder, "Cannot watch the folder ", "")                                         \
+  /* the system's watch as a whole: starting it, or waiting on it */                         \
+  STEP(kWatch, "Cannot watch folders for changes", "")                                       \
   STEP(kOutOfMemory, "Out of memory", "")
 
 enum class Step {

@@ -1,22 +1,28 @@
 // What the platform does alike on every system, run on each: which entries a folder lists, the
-// facts of its files, what is beside it, how a page takes the old one's place and how an old
-// page is read and removed.
+// facts of its files, what is beside it, how a page takes the old one's place, how an old page is
+// read and removed, and which changes a watch tells.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
+#include <optional>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
+#include "platform/folder_watch.h"
 #include "platform/path_separator.h"
 #include "platform/system_file_system.h"
 #include "tests/support/failing_files.h"
 #include "tests/support/fakes.h"
 #include "tests/support/platform_probes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/watch_reports.h"
 
 namespace quorvane::platform {
 namespace {
@@ -30,6 +36,7 @@ using quorvane::testing::Ok;
 using quorvane::testing::ReadFile;
 using quorvane::testing::Stage;
 using quorvane::testing::TempFolder;
+using quorvane::testing::Told;
 using quorvane::testing::WriteFile;
 
 TEST(FolderBehaviourTest, ListsEveryFileButFoldersAndItsOwnHiddenPageNames) {
@@ -252,6 +259,127 @@ TEST(PageReaderTest, AFolderInThePagesPlaceIsNoPage) {
   EXPECT_NE(FailureOf(open->CheckPage("page.html")).find(folder / "page.html"), std::string::npos);
   EXPECT_EQ(FailureOf(open->CheckPage("new.html")), "");
   EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+}
+
+}  // namespace
+}  // namespace quorvane::platform
+
+namespace quorvane::platform {
+namespace {
+
+// A tree of folders a watch was given, each as a walk opens it: top, top/a, top/a/deep, top/b and
+// top/s, where changes are made for the watch to tell after those before.
+struct WatchedTree {
+  WatchedTree() {
+    for (const char* folder : {"a", "a/deep", "b", "s"}) {
+      scratch.AddFolder(folder);
+    }
+    scratch.AddFile("a/old.txt");
+    scratch.AddFile("a/deep/x.txt");
+    scratch.AddFile("b/kept.txt");
+    for (const char* name : {"", "a", "a/deep", "b", "s"}) {
+      const auto folder = Ok(SystemFileSystem().OpenFolder(scratch / name));
+      EXPECT_EQ(Ok(watch->Add(*folder)), FolderWatch::Added::kWatched) << name;
+    }
+  }
+
+  // The path a watch tells the folder `name` by.
+  std::string Path(const char* name) const {
+    return std::string(scratch / name).append(*name != '\0', kPathSeparator);
+  }
+
+  // Changes top/s and waits until that is told, so that what changes made before it tell has
+  // been told.
+  Told ToldSoFar() {
+    scratch.AddFile("s/after");
+    return testing::WaitFor(*watch, Path("s"));
+  }
+
+  TempFolder scratch;
+  std::unique_ptr<FolderWatch> watch = Ok(WatchFolders("quorvane_index.html"));
+};
+
+TEST(FolderWatchTest, TellsEachFolderWhoseListingChangedAndNoOther) {
+  using Change = std::function<void(const TempFolder&)>;
+  const struct {
+    const char* what;
+    Change change;
+    std::vector<const char*> changed;
+    std::vector<const char*> unchanged;
+  } cases[] = {
+      {"a file added", [](const TempFolder& t) { t.AddFile("a/new.txt"); }, {"a"}, {"", "b"}},
+      {"a file removed",
+       [](const TempFolder& t) { EXPECT_TRUE(testing::RemoveFile(t / "a/old.txt")); },
+       {"a"},
+       {"", "b"}},
+      {"a file renamed",
+       [](const TempFolder& t) { EXPECT_TRUE(testing::Rename(t / "a/old.txt", t / "a/new")); },
+       {"a"},
+       {"", "b", "a/deep"}},
+      {"a file moved to another folder",
+       [](const TempFolder& t) { EXPECT_TRUE(testing::Rename(t / "a/old.txt", t / "b/old")); },
+       {"a", "b"},
+       {"", "a/deep"}},
+      {"a file written",
+       [](const TempFolder& t) { WriteFile(t / "b/kept.txt", "more"); },
+       {"b"},
+       {"", "a"}},
+      {"a file's time changed",
+       [](const TempFolder& t) {
+         std::filesystem::last_write_time(t / "b/kept.txt", std::filesystem::file_time_type());
+       },
+       {"b"},
+       {"", "a"}},
+      {"a sub-tree added",
+       [](const TempFolder& t) {
+         t.AddFolder("b/new");
+         t.AddFile("b/new/y.txt");
+       },
+       {"b"},
+       {"", "a"}},
+      {"a sub-tree removed",
+       [](const TempFolder& t) { std::filesystem::remove_all(t / "a/deep"); },
+       {"a"},
+       {"", "b"}},
+      {"a folder renamed",
+       [](const TempFolder& t) { EXPECT_TRUE(testing::Rename(t / "a/deep", t / "a/moved")); },
+       {"a"},
+       {"", "b"}},
+      {"the program's own pages written",
+       [](const TempFolder& t) {
+         for (const char* name : {"a", "a/deep", "b"}) {
+           EXPECT_TRUE(
+               testing::ReplacePage(SystemFileSystem(), t / name, "quorvane_index.html", "page"));
+         }
+       },
+       {},
+       {"", "a", "a/deep", "b"}},
+  };
+  for (const auto& c : cases) {
+    WatchedTree tree;
+    c.change(tree.scratch);
+    const Told told = tree.ToldSoFar();
+    for (const char* name : c.changed) {
+      EXPECT_TRUE(told.changed.contains(tree.Path(name))) << c.what << ": " << name;
+    }
+    for (const char* name : c.unchanged) {
+      EXPECT_FALSE(told.changed.contains(tree.Path(name))) << c.what << ": " << name;
+    }
+    EXPECT_FALSE(told.rescan) << c.what;
+  }
+}
+
+TEST(FolderWatchTest, AWaitEndsWhenItsTimeRunsOutOrTheWatchIsStopped) {
+  WatchedTree tree;
+  EXPECT_TRUE(Ok(tree.watch->Wait(std::chrono::milliseconds(0))).Empty());
+  std::stop_source stop;
+  std::jthread stopper([&] { stop.request_stop(); });
+  EXPECT_TRUE(Ok(tree.watch->Wait(std::nullopt, stop.get_token())).stopped);
+  stopper.join();
+  // Stopped once, the watch stays stopped, whatever changes.
+  tree.watch->Stop();
+  tree.scratch.AddFile("a/new.txt");
+  EXPECT_TRUE(Ok(tree.watch->Wait(std::nullopt)).stopped);
 }
 
 }  // namespace
