@@ -41,6 +41,12 @@ int Run(int argc, char** argv) {
     console.Print(quorvane::tool::VersionText());
     return console.Finish(0);
   }
+  if (options.watch) {
+    // The parts of watching are here, the run that keeps a tree current is not yet: say so
+    // rather than write the pages once and end as if watching.
+    Say("--watch is not available in this build yet");
+    return console.Finish(1);
+  }
   const quorvane::platform::SystemServices system;
   return console.Finish(quorvane::tool::IndexFolders(options, system.Get(), console));
 }
