@@ -3,7 +3,6 @@
 #include <chrono>       // std::chrono::milliseconds
 #include <memory>       // std::unique_ptr
 #include <optional>     // std::optional
-#include <stop_token>   // std::stop_token
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
@@ -53,15 +52,12 @@ class FolderWatch {
   virtual void Forget(std::string_view path) = 0;
 
   // Waits until a watched folder changes, Stop() is called or `timeout` runs out (none: no end),
-  // and tells what happened meanwhile. Fails (kWatchFolder) where the system stops telling.
+  // and tells what happened meanwhile. Fails (kWatch) where the system stops telling.
   virtual Result<WatchReport> Wait(std::optional<std::chrono::milliseconds> timeout) = 0;
 
   // Makes the wait under way and every one after it end at once, telling `stopped`. Safe to
   // call from any thread, and on Linux from a signal handler.
   virtual void Stop() = 0;
-
-  // Wait(), ended by `stop` too.
-  Result<WatchReport> Wait(std::optional<std::chrono::milliseconds> timeout, std::stop_token stop);
 };
 
 // A watch of the system's, every call made through `calls`, which must outlive it. The page

@@ -64,8 +64,6 @@ class InotifyWatch final : public FolderWatch {
         wake_(std::move(wake)),
         buffer_(kEventBufferSize) {}
 
-  using FolderWatch::Wait;
-
   Result<Added> Add(const Folder& folder) override;
   void Forget(std::string_view path) override;
   Result<WatchReport> Wait(std::optional<std::chrono::milliseconds> timeout) override;

@@ -83,8 +83,6 @@ class ChangesWatch final : public FolderWatch {
   ChangesWatch(const SystemCalls& calls, std::string_view page_name, Handle stop)
       : calls_(calls), page_name_(page_name), stop_(std::move(stop)) {}
 
-  using FolderWatch::Wait;
-
   Result<Added> Add(const Folder& folder) override;
   void Forget(std::string_view path) override;
   Result<WatchReport> Wait(std::optional<std::chrono::milliseconds> timeout) override;
@@ -116,8 +114,11 @@ Result<FolderWatch::Added> ChangesWatch::Add(const Folder& folder) {
                 calls_.Open(extended.c_str(), FILE_LIST_DIRECTORY,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED));
+  if (!handle.IsOpen()) {
+    return Failure(Step::kWatchFolder, path, LastError());
+  }
   Handle done(calls_, CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!handle.IsOpen() || done.Get() == nullptr) {
+  if (done.Get() == nullptr) {
     return Failure(Step::kWatchFolder, path, LastError());
   }
   auto tree =

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -372,9 +371,9 @@ TEST(FolderWatchTest, TellsEachFolderWhoseListingChangedAndNoOther) {
 TEST(FolderWatchTest, AWaitEndsWhenItsTimeRunsOutOrTheWatchIsStopped) {
   WatchedTree tree;
   EXPECT_TRUE(Ok(tree.watch->Wait(std::chrono::milliseconds(0))).Empty());
-  std::stop_source stop;
-  std::jthread stopper([&] { stop.request_stop(); });
-  EXPECT_TRUE(Ok(tree.watch->Wait(std::nullopt, stop.get_token())).stopped);
+  // From another thread, before the wait or during it.
+  std::jthread stopper([&] { tree.watch->Stop(); });
+  EXPECT_TRUE(Ok(tree.watch->Wait(std::nullopt)).stopped);
   stopper.join();
   // Stopped once, the watch stays stopped, whatever changes.
   tree.watch->Stop();
