@@ -200,11 +200,6 @@ TEST(QuorvaneIndexToolTest, AnswersHelpVersionAndBadUsageTheGnuWay) {
        std::string(
            "quorvane-index: --watch keeps a tree's pages current, and needs --recursive\n") +
            kTryHelp},
-      {{"-rwn"},
-       2,
-       "",
-       std::string("quorvane-index: --watch keeps writing pages, and cannot go with --dry-run\n") +
-           kTryHelp},
       {{"--watch", "-r", "--clean"},
        2,
        "",

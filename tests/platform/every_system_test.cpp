@@ -36,6 +36,7 @@ using quorvane::testing::ReadFile;
 using quorvane::testing::Stage;
 using quorvane::testing::TempFolder;
 using quorvane::testing::Told;
+using quorvane::testing::WatchedTree;
 using quorvane::testing::WriteFile;
 
 TEST(FolderBehaviourTest, ListsEveryFileButFoldersAndItsOwnHiddenPageNames) {
@@ -265,38 +266,6 @@ TEST(PageReaderTest, AFolderInThePagesPlaceIsNoPage) {
 
 namespace quorvane::platform {
 namespace {
-
-// A tree of folders a watch was given, each as a walk opens it: top, top/a, top/a/deep, top/b and
-// top/s, where changes are made for the watch to tell after those before.
-struct WatchedTree {
-  WatchedTree() {
-    for (const char* folder : {"a", "a/deep", "b", "s"}) {
-      scratch.AddFolder(folder);
-    }
-    scratch.AddFile("a/old.txt");
-    scratch.AddFile("a/deep/x.txt");
-    scratch.AddFile("b/kept.txt");
-    for (const char* name : {"", "a", "a/deep", "b", "s"}) {
-      const auto folder = Ok(SystemFileSystem().OpenFolder(scratch / name));
-      EXPECT_EQ(Ok(watch->Add(*folder)), FolderWatch::Added::kWatched) << name;
-    }
-  }
-
-  // The path a watch tells the folder `name` by.
-  std::string Path(const char* name) const {
-    return std::string(scratch / name).append(*name != '\0', kPathSeparator);
-  }
-
-  // Changes top/s and waits until that is told, so that what changes made before it tell has
-  // been told.
-  Told ToldSoFar() {
-    scratch.AddFile("s/after");
-    return testing::WaitFor(*watch, Path("s"));
-  }
-
-  TempFolder scratch;
-  std::unique_ptr<FolderWatch> watch = Ok(WatchFolders("quorvane_index.html"));
-};
 
 TEST(FolderWatchTest, TellsEachFolderWhoseListingChangedAndNoOther) {
   using Change = std::function<void(const TempFolder&)>;

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -62,40 +61,31 @@ TEST(SettleScheduleTest, HandsOutAFolderOnceQuietForTheSettleTime) {
 }
 
 TEST(SettleScheduleTest, HandsOutAFolderThatNeverRestsOnceTheLongestWaitHasPassed) {
-  SetClock clock;
-  SettleSchedule schedule(clock, std::chrono::seconds(1));  // the longest wait: 5 s
-  std::vector<double> when;
-  for (int tick = 0; tick <= 24; ++tick) {  // a change every half second for 12 s
-    clock.now = tick * 0.5;
-    schedule.Changed("/pub/log/");
-    if (!schedule.TakeDue().empty()) {
-      when.push_back(clock.now);
-    }
-  }
-  EXPECT_EQ(when, (std::vector<double>{5.0, 10.5}));
-  EXPECT_EQ(schedule.UntilNext(), milliseconds(1000));  // quiet from now on
-}
-
-TEST(SettleScheduleTest, TheLongestWaitIsFiveSettleTimesAndAtLeastFiveSeconds) {
-  SetClock clock;
-  SettleSchedule fast(clock, milliseconds(0));
-  SettleSchedule slow(clock, std::chrono::seconds(4));
-  SettleSchedule given(clock, std::chrono::seconds(4), std::chrono::seconds(6));
-  fast.Changed("/pub/");
-  EXPECT_EQ(fast.TakeDue(), std::vector<std::string>{"/pub/"});
-  std::vector<double> slow_when;
-  std::vector<double> given_when;
-  for (double at = 0; at <= 20; ++at) {  // a change every second
-    clock.now = at;
-    for (auto [schedule, when] : {std::pair{&slow, &slow_when}, std::pair{&given, &given_when}}) {
-      schedule->Changed("/pub/");
-      if (!schedule->TakeDue().empty()) {
-        when->push_back(at);
+  const struct {
+    SettleSchedule::Seconds settle;
+    std::optional<SettleSchedule::Seconds> longest;  // none: five settle times, at least 5 s
+    double every;                                    // a change this often, for 20 s
+    std::vector<double> handed;
+  } cases[] = {
+      {std::chrono::seconds(1), std::nullopt, 0.5, {5, 10.5, 16}},
+      {std::chrono::seconds(4), std::nullopt, 1, {20}},
+      {std::chrono::seconds(4), std::chrono::seconds(6), 1, {6, 13, 20}},
+      {milliseconds(0), std::nullopt, 1, {0,  1,  2,  3,  4,  5,  6,  7,  8,  9, 10,
+                                          11, 12, 13, 14, 15, 16, 17, 18, 19, 20}},
+  };
+  for (const auto& c : cases) {
+    SetClock clock;
+    SettleSchedule schedule =
+        c.longest ? SettleSchedule(clock, c.settle, *c.longest) : SettleSchedule(clock, c.settle);
+    std::vector<double> handed;
+    for (clock.now = 0; clock.now <= 20; clock.now += c.every) {
+      schedule.Changed("/pub/log/");
+      if (!schedule.TakeDue().empty()) {
+        handed.push_back(clock.now);
       }
     }
+    EXPECT_EQ(handed, c.handed) << c.settle.count() << " s, a change every " << c.every << " s";
   }
-  EXPECT_EQ(slow_when, std::vector<double>{20});
-  EXPECT_EQ(given_when, (std::vector<double>{6, 13, 20}));
 }
 
 }  // namespace

@@ -4,11 +4,16 @@
 
 #include <chrono>      // std::chrono::seconds
 #include <functional>  // std::function
+#include <memory>      // std::unique_ptr
 #include <set>         // std::set
 #include <string>      // std::string
 
 #include "platform/failure.h"
 #include "platform/folder_watch.h"
+#include "platform/path_separator.h"
+#include "platform/system_file_system.h"
+#include "tests/support/platform_probes.h"
+#include "tests/support/temp_folder.h"
 
 namespace quorvane::testing {
 
@@ -42,5 +47,42 @@ inline Told WaitUntil(platform::FolderWatch& watch, const std::function<bool(con
 inline Told WaitFor(platform::FolderWatch& watch, const std::string& path) {
   return WaitUntil(watch, [&](const Told& told) { return told.changed.contains(path); });
 }
+
+// A tree of folders a watch was given, each as a walk opens it: top, top/a (old.txt),
+// top/a/deep (x.txt), top/b (kept.txt) and top/s, where changes are made for the watch to tell
+// after those before.
+struct WatchedTree {
+  WatchedTree() {
+    for (const char* folder : {"a", "a/deep", "b", "s"}) {
+      scratch.AddFolder(folder);
+    }
+    scratch.AddFile("a/old.txt");
+    scratch.AddFile("a/deep/x.txt");
+    scratch.AddFile("b/kept.txt");
+    for (const char* name : {"", "a", "a/deep", "b", "s"}) {
+      Watch(name);
+    }
+  }
+
+  void Watch(const char* name) {
+    const auto folder = Ok(platform::SystemFileSystem().OpenFolder(scratch / name));
+    EXPECT_EQ(Ok(watch->Add(*folder)), platform::FolderWatch::Added::kWatched) << name;
+  }
+
+  // The path a watch tells the folder `name` by.
+  std::string Path(const char* name) const {
+    return std::string(scratch / name).append(*name != '\0', platform::kPathSeparator);
+  }
+
+  // Changes top/s and waits until that is told, so that what changes made before it tell has
+  // been told.
+  Told ToldSoFar() {
+    scratch.AddFile("s/after");
+    return WaitFor(*watch, Path("s"));
+  }
+
+  TempFolder scratch;
+  std::unique_ptr<platform::FolderWatch> watch = Ok(platform::WatchFolders("quorvane_index.html"));
+};
 
 }  // namespace quorvane::testing

@@ -1,5 +1,6 @@
 // What only Linux's watch does: one watch a folder, so that it tells which went away, follows a
-// folder added again under a new name, and runs out of watches or of room in its queue.
+// folder added again under a new name, forgets a sub-tree, and runs out of watches or of room in
+// its queue.
 
 #include "platform/folder_watch.h"
 
@@ -8,9 +9,11 @@
 #include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "platform/failure.h"
 #include "platform/system_file_system.h"
@@ -28,81 +31,64 @@ using quorvane::testing::FailureOf;
 using quorvane::testing::Ok;
 using quorvane::testing::TempFolder;
 using quorvane::testing::Told;
-using quorvane::testing::WaitFor;
+using quorvane::testing::WatchedTree;
 
 constexpr char kQueueLimit[] = "/proc/sys/fs/inotify/max_queued_events";
 
-// Watches `names` below `scratch` ("" for itself), each through its open folder.
-void Watch(FolderWatch& watch, const TempFolder& scratch, std::initializer_list<const char*> names,
-           const SystemCalls& calls = SystemCalls::Real()) {
-  for (const char* name : names) {
-    EXPECT_EQ(Ok(watch.Add(*Ok(SystemFileSystem(calls).OpenFolder(scratch / name)))),
-              FolderWatch::Added::kWatched)
-        << name;
+TEST(LinuxFolderWatchTest, TellsWhatWentAwayAndFollowsAFolderAddedAgain) {
+  using Names = std::set<std::string>;
+  const struct {
+    const char* what;
+    std::function<void(WatchedTree&)> change;
+    Names changed;  // besides top/s
+    Names gone;
+  } cases[] = {
+      {"a sub-tree removed",
+       [](WatchedTree& t) { std::filesystem::remove_all(t.scratch / "a/deep"); },
+       {"a"},
+       {"a/deep"}},
+      {"a folder moved, then changed where it went",
+       [](WatchedTree& t) {
+         ASSERT_TRUE(testing::Rename(t.scratch / "a", t.scratch / "c"));
+         t.scratch.AddFile("c/deep/y.txt");
+       },
+       {""},
+       {"a"}},
+      {"a folder renamed and added again",
+       [](WatchedTree& t) {
+         ASSERT_TRUE(testing::Rename(t.scratch / "a/deep", t.scratch / "a/moved"));
+         t.Watch("a/moved");
+         t.scratch.AddFile("a/moved/y.txt");
+       },
+       {"a", "a/moved"},
+       {}},
+      {"a folder forgotten, with all below it",
+       [](WatchedTree& t) {
+         t.watch->Forget(t.Path("a"));
+         t.scratch.AddFile("a/y.txt");
+         t.scratch.AddFile("a/deep/y.txt");
+       },
+       {},
+       {}},
+      {"a folder's own mode changed",
+       [](WatchedTree& t) { ASSERT_EQ(chmod((t.scratch / "a/deep").c_str(), 0700), 0); },
+       {"a", "a/deep"},
+       {}},
+  };
+  for (const auto& c : cases) {
+    WatchedTree tree;
+    c.change(tree);
+    const Told told = tree.ToldSoFar();
+    Names changed = {tree.Path("s")};
+    Names gone;
+    for (auto [names, paths] : {std::pair{&c.changed, &changed}, std::pair{&c.gone, &gone}}) {
+      for (const std::string& name : *names) {
+        paths->insert(tree.Path(name.c_str()));
+      }
+    }
+    EXPECT_EQ(told.changed, changed) << c.what;
+    EXPECT_EQ(told.gone, gone) << c.what;
   }
-}
-
-// A tree of top/a/deep and top/s, every folder watched.
-struct Tree {
-  Tree() {
-    scratch.AddFolder("a");
-    scratch.AddFolder("a/deep");
-    scratch.AddFile("a/deep/x.txt");
-    scratch.AddFolder("s");
-    Watch(*watch, scratch, {"", "a", "a/deep", "s"});
-  }
-  std::string Path(const char* name) const {
-    return *name == '\0' ? scratch.Path() + "/" : scratch / name + "/";
-  }
-  // Changes top/s and waits until that is told, and with it all that came before.
-  Told ToldSoFar() {
-    scratch.AddFile("s/after");
-    return WaitFor(*watch, Path("s"));
-  }
-
-  TempFolder scratch;
-  std::unique_ptr<FolderWatch> watch = Ok(WatchFolders("quorvane_index.html"));
-};
-
-TEST(LinuxFolderWatchTest, TellsAFolderRemovedOrMovedAwayAndWatchesNothingBelowIt) {
-  Tree removed;
-  std::filesystem::remove_all(removed.scratch / "a/deep");
-  Told told = removed.ToldSoFar();
-  EXPECT_EQ(told.gone, std::set<std::string>{removed.Path("a/deep")});
-  EXPECT_FALSE(told.changed.contains(removed.Path("a/deep")));
-
-  Tree moved;
-  ASSERT_TRUE(testing::Rename(moved.scratch / "a", moved.scratch / "b"));
-  moved.scratch.AddFile("b/deep/y.txt");
-  told = moved.ToldSoFar();
-  EXPECT_EQ(told.gone, std::set<std::string>{moved.Path("a")});
-  EXPECT_EQ(told.changed, (std::set<std::string>{moved.Path(""), moved.Path("s")}));
-}
-
-TEST(LinuxFolderWatchTest, FollowsAFolderAddedAgainUnderItsNewName) {
-  Tree tree;
-  ASSERT_TRUE(testing::Rename(tree.scratch / "a/deep", tree.scratch / "a/moved"));
-  Watch(*tree.watch, tree.scratch, {"a/moved"});
-  tree.scratch.AddFile("a/moved/y.txt");
-  const Told told = tree.ToldSoFar();
-  EXPECT_TRUE(told.changed.contains(tree.Path("a/moved")));
-  EXPECT_FALSE(told.changed.contains(tree.Path("a/deep")));
-}
-
-TEST(LinuxFolderWatchTest, ForgetsAFolderAndAllBelowIt) {
-  Tree tree;
-  tree.watch->Forget(tree.Path("a"));
-  tree.scratch.AddFile("a/y.txt");
-  tree.scratch.AddFile("a/deep/y.txt");
-  const Told told = tree.ToldSoFar();
-  EXPECT_EQ(told.changed, std::set<std::string>{tree.Path("s")});
-  EXPECT_TRUE(told.gone.empty());
-}
-
-TEST(LinuxFolderWatchTest, TellsAFolderWhoseOwnModeChanged) {
-  Tree tree;
-  ASSERT_EQ(chmod((tree.scratch / "a/deep").c_str(), 0700), 0);
-  EXPECT_TRUE(tree.ToldSoFar().changed.contains(tree.Path("a/deep")));
 }
 
 TEST(LinuxFolderWatchTest, OutOfWatchesIsToldAndOtherFailuresNameTheFolder) {
@@ -111,7 +97,7 @@ TEST(LinuxFolderWatchTest, OutOfWatchesIsToldAndOtherFailuresNameTheFolder) {
   calls.Fail({Call::kAddWatch, ENOSPC, 1});
   calls.Fail({Call::kAddWatch, EACCES, 1});  // counted from the call after
   const auto watch = Ok(WatchFolders("quorvane_index.html", calls));
-  const auto folder = Ok(SystemFileSystem(calls).OpenFolder(scratch.Path()));
+  const auto folder = Ok(SystemFileSystem().OpenFolder(scratch.Path()));
   EXPECT_EQ(Ok(watch->Add(*folder)), FolderWatch::Added::kOutOfWatches);
   EXPECT_EQ(FailureOf(watch->Add(*folder)),
             "Cannot watch the folder " + scratch.Path() + "/: Permission denied");
@@ -153,7 +139,8 @@ TEST(LinuxFolderWatchTest, AQueueThatOverflowsAsksForARescan) {
     }
     watch = Ok(WatchFolders("quorvane_index.html"));
   }
-  Watch(*watch, scratch, {""});
+  EXPECT_EQ(Ok(watch->Add(*Ok(SystemFileSystem().OpenFolder(scratch.Path())))),
+            FolderWatch::Added::kWatched);
   for (int i = 0; i < 64; ++i) {
     scratch.AddFile("file" + std::to_string(i));
   }
