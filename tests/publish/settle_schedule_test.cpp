@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -21,42 +22,24 @@ struct SetClock final : platform::Clock {
   double now = 0;
 };
 
-// One step of a script: at `at` seconds, note a change of `changed`, or else expect `due` to be
-// handed out and the next to be due in `next`.
-struct Step {
-  double at;
-  const char* changed;
-  std::vector<std::string> due = {};
-  std::optional<milliseconds> next = std::nullopt;
-};
-
-void Play(SettleSchedule& schedule, SetClock& clock, const std::vector<Step>& script) {
-  for (const Step& step : script) {
-    clock.now = step.at;
-    if (step.changed != nullptr) {
-      schedule.Changed(step.changed);
-      continue;
-    }
-    EXPECT_EQ(schedule.TakeDue(), step.due) << "at " << step.at;
-    EXPECT_EQ(schedule.UntilNext(), step.next) << "at " << step.at;
-  }
-}
-
 TEST(SettleScheduleTest, HandsOutAFolderOnceQuietForTheSettleTime) {
   SetClock clock;
   SettleSchedule schedule(clock, std::chrono::seconds(1));
-  Play(schedule, clock,
-       {
-           {0, nullptr, {}, std::nullopt},
-           {0, "/pub/a/"},
-           {0.25, "/pub/b/"},
-           {0.5, "/pub/a/"},
-           {0.75, nullptr, {}, milliseconds(500)},  // b's, the sooner
-           {1.25, nullptr, {"/pub/b/"}, milliseconds(250)},
-           {1.25, "/pub/b/"},
-           {1.5, nullptr, {"/pub/a/"}, milliseconds(750)},
-           {9, nullptr, {"/pub/b/"}, std::nullopt},  // overdue: handed out at once
-       });
+  EXPECT_EQ(schedule.UntilNext(), std::nullopt);
+  for (const auto& [at, path] : {std::pair{0.0, "/pub/b/"}, {0.25, "/pub/a/"}, {0.5, "/pub/b/"}}) {
+    clock.now = at;
+    schedule.Changed(path);
+  }
+  clock.now = 0.75;
+  EXPECT_EQ(schedule.TakeDue(), std::vector<std::string>{});
+  EXPECT_EQ(schedule.UntilNext(), milliseconds(500));  // a's, the sooner
+  clock.now = 1.25;
+  EXPECT_EQ(schedule.TakeDue(), std::vector<std::string>{"/pub/a/"});
+  EXPECT_EQ(schedule.UntilNext(), milliseconds(250));
+  schedule.Changed("/pub/a/");
+  clock.now = 9;  // both overdue: handed out at once, in the order of their paths
+  EXPECT_EQ(schedule.TakeDue(), (std::vector<std::string>{"/pub/a/", "/pub/b/"}));
+  EXPECT_EQ(schedule.UntilNext(), std::nullopt);
   EXPECT_TRUE(schedule.Empty());
 }
 

@@ -109,42 +109,29 @@ TEST(LinuxFolderWatchTest, OutOfWatchesIsToldAndOtherFailuresNameTheFolder) {
             "Cannot watch folders for changes: Too many open files");
 }
 
-// Sets the system's queue limit for the watches made while this lives, then puts it back.
-class QueueLimit {
- public:
-  explicit QueueLimit(int limit) {
-    std::ifstream(kQueueLimit) >> old_;
-    set_ = old_ > 0 && (std::ofstream(kQueueLimit) << limit).flush().good();
-  }
-  ~QueueLimit() {
-    if (set_) {
-      std::ofstream(kQueueLimit) << old_;
-    }
-  }
-  bool Set() const { return set_; }
-
- private:
-  int old_ = 0;
-  bool set_ = false;
-};
+// Sets the system's queue limit to `limit` and returns the old one; 0 where it cannot.
+int SetQueueLimit(int limit) {
+  int old = 0;
+  std::ifstream(kQueueLimit) >> old;
+  return old > 0 && (std::ofstream(kQueueLimit) << limit).flush().good() ? old : 0;
+}
 
 TEST(LinuxFolderWatchTest, AQueueThatOverflowsAsksForARescan) {
   const TempFolder scratch;
-  std::unique_ptr<FolderWatch> watch;
-  {
-    // A watch takes the limit when it is made; others made meanwhile are few and brief.
-    const QueueLimit limit(16);
-    if (!limit.Set()) {
-      GTEST_SKIP() << "cannot set " << kQueueLimit << " (not root, or /proc/sys read-only)";
-    }
-    watch = Ok(WatchFolders("quorvane_index.html"));
+  // A watch takes the limit when it is made; others made meanwhile are few and brief.
+  const int old = SetQueueLimit(16);
+  if (old == 0) {
+    GTEST_SKIP() << "cannot set " << kQueueLimit << " (not root, or /proc/sys read-only)";
   }
-  EXPECT_EQ(Ok(watch->Add(*Ok(SystemFileSystem().OpenFolder(scratch.Path())))),
+  const auto watch = WatchFolders("quorvane_index.html");
+  SetQueueLimit(old);
+  ASSERT_TRUE(watch);
+  EXPECT_EQ(Ok((*watch)->Add(*Ok(SystemFileSystem().OpenFolder(scratch.Path())))),
             FolderWatch::Added::kWatched);
   for (int i = 0; i < 64; ++i) {
     scratch.AddFile("file" + std::to_string(i));
   }
-  EXPECT_TRUE(testing::WaitUntil(*watch, [](const Told& told) { return told.rescan; }).rescan);
+  EXPECT_TRUE(testing::WaitUntil(**watch, [](const Told& told) { return told.rescan; }).rescan);
 }
 
 }  // namespace

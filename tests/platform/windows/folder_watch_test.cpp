@@ -1,4 +1,4 @@
-// What only the Windows watch does: one watch a tree, whole, which may overflow.
+// What only the Windows watch does: a watch of a tree whose buffer may overflow, opened by path.
 
 #include "platform/folder_watch.h"
 
@@ -26,32 +26,11 @@ using quorvane::testing::FailureOf;
 using quorvane::testing::Ok;
 using quorvane::testing::TempFolder;
 using quorvane::testing::Told;
-using quorvane::testing::WaitFor;
 
 // Adds the folder at `path` to `watch`.
 FolderWatch::Added Add(FolderWatch& watch, const std::string& path,
                        const SystemCalls& calls = SystemCalls::Real()) {
   return Ok(watch.Add(*Ok(SystemFileSystem(calls).OpenFolder(path))));
-}
-
-TEST(WindowsFolderWatchTest, WatchesATreeWholeAndForgetsItOnlyByItsTop) {
-  const TempFolder tree;
-  const TempFolder other;  // a second tree, whose changes come after those in the first
-  tree.AddFolder("a");
-  const auto watch = Ok(WatchFolders("quorvane_index.html"));
-  for (const std::string& path : {tree.Path(), tree / "a", other.Path()}) {
-    EXPECT_EQ(Add(*watch, path), FolderWatch::Added::kWatched) << path;
-  }
-  watch->Forget(tree / "a\\");  // below the top: the tree is still watched whole
-  tree.AddFolder("a/new");
-  tree.AddFile("a/new/x.txt");
-  EXPECT_TRUE(WaitFor(*watch, tree / "a\\new\\").changed.contains(tree / "a\\"));
-
-  watch->Forget(tree.Path() + "\\");
-  tree.AddFile("a/y.txt");
-  other.AddFile("after.txt");
-  const Told told = WaitFor(*watch, other.Path() + "\\");
-  EXPECT_FALSE(told.changed.contains(tree / "a\\"));
 }
 
 // Windows' calls, but for a buffer of changes too small for any.
