@@ -1,20 +1,17 @@
 #include "publish/index_run.h"
 
-#include <algorithm>  // std::clamp
-#include <atomic>     // std::atomic
-#include <cerrno>     // EISDIR
-#include <memory>     // std::shared_ptr
-#include <utility>    // std::exchange, std::move
-#include <vector>     // std::vector
+#include <atomic>   // std::atomic
+#include <cerrno>   // EISDIR
+#include <memory>   // std::shared_ptr
+#include <utility>  // std::move
+#include <vector>   // std::vector
 
-#include "index/folder_listing.h"
 #include "index/index_page_writer.h"
-#include "platform/default_handler.h"
 #include "platform/failure.h"
 #include "platform/folder_arguments.h"
+#include "publish/page_maker.h"
 #include "publish/page_removal.h"
-#include "publish/page_sinks.h"
-#include "publish/page_writers.h"
+#include "publish/tree_pages.h"
 #include "publish/tree_walk.h"
 
 namespace quorvane::tool {
@@ -23,51 +20,13 @@ namespace {
 using platform::Failure;
 using platform::Step;
 
-// Threads that write pages while a walk goes on, and pages that may wait for them.
-constexpr int kPageWriters = 3;
-constexpr std::size_t kPagesWaiting = 8;
-// Descriptors kept for all else: the standard ones, each writer's page, a listing, the opener.
-constexpr std::size_t kDescriptorsKept = 32 + kPageWriters * 6 + kPagesWaiting;
-
-// Counts what the page writer does, for the progress line.
-class Counting final : public PageProgress {
- public:
-  explicit Counting(Console& console) : console_(console) {}
-  void At(std::int64_t /*position*/) override { console_.FileWritten(); }
-
- private:
-  Console& console_;
-};
-
-// The folder named `folder` on the command line, made absolute as the system takes it.
-platform::Result<std::unique_ptr<platform::Folder>> OpenNamed(const platform::FileSystem& files,
-                                                              const std::string& folder) {
-  QUORVANE_TRY_ASSIGN(std::string path, platform::AbsoluteFolder(folder));
-  if (path.back() != kPathSeparator) {
-    path += kPathSeparator;
-  }
-  return files.OpenFolder(path);
-}
-
-// How many folders a walk keeps open and how many sealed pages wait for the disk together, so
-// that the run stays within the descriptors it may have open however the tree is shaped.
-struct Budget {
-  std::size_t open_folders;
-  std::size_t sealed_pages;  // each holds three: the new page, its folder, the old page
-};
-
-Budget DescriptorBudget() {
-  const std::size_t total = platform::OpenFilesAllowed();
-  const std::size_t left = total > kDescriptorsKept + 4 ? total - kDescriptorsKept : 4;
-  const std::size_t open_folders = std::clamp<std::size_t>(left / 4, 1, 64);
-  // Two batches at most, one filling while the other is placed.
-  return {open_folders, std::clamp<std::size_t>((left - open_folders) / 6, 1, 1024)};
-}
-
 class Runner {
  public:
   Runner(const ToolOptions& options, const platform::Services& services, Console& console)
-      : options_(options), services_(services), console_(console) {
+      : options_(options),
+        services_(services),
+        console_(console),
+        maker_(options, services, console) {
     rules_.all = options.all;
     rules_.excludes = options.excludes;
   }
@@ -102,8 +61,8 @@ class Runner {
     if (options_.output && *options_.output != "-") {
       QUORVANE_TRY(OpenOutput());
       // The page is no entry of its own, under whatever name it has.
-      if (output_folder_->Identity() == folder->Identity()) {
-        rules.also_left_out = output_name_;
+      if (maker_.OutputFolder()->Identity() == folder->Identity()) {
+        rules.also_left_out = maker_.OutputName();
       }
     }
     QUORVANE_TRY_ASSIGN(Listing listing, ListFolder(folder, rules, services_.regional, false));
@@ -111,7 +70,8 @@ class Runner {
     if (options_.subfolders) {
       QUORVANE_TRY(LinkExistingPages(*folder, rules, links));
     }
-    return MakePage(listing, links, true, nullptr, t0);
+    QUORVANE_TRY(maker_.Make(listing, links, {true}, t0));
+    return {};
   }
 
   // Without a walk, only the pages there are to link to.
@@ -129,44 +89,9 @@ class Runner {
   }
 
   void PublishTree(const std::shared_ptr<const platform::Folder>& top) {
-    const Budget budget = DescriptorBudget();
-    PageBatch batch(
-        budget.sealed_pages, services_.executor,
-        [this](const SealedPage& page) {
-          console_.PagePath(page.path);
-          if (page.open) {
-            opener_.Open(page.path);
-          }
-        },
-        [this](const Failure& failure) { Fail(failure); });
-    {
-      PageWriters writers(services_.executor, kPageWriters, kPagesWaiting, [&](PageJob& job) {
-        // On a thread of its own, where running out of memory ends the one page.
-        const platform::Result<> made = platform::CatchOutOfMemory([&] {
-          return MakePage(job.listing, job.links, job.top, &batch,
-                          services_.clock.MonotonicSeconds());
-        });
-        if (!made) {
-          Fail(made.Error());
-        }
-      });
-      bool first = true;
-      TreeWalk(rules_, services_.regional, budget.open_folders)
-          .Walk(
-              top,
-              [&](Listing& listing) {
-                PageJob job;
-                if (options_.subfolders) {
-                  job.links.up = !first || top->HasFile(std::string("../") + IndexFileName);
-                  job.links.down = listing.subfolders;
-                }
-                job.top = std::exchange(first, false);
-                job.listing = std::move(listing);
-                writers.Add(std::move(job));
-              },
-              [this](const Failure& failure) { Fail(failure); });
-    }
-    batch.Flush();
+    TreePages(maker_, services_, console_, rules_, [this](const Failure& failure) {
+      Fail(failure);
+    }).Walk(top, true);
   }
 
   void Clean(const std::shared_ptr<const platform::Folder>& top) {
@@ -188,59 +113,19 @@ class Runner {
             [this](const Failure& failure) { Fail(failure); });
   }
 
-  // Writes the page of the listed folder, begun at `t0`, by the route the options give it.
-  platform::Result<> MakePage(Listing& listing, const FolderLinks& links, bool top,
-                              PageBatch* batch, double t0) {
-    // Sorted here, on the thread that writes the page, so that the walk goes on meanwhile.
-    listing.files.Sort(services_.regional, services_.executor);
-    const PageRoute route = RouteFor(*listing.folder, top, batch);
-    QUORVANE_TRY_ASSIGN(const std::unique_ptr<PageSink> sink, OpenPageSink(route));
-    console_.AddFiles(static_cast<std::int64_t>(listing.files.Size()));
-    Counting counting(console_);
-    const PageRequest request{listing.folder->Path(), listing.files, *listing.folder,
-                              options_.images,        &links,        t0};
-    const platform::Result<PageEnd> end = WriteIndexPage(request, *sink, counting, services_);
-    console_.FolderDone();
-    QUORVANE_TRY(end);
-    if (route.target != nullptr && (*end == PageEnd::kPlaced || *end == PageEnd::kWouldWrite)) {
-      console_.PagePath(route.path);
-    }
-    if (route.open && (*end == PageEnd::kPlaced || *end == PageEnd::kUnchanged)) {
-      opener_.Open(route.path);
-    }
-    return {};
-  }
-
-  PageRoute RouteFor(const platform::Folder& folder, bool top, PageBatch* batch) {
-    PageRoute route;
-    route.update = options_.update;
-    route.dry_run = options_.dry_run;
-    route.batch = batch;
-    route.open = options_.open && top && !options_.dry_run;
-    route.console = &console_;
-    if (!options_.output) {
-      route.target = &folder;
-      route.name = IndexFileName;
-      route.path = folder.Path() + IndexFileName;
-    } else if (*options_.output != "-") {
-      route.target = output_folder_.get();
-      route.name = output_name_;
-      route.path = output_folder_->Path() + output_name_;
-    }
-    return route;
-  }
-
   // Opens the folder of the file --output names.
   platform::Result<> OpenOutput() {
     const std::string& file = *options_.output;
     // Windows takes either separator.
     const std::size_t slash = file.find_last_of(kPathSeparator == '/' ? "/" : "/\\");
-    output_name_ = slash == std::string::npos ? file : file.substr(slash + 1);
+    std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
-    if (output_name_.empty() || output_name_ == "." || output_name_ == "..") {
+    if (name.empty() || name == "." || name == "..") {
       return Failure(Step::kWritePage, file, EISDIR);
     }
-    QUORVANE_TRY_ASSIGN(output_folder_, OpenNamed(services_.files, folder));
+    QUORVANE_TRY_ASSIGN(std::unique_ptr<platform::Folder> opened,
+                        OpenNamed(services_.files, folder));
+    maker_.OutputTo(std::move(opened), std::move(name));
     return {};
   }
 
@@ -252,14 +137,21 @@ class Runner {
   const ToolOptions& options_;
   const platform::Services& services_;
   Console& console_;
+  PageMaker maker_;
   NameRules rules_;
-  const platform::SystemDefaultHandler opener_;
-  std::unique_ptr<platform::Folder> output_folder_;
-  std::string output_name_;
   std::atomic<bool> failed_{false};
 };
 
 }  // namespace
+
+platform::Result<std::unique_ptr<platform::Folder>> OpenNamed(const platform::FileSystem& files,
+                                                              const std::string& folder) {
+  QUORVANE_TRY_ASSIGN(std::string path, platform::AbsoluteFolder(folder));
+  if (path.back() != kPathSeparator) {
+    path += kPathSeparator;
+  }
+  return files.OpenFolder(path);
+}
 
 int IndexFolders(const ToolOptions& options, const platform::Services& services, Console& console) {
   console.ShowProgress(services.executor);

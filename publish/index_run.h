@@ -1,5 +1,10 @@
 #pragma once
 
+#include <memory>  // std::unique_ptr
+#include <string>  // std::string
+
+#include "platform/failure.h"
+#include "platform/file_system.h"
 #include "platform/services.h"
 #include "publish/command_line.h"
 #include "publish/console.h"
@@ -10,5 +15,9 @@ namespace quorvane::tool {
 // recursive), reporting each page and each failure on `console`. Returns the exit status: 0
 // when every page was written, 1 when any folder failed.
 int IndexFolders(const ToolOptions& options, const platform::Services& services, Console& console);
+
+// The folder named `folder` on the command line, made absolute as the system takes it.
+platform::Result<std::unique_ptr<platform::Folder>> OpenNamed(const platform::FileSystem& files,
+                                                              const std::string& folder);
 
 }  // namespace quorvane::tool

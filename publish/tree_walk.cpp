@@ -65,7 +65,7 @@ void TreeWalk::Walk(std::shared_ptr<const platform::Folder> top,
   mount_ = top->Mount();
   frames_.clear();
   Frame root{top, top->Identity(), {}, {}, 0};
-  platform::Result<Listing> listing = ListFolder(std::move(top), rules_, regional_, true);
+  platform::Result<Listing> listing = Read(std::move(top));
   if (!listing) {
     fail(listing.Error());
     return;
@@ -73,7 +73,7 @@ void TreeWalk::Walk(std::shared_ptr<const platform::Folder> top,
   root.subfolders = listing->subfolders;
   visit(*listing);
   frames_.push_back(std::move(root));
-  while (!frames_.empty()) {
+  while (!frames_.empty() && !Stopped()) {
     Frame& frame = frames_.back();
     if (frame.next == frame.subfolders.size()) {
       Leave();
@@ -97,7 +97,7 @@ void TreeWalk::Enter(Frame& parent) {
   if (folder->Mount() != mount_) {
     return;
   }
-  platform::Result<Listing> listing = ListFolder(folder, rules_, regional_, true);
+  platform::Result<Listing> listing = Read(folder);
   if (!listing) {
     (*fail_)(listing.Error());
     return;
@@ -112,6 +112,13 @@ void TreeWalk::Enter(Frame& parent) {
   if (frames_.size() > open_at_most_ + 1) {
     frames_[frames_.size() - 1 - open_at_most_].folder.reset();
   }
+}
+
+platform::Result<Listing> TreeWalk::Read(std::shared_ptr<const platform::Folder> folder) const {
+  if (opened_) {
+    opened_(*folder);
+  }
+  return ListFolder(std::move(folder), rules_, regional_, true);
 }
 
 // Leaves the deepest folder, done, for its parent, which is opened again if it was closed.

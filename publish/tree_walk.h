@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>       // std::atomic
 #include <cstddef>      // std::size_t
 #include <cstdint>      // std::uint64_t
 #include <functional>   // std::function
@@ -69,6 +70,13 @@ class TreeWalk {
       : rules_(rules), regional_(regional), open_at_most_(open_at_most < 1 ? 1 : open_at_most) {}
 
   using Fail = std::function<void(const platform::Failure&)>;
+  using Opened = std::function<void(const platform::Folder&)>;
+
+  // Gives `opened` each folder of the walk once it is open and before it is read, so that a
+  // watch added then misses no change after the reading.
+  void OnOpened(Opened opened) { opened_ = std::move(opened); }
+  // Ends the walk, at the next folder, once `stop` is set.
+  void StopWhen(const std::atomic<bool>& stop) { stop_ = &stop; }
 
   // Gives `visit` the listing of `top` and of every folder below it on the same mount, each
   // before the folders below it; gives `fail` the failure of each that cannot be read, once.
@@ -89,6 +97,8 @@ class TreeWalk {
   bool IsFrame(const platform::Folder& folder, const Frame& frame) const;
   platform::Result<std::unique_ptr<platform::Folder>> Reopen(const Frame& done) const;
   platform::Result<std::unique_ptr<platform::Folder>> ReopenFromTop() const;
+  platform::Result<Listing> Read(std::shared_ptr<const platform::Folder> folder) const;
+  bool Stopped() const { return stop_ != nullptr && stop_->load(); }
 
   const NameRules& rules_;
   const platform::Regional& regional_;
@@ -97,6 +107,8 @@ class TreeWalk {
   std::vector<Frame> frames_;
   const std::function<void(Listing&)>* visit_ = nullptr;
   const Fail* fail_ = nullptr;
+  Opened opened_;
+  const std::atomic<bool>* stop_ = nullptr;
 };
 
 }  // namespace quorvane::tool

@@ -63,7 +63,9 @@ TEST(PageBatchTest, WaitsOnceForEachFileSystemAndFailsThePagesOfOneThatCannot) {
   std::vector<std::string> failed;
   PageBatch batch(
       4, testing::TestExecutor(), [&](const SealedPage& page) { placed.push_back(page.path); },
-      [&](const Failure& failure) { failed.push_back(platform::Describe(failure)); });
+      [&](const SealedPage&, const Failure& failure) {
+        failed.push_back(platform::Describe(failure));
+      });
   const std::uint64_t volumes[] = {1, 13, 1, 2, 13, 1};
   for (std::size_t i = 0; i < std::size(volumes); ++i) {
     const std::string path = "p" + std::to_string(i);

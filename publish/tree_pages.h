@@ -1,0 +1,90 @@
+#pragma once
+
+#include <atomic>      // std::atomic
+#include <cstddef>     // std::size_t
+#include <functional>  // std::function
+#include <map>         // std::multimap
+#include <memory>      // std::shared_ptr
+#include <mutex>       // std::mutex
+#include <optional>    // std::optional
+#include <string>      // std::string
+#include <vector>      // std::vector
+
+#include "platform/failure.h"
+#include "platform/file_system.h"
+#include "platform/services.h"
+#include "publish/console.h"
+#include "publish/page_batch.h"
+#include "publish/page_maker.h"
+#include "publish/page_writers.h"
+#include "publish/tree_walk.h"
+
+namespace quorvane::tool {
+
+// How many folders a walk keeps open and how many sealed pages wait for the disk together, so
+// that a run stays within the descriptors it may have open however the tree is shaped.
+struct Budget {
+  std::size_t open_folders;
+  std::size_t sealed_pages;  // each holds three: the new page, its folder, the old page
+};
+Budget DescriptorBudget();
+
+// What became of the page of one folder.
+struct PageOutcome {
+  std::string folder;                        // the folder's path
+  std::optional<platform::Failure> failure;  // none: the page is in place, written or kept
+  std::vector<std::string> links;            // the sub-folders the page links down to
+};
+
+// The pages of a tree, or of some of its folders, written as a run down a tree writes them: by
+// threads beside the walk, sealed, and put in place in batches that wait for the disk once.
+class TreePages {
+ public:
+  // `fail` is given each failure, but those of pages followed (see Follow()).
+  TreePages(PageMaker& maker, const platform::Services& services, Console& console,
+            const NameRules& rules, TreeWalk::Fail fail, bool compare = false);
+  TreePages(const TreePages&) = delete;
+  TreePages& operator=(const TreePages&) = delete;
+  ~TreePages() { Finish(); }
+
+  using Listed = std::function<void(const Listing&)>;
+  // Tells of each folder a walk comes to: `opened` once it is open and before it is read,
+  // `listed` once it is read; and keeps what becomes of each page, for Finish().
+  void Follow(TreeWalk::Opened opened, Listed listed);
+  // Writes no page more, and ends a walk, once `stop` is set; the pages begun are finished.
+  void StopWhen(const std::atomic<bool>& stop) { stop_ = &stop; }
+
+  // Writes the page of `folder` and of every folder below it; `top`: a FOLDER named.
+  void Walk(std::shared_ptr<const platform::Folder> folder, bool top);
+  // Writes the page of a folder read already.
+  void Write(Listing listing, FolderLinks links, bool top);
+  // Puts every page in place; gives what became of each followed.
+  std::vector<PageOutcome> Finish();
+
+ private:
+  void WritePage(PageJob& job);
+  void Placed(const SealedPage& page);
+  void Ended(const SealedPage& page, const platform::Failure& failure);
+  PageOutcome Unsealed(const std::string& page, const std::string& folder);
+  void Keep(PageOutcome outcome);
+  bool Stopped() const { return stop_ != nullptr && stop_->load(); }
+
+  PageMaker& maker_;
+  const platform::Services& services_;
+  Console& console_;
+  const NameRules& rules_;
+  const TreeWalk::Fail fail_;
+  const bool compare_;
+  const Budget budget_;
+  const std::atomic<bool>* stop_ = nullptr;
+  TreeWalk::Opened opened_;
+  Listed listed_;
+  bool following_ = false;
+  std::mutex mutex_;
+  std::multimap<std::string, PageOutcome> sealed_;  // followed pages by their paths, until placed
+  std::vector<PageOutcome> outcomes_;
+  PageBatch batch_;
+  std::optional<PageWriters> writers_;  // last, so that they end first
+};
+
+}  // namespace quorvane::tool
