@@ -66,4 +66,8 @@ Result<std::unique_ptr<FolderWatch>> WatchFolders(std::string_view page_name,
                                                   const SystemCalls& calls);
 Result<std::unique_ptr<FolderWatch>> WatchFolders(std::string_view page_name);
 
+// How a user lets the system watch more folders, to follow "To watch them all, " where a watch
+// ran out of them.
+extern const char kMoreWatches[];
+
 }  // namespace quorvane::platform

@@ -117,8 +117,9 @@ void Console::PagePath(std::string_view path) {
   Write(StandardStream::kOutput, line);
 }
 
-void Console::Report(const platform::Failure& failure) {
-  const std::string words = platform::Describe(failure);
+void Console::Report(const platform::Failure& failure) { Note(platform::Describe(failure)); }
+
+void Console::Note(std::string_view words) {
   const std::lock_guard lock(mutex_);
   ClearProgress();
   std::string line = "quorvane-index: ";
@@ -157,13 +158,18 @@ void Console::StopProgress() {
   stop_.notify_all();
 }
 
-int Console::Finish(int status) {
+void Console::EndProgress() {
   if (progress_) {
     StopProgress();
     progress_->Wait();
   }
   const std::lock_guard lock(mutex_);
   ClearProgress();
+}
+
+int Console::Finish(int status) {
+  EndProgress();
+  const std::lock_guard lock(mutex_);
   if (out_error_) {
     const std::string words =
         "quorvane-index: " +

@@ -37,6 +37,9 @@ class Console {
   void PagePath(std::string_view path);
   // "quorvane-index: " and the words of `failure`, a line on standard error.
   void Report(const platform::Failure& failure);
+  // "quorvane-index: " and `words`, a line on standard error: what the user should know that
+  // is no failure.
+  void Note(std::string_view words);
 
   // Shows how far the run is on standard error, where that is a terminal, once the run has
   // taken `after`: a line redrawn as it goes, on a thread of `executor`, until Finish().
@@ -44,6 +47,8 @@ class Console {
                     std::chrono::milliseconds after = std::chrono::milliseconds(1000));
   // Whether the progress line is on the terminal now.
   bool ProgressShown();
+  // Takes the progress line away for good, so that nothing is redrawn while nothing is done.
+  void EndProgress();
 
   // How far the run is, for the progress line.
   void AddFiles(std::int64_t count) { files_total_ += count; }

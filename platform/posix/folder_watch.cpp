@@ -232,6 +232,9 @@ bool InotifyWatch::StillAt(const Watched& watched) const {
 
 }  // namespace
 
+const char kMoreWatches[] =
+    "raise fs.inotify.max_user_watches: sysctl fs.inotify.max_user_watches=1048576";
+
 Result<std::unique_ptr<FolderWatch>> WatchFolders(std::string_view page_name,
                                                   const SystemCalls& calls) {
   Descriptor inotify(calls, calls.WatchInit(IN_NONBLOCK | IN_CLOEXEC));

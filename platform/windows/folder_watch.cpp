@@ -223,6 +223,9 @@ void ChangesWatch::Take(const Tree& tree, std::wstring_view entry, DWORD action,
 
 }  // namespace
 
+// One wait takes every tree watched, and a wait takes so many handles at most.
+const char kMoreWatches[] = "give each run of quorvane-index fewer FOLDERs";
+
 Result<std::unique_ptr<FolderWatch>> WatchFolders(std::string_view page_name,
                                                   const SystemCalls& calls) {
   Handle stop(calls, CreateEventW(nullptr, TRUE, FALSE, nullptr));
