@@ -14,6 +14,7 @@
 #include "publish/command_line.h"
 #include "publish/console.h"
 #include "publish/index_run.h"
+#include "publish/watch_run.h"
 
 namespace {
 
@@ -44,16 +45,12 @@ quorvane::platform::Result<int> Run(int argc, char** argv) {
     console.Print(quorvane::tool::VersionText());
     return console.Finish(0);
   }
-  if (line->options.watch) {
-    // The parts of watching are here, the run that keeps a tree current is not yet: say so
-    // rather than write the pages once and end as if watching.
-    Say("--watch is not available in this build yet");
-    return console.Finish(1);
-  }
   QUORVANE_TRY_ASSIGN(quorvane::platform::Regional regional,
                       quorvane::platform::Regional::FromProcessLocale());
   const quorvane::platform::SystemServices system(std::move(regional));
-  return console.Finish(quorvane::tool::IndexFolders(line->options, system.Get(), console));
+  return console.Finish(line->options.watch
+                            ? quorvane::tool::KeepCurrent(line->options, system.Get(), console)
+                            : quorvane::tool::IndexFolders(line->options, system.Get(), console));
 }
 
 }  // namespace

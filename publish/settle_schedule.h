@@ -35,6 +35,8 @@ class SettleSchedule {
   std::optional<std::chrono::milliseconds> UntilNext() const;
 
   bool Empty() const { return pending_.empty(); }
+  // Forgets every folder pending: they are read now, with every other.
+  void Clear() { pending_.clear(); }
 
  private:
   struct Pending {

@@ -23,6 +23,16 @@ Budget DescriptorBudget() {
   return {open_folders, std::clamp<std::size_t>((left - open_folders) / 6, 1, 1024)};
 }
 
+FolderLinks TreeLinks(const ToolOptions& options, const platform::Folder& folder, bool top,
+                      std::vector<std::string> down) {
+  FolderLinks links;
+  if (options.subfolders) {
+    links.up = !top || folder.HasFile(std::string("../") + IndexFileName);
+    links.down = std::move(down);
+  }
+  return links;
+}
+
 TreePages::TreePages(PageMaker& maker, const platform::Services& services, Console& console,
                      const NameRules& rules, TreeWalk::Fail fail, bool compare)
     : maker_(maker),
@@ -56,19 +66,15 @@ void TreePages::Walk(std::shared_ptr<const platform::Folder> folder, bool top) {
     walk.StopWhen(*stop_);
   }
   bool first = true;
-  const std::shared_ptr<const platform::Folder> start = folder;
   walk.Walk(
       std::move(folder),
       [&](Listing& listing) {
         if (listed_) {
           listed_(listing);
         }
-        FolderLinks links;
-        if (maker_.Options().subfolders) {
-          links.up = !(first && top) || start->HasFile(std::string("../") + IndexFileName);
-          links.down = listing.subfolders;
-        }
-        Write(std::move(listing), std::move(links), std::exchange(first, false) && top);
+        const bool named = std::exchange(first, false) && top;
+        FolderLinks links = TreeLinks(maker_.Options(), *listing.folder, named, listing.subfolders);
+        Write(std::move(listing), std::move(links), named);
       },
       fail_);
 }

@@ -29,6 +29,11 @@ struct Budget {
 };
 Budget DescriptorBudget();
 
+// The links of the page of `folder` in a tree, with -s: up, but from a FOLDER named (`top`) only
+// to a page there is, and down to the sub-folders `down`. None without -s.
+FolderLinks TreeLinks(const ToolOptions& options, const platform::Folder& folder, bool top,
+                      std::vector<std::string> down);
+
 // What became of the page of one folder.
 struct PageOutcome {
   std::string folder;                        // the folder's path
