@@ -174,6 +174,7 @@ void WatchedTrees::Enter(TreePages& pages, const platform::Folder& parent,
   }
 }
 
+// Tells once that the folder at `path` could not be read or its page made.
 void WatchedTrees::Unreadable(const std::string& path, const Failure& failure) {
   // Removed or moved away since: no failure, and the listing of the folder above tells of it.
   if (Vanished(path)) {
@@ -216,8 +217,8 @@ std::vector<std::string> WatchedTrees::Settle(std::vector<PageOutcome> outcomes)
     }
     if (!outcome.failure) {
       folders_.Published(outcome.folder, std::move(outcome.links));
-    } else if (folders_.Failed(outcome.folder, *outcome.failure)) {
-      console_.Report(*outcome.failure);
+    } else {
+      Unreadable(outcome.folder, *outcome.failure);
     }
     touched.push_back(WatchedFolders::ParentOf(outcome.folder));
     touched.push_back(std::move(outcome.folder));

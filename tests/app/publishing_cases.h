@@ -7,6 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,15 +45,17 @@ inline void Edit(const std::string& path, const std::string& from, const std::st
   WriteFile(path, text.replace(at, from.size(), to));
 }
 
-// Gives the page at `path` the date and seconds of a run long ago, changing nothing else.
-inline void Restamp(const std::string& path) {
-  std::string text = ReadFile(path);
-  const std::size_t date = text.find(" :: ") + 4;
-  text.replace(date, text.find("</b>", date) - date, "1/2/1999 3:04:05 AM");
-  const std::size_t seconds = text.find("page printed in ") + 16;
-  text.replace(seconds, text.find(" seconds by ", seconds) - seconds, "12,345.67");
-  WriteFile(path, text);
+// `page` with the date and seconds of a run long ago, nothing else changed.
+inline std::string Unstamped(std::string page) {
+  const std::size_t date = page.find(" :: ") + 4;
+  page.replace(date, page.find("</b>", date) - date, "1/2/1999 3:04:05 AM");
+  const std::size_t seconds = page.find("page printed in ") + 16;
+  page.replace(seconds, page.find(" seconds by ", seconds) - seconds, "12,345.67");
+  return page;
 }
+
+// Gives the page at `path` the date and seconds of a run long ago, changing nothing else.
+inline void Restamp(const std::string& path) { WriteFile(path, Unstamped(ReadFile(path))); }
 
 // `run(folder, arguments)` runs the tool in `folder` and gives back its status, out and err;
 // `pages_under(root)` lists the pages below `root` by their paths from it, "/" between names,
@@ -226,6 +233,140 @@ void CheckUpdateLeavesUnchangedPages(const Run& run, const Stamp& stamp) {
   EXPECT_EQ(run(scratch.Path(), {"-u", "top"}).out, "");
   Edit(top_page, std::string("quorvane ") + QUORVANE_VERSION + " from", "quorvane 0.9 from");
   EXPECT_EQ(run(scratch.Path(), {"-u", "top"}).out, top_page + "\n");
+}
+
+// The path of `name` in the folder `folder`, "/" in `name` standing for the system's separator.
+inline std::string Below(const std::string& folder, std::string name) {
+  std::replace(name.begin(), name.end(), '/', platform::kPathSeparator);
+  return folder + platform::kPathSeparator + name;
+}
+
+// The pages under `top`, found by `pages_under`, each by its path from `top` with its text but
+// for its date and seconds.
+template <typename PagesUnder>
+std::map<std::string, std::string> PageTexts(const std::string& top,
+                                             const PagesUnder& pages_under) {
+  std::map<std::string, std::string> texts;
+  for (const std::string& page : pages_under(top)) {
+    texts[page] = Unstamped(ReadFile(Below(top, page)));
+  }
+  return texts;
+}
+
+// Changes made in a tree that a watch keeps current, and the pages each writes again: those and
+// no others are written, each the page a run of its own would write. `start(folder, arguments)`
+// starts the tool watching in `folder`, giving a pointer to what has Printed(lines), which waits
+// until each of the lines has been printed and gives all that was, and Stop(), which ends it and
+// gives its status and the rest of what it printed and wrote as errors; `run`, `pages_under` and
+// `stamp` are as above.
+template <typename Start, typename Run, typename PagesUnder, typename Stamp>
+void CheckWatchKeepsPagesCurrent(const Start& start, const Run& run, const PagesUnder& pages_under,
+                                 const Stamp& stamp) {
+  using Lines = std::vector<std::string>;
+  namespace fs = std::filesystem;
+  const Lines rs = {"-rs"};
+  const struct {
+    const char* what;
+    Lines options;
+    std::function<void(const TempFolder&)> change;
+    Lines written;  // folders from top, "" for top
+  } cases[] = {
+      {"a file added", rs, [](const TempFolder& t) { t.AddFile("top/a/new.txt"); }, {"a"}},
+      {"a file removed",
+       rs,
+       [](const TempFolder& t) { ASSERT_TRUE(RemoveFile(t / "top/a/old.txt")); },
+       {"a"}},
+      {"a file renamed",
+       rs,
+       [](const TempFolder& t) { ASSERT_TRUE(Rename(t / "top/b/kept.txt", t / "top/b/k.txt")); },
+       {"b"}},
+      {"a file's time changed",
+       rs,
+       [](const TempFolder& t) {
+         fs::last_write_time(fs::u8path(t / "top/a/deep/x.txt"),
+                             fs::file_time_type::clock::now() - std::chrono::hours(30));
+       },
+       {"a/deep"}},
+      {"a sub-tree added",
+       rs,
+       [](const TempFolder& t) {
+         t.AddFolder("top/new");
+         t.AddFolder("top/new/sub");
+         t.AddFile("top/new/sub/n.txt", 3000);
+       },
+       {"", "new", "new/sub"}},
+      {"a sub-tree removed",
+       rs,
+       [](const TempFolder& t) { fs::remove_all(fs::u8path(t / "top/a")); },
+       {""}},
+      {"a folder renamed",
+       rs,
+       [](const TempFolder& t) { ASSERT_TRUE(Rename(t / "top/a", t / "top/z")); },
+       {"", "z", "z/deep"}},
+      // Neither is walked nor linked, and the page above stays as it was.
+      {"a dot-folder and an excluded one added",
+       {"-rsu", "-x", "skip*"},
+       [](const TempFolder& t) {
+         t.AddFolder("top/.dot");
+         t.AddFile("top/.dot/d.txt");
+         t.AddFolder("top/skipped");
+         t.AddFile("top/skipped/s.txt");
+       },
+       {}},
+  };
+  for (const auto& c : cases) {
+    const TempFolder scratch;
+    const std::string top = scratch.AddFolder("top");
+    for (const char* folder : {"top/a", "top/a/deep", "top/b", "top/s"}) {
+      scratch.AddFolder(folder);
+    }
+    for (const char* file : {"top/a/old.txt", "top/a/deep/x.txt", "top/b/kept.txt"}) {
+      scratch.AddFile(file, 100);
+    }
+    // The pages' paths as the tool prints them, of the folders `folders` from top.
+    const auto printed = [&](const Lines& folders) {
+      std::set<std::string> paths;
+      for (const std::string& folder : folders) {
+        paths.insert(
+            Below(top, folder.empty() ? "quorvane_index.html" : folder + "/quorvane_index.html"));
+      }
+      return paths;
+    };
+    Lines options = c.options;
+    for (const char* argument : {"--watch", "--settle=0", "top"}) {
+      options.push_back(argument);
+    }
+    auto tool = start(scratch.Path(), options);
+    tool->Printed(printed({"", "a", "a/deep", "b", "s"}));
+    std::map<std::string, decltype(stamp(top))> before;
+    for (const std::string& page : pages_under(top)) {
+      before.emplace(Below(top, page), stamp(Below(top, page)));
+    }
+    c.change(scratch);
+    // Changed after the others, its page comes after theirs.
+    scratch.AddFile("top/s/last.txt");
+    Lines written = c.written;
+    written.push_back("s");
+    Lines lines = tool->Printed(printed(written));
+    const auto end = tool->Stop();
+    EXPECT_EQ(end.status, decltype(end.status){0}) << c.what << ": " << end.err;
+    EXPECT_EQ(end.err, "") << c.what;
+    for (const std::string& line : SortedLines(end.out)) {
+      lines.push_back(line);
+    }
+    const std::set<std::string> expected = printed(written);
+    EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), expected) << c.what;
+    for (const auto& [page, was] : before) {
+      if (!expected.contains(page) && Exists(page)) {
+        EXPECT_EQ(stamp(page), was) << c.what << ": " << page;
+      }
+    }
+    const std::map<std::string, std::string> watched = PageTexts(top, pages_under);
+    Lines again = c.options;
+    again.push_back("top");
+    ASSERT_EQ(run(scratch.Path(), again).status, decltype(end.status){0}) << c.what;
+    EXPECT_EQ(watched, PageTexts(top, pages_under)) << c.what;
+  }
 }
 
 }  // namespace quorvane::testing

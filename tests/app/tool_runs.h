@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -17,7 +18,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "publishing_cases.h"
@@ -122,6 +126,97 @@ inline ToolResult RunOnTerminal(const ToolRun& run) {
   return result;
 }
 
+// The tool started to keep a tree current (--watch), its standard output read as it comes and
+// its standard error going to a file.
+class WatchingTool {
+ public:
+  explicit WatchingTool(const ToolRun& run) {
+    int out[2];
+    if (pipe(out) != 0) {
+      ADD_FAILURE() << "pipe: " << std::strerror(errno);
+      return;
+    }
+    const std::string err_path = capture_ / "err";
+    child_ = fork();
+    if (child_ == 0) {
+      const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (err < 0 || dup2(out[1], 1) < 0 || dup2(err, 2) < 0) {
+        _exit(127);
+      }
+      close(out[0]);
+      ExecTool(run);
+    }
+    close(out[1]);
+    out_ = out[0];
+  }
+  WatchingTool(const WatchingTool&) = delete;
+  WatchingTool& operator=(const WatchingTool&) = delete;
+  ~WatchingTool() {
+    if (child_ > 0) {
+      kill(child_, SIGKILL);
+      testing::WaitFor(child_);
+    }
+    close(out_);
+  }
+
+  // Reads the lines the tool prints until each of `lines` has come, or until it has printed
+  // nothing for 30 s, which fails the test; gives every line read.
+  std::vector<std::string> Printed(const std::set<std::string>& lines) {
+    std::set<std::string> missing = lines;
+    std::vector<std::string> read;
+    while (!missing.empty()) {
+      const std::size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        read.push_back(pending_.substr(0, end));
+        pending_.erase(0, end + 1);
+        missing.erase(read.back());
+      } else if (!ReadMore(30000)) {
+        ADD_FAILURE() << "nothing more printed; still waiting for " << *missing.begin();
+        break;
+      }
+    }
+    return read;
+  }
+
+  // Sends `signal_number`, then waits for the tool to end: its status, the rest of what it
+  // printed, and all it wrote on standard error.
+  ToolResult Stop(int signal_number = SIGTERM) {
+    kill(child_, signal_number);
+    ToolResult result;
+    while (ReadMore(-1)) {
+    }
+    result.status = testing::WaitFor(std::exchange(child_, 0));
+    result.out = std::exchange(pending_, {});
+    result.err = ReadFile(capture_ / "err");
+    return result;
+  }
+
+  // What the tool wrote on standard error so far.
+  std::string Errors() const { return ReadFile(capture_ / "err"); }
+
+ private:
+  // Reads what is there within `timeout` milliseconds (-1: until the tool ends); false when
+  // nothing came.
+  bool ReadMore(int timeout) {
+    pollfd ready{out_, POLLIN, 0};
+    if (poll(&ready, 1, timeout) <= 0) {
+      return false;
+    }
+    char buffer[4096];
+    const ssize_t got = read(out_, buffer, sizeof buffer);
+    if (got <= 0) {
+      return false;
+    }
+    pending_.append(buffer, static_cast<std::size_t>(got));
+    return true;
+  }
+
+  TempFolder capture_;
+  pid_t child_ = -1;
+  int out_ = -1;
+  std::string pending_;  // printed, not yet taken
+};
+
 inline void Shell(const std::string& command) {
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
@@ -136,6 +231,13 @@ inline std::vector<std::string> PagesUnder(const std::string& root) {
   }
   std::sort(pages.begin(), pages.end());
   return pages;
+}
+
+// Which file or folder is at `path`, and when it last changed.
+inline std::tuple<ino_t, time_t, long> Stamp(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return std::tuple{st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
 // The version, from the build: its one home is the project's.

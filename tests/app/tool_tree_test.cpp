@@ -159,11 +159,7 @@ TEST(QuorvaneIndexToolTest, UpdateLeavesPagesThatWouldNotChange) {
       [](const std::string& folder, const std::vector<std::string>& arguments) {
         return RunTool({folder, arguments});
       },
-      [](const std::string& path) {
-        struct stat st {};
-        EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
-        return std::tuple{st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-      });
+      Stamp);
 }
 
 // An unchanged page longer than any piece it is made in (13,000 files, well over 1 MiB) is left
