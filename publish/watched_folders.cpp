@@ -16,6 +16,8 @@ void WatchedFolders::Listed(const Listing& listing) {
   }
   folder.subfolders = listing.subfolders;
   folder.read = true;
+  // Read, its page is on its way: linked until it fails.
+  folder.failed = false;
   folder.seen = sweep_;
 }
 

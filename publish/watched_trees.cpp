@@ -1,8 +1,9 @@
 #include "publish/watched_trees.h"
 
-#include <algorithm>  // std::find, std::sort, std::unique
-#include <cerrno>     // ENOENT
-#include <utility>    // std::move
+#include <algorithm>   // std::find, std::sort, std::unique
+#include <cerrno>      // ENOENT
+#include <functional>  // std::greater
+#include <utility>     // std::move
 
 #include "index/index_page_writer.h"
 #include "platform/path_separator.h"
@@ -64,6 +65,8 @@ void WatchedTrees::Refresh(std::vector<std::string> paths) {
   // again at once, linking only to the pages in place.
   while (!paths.empty() && !stop_) {
     const std::unique_ptr<TreePages> pages = Pages(false);
+    // The deepest first, so that a page links to the pages of sub-folders read again with it.
+    std::sort(paths.begin(), paths.end(), std::greater<>());
     for (const std::string& path : paths) {
       RefreshOne(*pages, path);
     }

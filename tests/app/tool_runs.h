@@ -41,7 +41,26 @@ struct ToolRun {
   rlim_t open_files = 0;     // the most descriptors open at once; 0: as it is
   bool as_nobody = false;    // run as the user and group nobody
   rlim_t processes = 0;      // as nobody, the most processes and threads at once; 0: as it is
+  int watches = 0;  // in a user namespace of its own, the most folders it may watch; 0: as it is
 };
+
+// The exit status of a tool that could not be given a user namespace of its own.
+inline constexpr int kNoUserNamespace = 126;
+
+// Makes this process root of a user namespace of its own, whose users may watch `watches` folders
+// in all; false when it cannot.
+inline bool LimitWatches(int watches) {
+  const uid_t uid = geteuid();
+  const gid_t gid = getegid();
+  if (unshare(CLONE_NEWUSER) != 0) {
+    return false;
+  }
+  WriteFile("/proc/self/setgroups", "deny");
+  WriteFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
+  WriteFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+  WriteFile("/proc/sys/user/max_inotify_watches", std::to_string(watches));
+  return ReadFile("/proc/sys/user/max_inotify_watches") == std::to_string(watches) + "\n";
+}
 
 struct ToolResult {
   int status = -1;
@@ -72,6 +91,9 @@ struct ToolResult {
   const rlimit processes{run.processes, run.processes};
   if (run.processes != 0 && setrlimit(RLIMIT_NPROC, &processes) != 0) {
     _exit(127);
+  }
+  if (run.watches != 0 && !LimitWatches(run.watches)) {
+    _exit(kNoUserNamespace);
   }
   std::vector<char*> argv{const_cast<char*>(QUORVANE_INDEX_TOOL)};
   for (const auto& argument : run.arguments) {
@@ -126,28 +148,30 @@ inline ToolResult RunOnTerminal(const ToolRun& run) {
   return result;
 }
 
-// The tool started to keep a tree current (--watch), its standard output read as it comes and
-// its standard error going to a file.
+// The tool started to keep a tree current (--watch), what it prints and its errors read as they
+// come.
 class WatchingTool {
  public:
   explicit WatchingTool(const ToolRun& run) {
     int out[2];
-    if (pipe(out) != 0) {
+    int err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) {
       ADD_FAILURE() << "pipe: " << std::strerror(errno);
       return;
     }
-    const std::string err_path = capture_ / "err";
     child_ = fork();
     if (child_ == 0) {
-      const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (err < 0 || dup2(out[1], 1) < 0 || dup2(err, 2) < 0) {
+      if (dup2(out[1], 1) < 0 || dup2(err[1], 2) < 0) {
         _exit(127);
       }
       close(out[0]);
+      close(err[0]);
       ExecTool(run);
     }
     close(out[1]);
-    out_ = out[0];
+    close(err[1]);
+    streams_[0].fd = out[0];
+    streams_[1].fd = err[0];
   }
   WatchingTool(const WatchingTool&) = delete;
   WatchingTool& operator=(const WatchingTool&) = delete;
@@ -156,19 +180,21 @@ class WatchingTool {
       kill(child_, SIGKILL);
       testing::WaitFor(child_);
     }
-    close(out_);
+    for (const Stream& stream : streams_) {
+      close(stream.fd);
+    }
   }
 
-  // Reads the lines the tool prints until each of `lines` has come, or until it has printed
-  // nothing for 30 s, which fails the test; gives every line read.
+  // Reads the lines the tool prints until each of `lines` has come, or until 30 s pass without
+  // anything, which fails the test; gives every line read.
   std::vector<std::string> Printed(const std::set<std::string>& lines) {
     std::set<std::string> missing = lines;
     std::vector<std::string> read;
     while (!missing.empty()) {
-      const std::size_t end = pending_.find('\n');
-      if (end != std::string::npos) {
-        read.push_back(pending_.substr(0, end));
-        pending_.erase(0, end + 1);
+      std::string& out = streams_[0].text;
+      if (const std::size_t end = out.find('\n'); end != std::string::npos) {
+        read.push_back(out.substr(0, end));
+        out.erase(0, end + 1);
         missing.erase(read.back());
       } else if (!ReadMore(30000)) {
         ADD_FAILURE() << "nothing more printed; still waiting for " << *missing.begin();
@@ -178,43 +204,71 @@ class WatchingTool {
     return read;
   }
 
+  // Waits until the tool has written `words` on standard error `times` times, failing the test
+  // after 30 s without anything; gives all it wrote there.
+  std::string Said(const std::string& words, int times = 1) {
+    const std::string& err = streams_[1].text;
+    while (Count(err, words) < times) {
+      if (!ReadMore(30000)) {
+        ADD_FAILURE() << "never said: " << words << "\nbut: " << err;
+        break;
+      }
+    }
+    return err;
+  }
+
   // Sends `signal_number`, then waits for the tool to end: its status, the rest of what it
   // printed, and all it wrote on standard error.
   ToolResult Stop(int signal_number = SIGTERM) {
     kill(child_, signal_number);
-    ToolResult result;
     while (ReadMore(-1)) {
     }
+    ToolResult result;
     result.status = testing::WaitFor(std::exchange(child_, 0));
-    result.out = std::exchange(pending_, {});
-    result.err = ReadFile(capture_ / "err");
+    result.out = std::exchange(streams_[0].text, {});
+    result.err = streams_[1].text;
     return result;
   }
 
-  // What the tool wrote on standard error so far.
-  std::string Errors() const { return ReadFile(capture_ / "err"); }
+  static int Count(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+      ++count;
+    }
+    return count;
+  }
 
  private:
-  // Reads what is there within `timeout` milliseconds (-1: until the tool ends); false when
-  // nothing came.
+  struct Stream {
+    int fd = -1;
+    std::string text;  // read, not yet taken
+    bool ended = false;
+  };
+
+  // Reads what comes within `timeout` milliseconds (-1: no end) on either stream; false when
+  // nothing came in time, or both have ended.
   bool ReadMore(int timeout) {
-    pollfd ready{out_, POLLIN, 0};
-    if (poll(&ready, 1, timeout) <= 0) {
+    pollfd ready[2];
+    for (std::size_t i = 0; i < 2; ++i) {
+      // A negative descriptor is passed over.
+      ready[i] = {streams_[i].ended ? -1 : streams_[i].fd, POLLIN, 0};
+    }
+    if ((streams_[0].ended && streams_[1].ended) || poll(ready, 2, timeout) <= 0) {
       return false;
     }
-    char buffer[4096];
-    const ssize_t got = read(out_, buffer, sizeof buffer);
-    if (got <= 0) {
-      return false;
+    for (std::size_t i = 0; i < 2; ++i) {
+      char buffer[4096];
+      if (ready[i].revents != 0) {
+        const ssize_t got = read(streams_[i].fd, buffer, sizeof buffer);
+        streams_[i].ended = got <= 0;
+        streams_[i].text.append(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+      }
     }
-    pending_.append(buffer, static_cast<std::size_t>(got));
     return true;
   }
 
-  TempFolder capture_;
   pid_t child_ = -1;
-  int out_ = -1;
-  std::string pending_;  // printed, not yet taken
+  Stream streams_[2];  // standard output, standard error
 };
 
 inline void Shell(const std::string& command) {

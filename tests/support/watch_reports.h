@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>      // std::chrono::seconds
+#include <fstream>     // std::ifstream, std::ofstream
 #include <functional>  // std::function
 #include <memory>      // std::unique_ptr
 #include <set>         // std::set
@@ -46,6 +47,17 @@ inline Told WaitUntil(platform::FolderWatch& watch, const std::function<bool(con
 // is told after theirs, so that everything those told has been told by then.
 inline Told WaitFor(platform::FolderWatch& watch, const std::string& path) {
   return WaitUntil(watch, [&](const Told& told) { return told.changed.contains(path); });
+}
+
+// Where Linux keeps how many changes a watch made from then on may hold unread.
+inline constexpr char kQueueLimit[] = "/proc/sys/fs/inotify/max_queued_events";
+
+// Sets that limit to `limit` and returns the old one; 0 where it cannot (not root, /proc/sys
+// read-only, another system).
+inline int SetQueueLimit(int limit) {
+  int old = 0;
+  std::ifstream(kQueueLimit) >> old;
+  return old > 0 && (std::ofstream(kQueueLimit) << limit).flush().good() ? old : 0;
 }
 
 // A tree of folders a watch was given, each as a walk opens it: top, top/a (old.txt),

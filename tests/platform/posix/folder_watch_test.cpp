@@ -8,7 +8,6 @@
 
 #include <sys/stat.h>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
@@ -28,12 +27,11 @@ namespace {
 using quorvane::testing::Call;
 using quorvane::testing::FailingCalls;
 using quorvane::testing::FailureOf;
+using quorvane::testing::kQueueLimit;
 using quorvane::testing::Ok;
 using quorvane::testing::TempFolder;
 using quorvane::testing::Told;
 using quorvane::testing::WatchedTree;
-
-constexpr char kQueueLimit[] = "/proc/sys/fs/inotify/max_queued_events";
 
 TEST(LinuxFolderWatchTest, TellsWhatWentAwayAndFollowsAFolderAddedAgain) {
   using Names = std::set<std::string>;
@@ -109,22 +107,15 @@ TEST(LinuxFolderWatchTest, OutOfWatchesIsToldAndOtherFailuresNameTheFolder) {
             "Cannot watch folders for changes: Too many open files");
 }
 
-// Sets the system's queue limit to `limit` and returns the old one; 0 where it cannot.
-int SetQueueLimit(int limit) {
-  int old = 0;
-  std::ifstream(kQueueLimit) >> old;
-  return old > 0 && (std::ofstream(kQueueLimit) << limit).flush().good() ? old : 0;
-}
-
 TEST(LinuxFolderWatchTest, AQueueThatOverflowsAsksForARescan) {
   const TempFolder scratch;
   // A watch takes the limit when it is made; others made meanwhile are few and brief.
-  const int old = SetQueueLimit(16);
+  const int old = testing::SetQueueLimit(16);
   if (old == 0) {
     GTEST_SKIP() << "cannot set " << kQueueLimit << " (not root, or /proc/sys read-only)";
   }
   const auto watch = WatchFolders("quorvane_index.html");
-  SetQueueLimit(old);
+  testing::SetQueueLimit(old);
   ASSERT_TRUE(watch);
   EXPECT_EQ(Ok((*watch)->Add(*Ok(SystemFileSystem().OpenFolder(scratch.Path())))),
             FolderWatch::Added::kWatched);
