@@ -1,0 +1,157 @@
+// The real quorvane.exe under Wine on a virtual display, read back and driven from outside as a
+// user and a screen reader meet it.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+#include <oleacc.h>
+
+#include <cstdlib>  // std::abs
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
+#include "tests/support/windows/running_window.h"
+
+namespace {
+
+using quorvane::testing::ClassOf;
+using quorvane::testing::Eventually;
+using quorvane::testing::RunningWindow;
+using quorvane::testing::TempFolder;
+using quorvane::testing::TextOf;
+
+struct Expected {
+  const char* name;
+  const wchar_t* window_class;
+  const wchar_t* caption;
+  int left, top, width, height;  // twips
+  bool tab_stop;
+};
+
+// In tab order, which is the order the controls are made in.
+const Expected kControls[] = {
+    {"Drive1", WC_COMBOBOXW, L"", 0, 60, 3855, 315, true},
+    {"Dir1", WC_TREEVIEWW, L"", 0, 420, 3855, 3015, true},
+    {"File1", WC_LISTVIEWW, L"", 3900, 60, 3015, 3405, true},
+    {"lblPath", WC_STATICW, nullptr, 0, 3480, 5355, 315, false},
+    {"lblFCount", WC_STATICW, nullptr, 5460, 3480, 1450, 315, false},
+    {"chkImg", WC_BUTTONW, L"Show &Images in HTML Page", 60, 3900, 2355, 300, true},
+    {"chkView", WC_BUTTONW, L"&View HTML", 2520, 3900, 1335, 300, true},
+    {"cmdRefresh", WC_BUTTONW, L"&Refresh List", 3960, 3900, 1440, 315, true},
+    {"cmdMake", WC_BUTTONW, L"Make &HTML", 5460, 3900, 1450, 315, true},
+};
+
+bool WithinAPixel(int pixels, int twips) { return std::abs(pixels * 15 - twips) <= 15; }
+
+// A folder holding three files and two sub-folders, and the window started on it.
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest() {
+    folder_.AddFile("a.txt");
+    folder_.AddFile("b.jpg", 2048);
+    folder_.AddFile("c.html");
+    folder_.AddFolder("sub1");
+    folder_.AddFolder("sub2");
+  }
+  void SetUp() override { ASSERT_NE(window_.Window(), nullptr) << "no window came"; }
+
+  HWND Control(std::size_t i) const { return window_.Controls().at(i); }
+
+  TempFolder folder_;
+  RunningWindow window_{quorvane::testing::BuiltProgram(QUORVANE_PROGRAM_FROM_TESTS),
+                        folder_.Path()};
+};
+
+TEST_F(WindowTest, TheFormAndItsNineControlsAreWhereTheTwipsPutThem) {
+  RECT client{};
+  GetClientRect(window_.Window(), &client);
+  EXPECT_EQ(client.right, 463);
+  EXPECT_EQ(client.bottom, 284);
+
+  const std::vector<HWND> controls = window_.Controls();
+  ASSERT_EQ(controls.size(), std::size(kControls));
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const Expected& expected = kControls[i];
+    SCOPED_TRACE(expected.name);
+    EXPECT_EQ(ClassOf(controls[i]), expected.window_class);
+    if (expected.caption != nullptr) {
+      EXPECT_EQ(TextOf(controls[i]), expected.caption);
+    }
+    const RECT place = window_.PlaceOf(controls[i]);
+    EXPECT_TRUE(WithinAPixel(place.left, expected.left)) << place.left;
+    EXPECT_TRUE(WithinAPixel(place.top, expected.top)) << place.top;
+    EXPECT_TRUE(WithinAPixel(place.right - place.left, expected.width)) << place.right;
+    EXPECT_TRUE(WithinAPixel(place.bottom - place.top, expected.height)) << place.bottom;
+    const LONG style = GetWindowLongW(controls[i], GWL_STYLE);
+    EXPECT_EQ((style & WS_TABSTOP) != 0, expected.tab_stop);
+  }
+  // A drop-down list of drives; a virtual list of names that holds a million, one chosen at most.
+  EXPECT_EQ(GetWindowLongW(controls[0], GWL_STYLE) & CBS_DROPDOWNLIST, CBS_DROPDOWNLIST);
+  const LONG files = GetWindowLongW(controls[2], GWL_STYLE);
+  EXPECT_EQ(files & (LVS_OWNERDATA | LVS_SINGLESEL | LVS_TYPEMASK),
+            LVS_OWNERDATA | LVS_SINGLESEL | LVS_REPORT);
+}
+
+TEST_F(WindowTest, FocusStartsOnDrive1AndTabAndTheAccessKeysMoveItAsInADialog) {
+  const std::vector<HWND> c = window_.Controls();
+  ASSERT_EQ(c.size(), std::size(kControls));
+  EXPECT_TRUE(Eventually([&] { return window_.Focus() == c[0]; }));
+  // The labels are passed over, and after the last control the first comes again.
+  for (const std::size_t next : {1, 2, 5, 6, 7, 8, 0}) {
+    window_.Press(VK_TAB);
+    EXPECT_TRUE(Eventually([&] { return window_.Focus() == c[next]; })) << kControls[next].name;
+  }
+  window_.PressAlt(L'i');
+  EXPECT_TRUE(Eventually([&] { return SendMessageW(c[5], BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+  EXPECT_EQ(window_.Focus(), c[5]);
+  window_.PressAlt(L'v');
+  EXPECT_TRUE(Eventually([&] { return SendMessageW(c[6], BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+  window_.PressAlt(L'r');
+  EXPECT_TRUE(Eventually([&] { return window_.Focus() == c[7]; }));
+}
+
+TEST_F(WindowTest, Drive1ListsTheDrivesWithTheFoldersOwnChosen) {
+  const HWND drives = Control(0);
+  const LRESULT count = SendMessageW(drives, CB_GETCOUNT, 0, 0);
+  EXPECT_GE(count, 2);  // Wine's C: and Z:
+  const LRESULT chosen = SendMessageW(drives, CB_GETCURSEL, 0, 0);
+  ASSERT_GE(chosen, 0);
+  wchar_t text[MAX_PATH] = L"";
+  SendMessageW(drives, CB_GETLBTEXT, static_cast<WPARAM>(chosen), reinterpret_cast<LPARAM>(text));
+  const std::string drive = folder_.Path().substr(0, 2);
+  EXPECT_EQ(std::wstring(text).substr(0, 2), std::wstring(drive.begin(), drive.end()));
+}
+
+TEST_F(WindowTest, AScreenReaderNamesTheListsByWhatTheyHold) {
+  const struct {
+    std::size_t control;
+    const wchar_t* name;
+  } lists[] = {{0, L"Drive"}, {1, L"Folders"}, {2, L"Files"}};
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  for (const auto& list : lists) {
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(Control(list.control), OBJID_CLIENT, IID_IAccessible,
+                                          reinterpret_cast<void**>(&accessible)))) {
+      CoUninitialize();
+      GTEST_SKIP() << "this system gives no accessible object for a list (Wine 8 has none)";
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    EXPECT_EQ(accessible->get_accName(self, &name), S_OK);
+    EXPECT_EQ(std::wstring(name != nullptr ? name : L""), list.name);
+    SysFreeString(name);
+    accessible->Release();
+  }
+  CoUninitialize();
+}
+
+TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
+  PostMessageW(window_.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(Eventually([&] { return window_.Status() == 0; }));
+}
+
+}  // namespace
