@@ -107,6 +107,11 @@ bool Eventually(const std::function<bool()>& holds) {
 }
 
 std::wstring BuiltProgram(const char* from_tests) {
+  if (const DWORD length = GetEnvironmentVariableW(L"QUORVANE_PROGRAM", nullptr, 0); length > 0) {
+    std::wstring installed(length, L'\0');
+    installed.resize(GetEnvironmentVariableW(L"QUORVANE_PROGRAM", installed.data(), length));
+    return installed;
+  }
   wchar_t self[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring path(self, length);

@@ -39,7 +39,8 @@ class RunningWindow {
   HWND window_ = nullptr;
 };
 
-// The path of quorvane.exe in the build, from the test program's own.
+// The path of quorvane.exe in the build, from the test program's own; or the one that
+// QUORVANE_PROGRAM names, an installed one.
 std::wstring BuiltProgram(const char* from_tests);
 
 // Whether `holds` comes true before the program's patience runs out, asking every few
