@@ -149,6 +149,48 @@ TEST_F(WindowTest, AScreenReaderNamesTheListsByWhatTheyHold) {
   CoUninitialize();
 }
 
+// The desktop's scale for the programs started while this lives, as Windows' display settings
+// set it.
+class DesktopScale {
+ public:
+  explicit DesktopScale(DWORD dpi) {
+    RegGetValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &before_,
+                 &size_);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+  }
+  ~DesktopScale() {
+    RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &before_,
+                    sizeof(before_));
+  }
+
+ private:
+  static constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
+  DWORD before_ = 96;
+  DWORD size_ = sizeof(DWORD);
+};
+
+TEST(ScaledWindowTest, AtOneAndAHalfTimesTheDotsPerInchEverythingIsOneAndAHalfTimesAsLarge) {
+  const TempFolder folder;
+  const DesktopScale scale(144);
+  const RunningWindow window(quorvane::testing::BuiltProgram(QUORVANE_PROGRAM_FROM_TESTS),
+                             folder.Path());
+  ASSERT_NE(window.Window(), nullptr);
+  RECT client{};
+  GetClientRect(window.Window(), &client);
+  EXPECT_EQ(client.right, 695);
+  EXPECT_EQ(client.bottom, 426);
+  const std::vector<HWND> controls = window.Controls();
+  ASSERT_EQ(controls.size(), std::size(kControls));
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const RECT place = window.PlaceOf(controls[i]);
+    EXPECT_LE(std::abs(place.left * 10 - kControls[i].left), 10) << kControls[i].name;
+    EXPECT_LE(std::abs(place.right * 10 - (kControls[i].left + kControls[i].width)), 20)
+        << kControls[i].name;
+    EXPECT_LE(std::abs(place.bottom * 10 - (kControls[i].top + kControls[i].height)), 20)
+        << kControls[i].name;
+  }
+}
+
 TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
   PostMessageW(window_.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(Eventually([&] { return window_.Status() == 0; }));
