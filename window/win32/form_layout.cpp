@@ -3,18 +3,13 @@
 namespace quorvane::win32 {
 namespace {
 
-struct Twips {
-  int left;
-  int top;
-  int width;
-  int height;
-};
+// Left, top, width and height.
+using Twips = int[4];
 
 constexpr int kTwipsPerInch = 1440;
-constexpr int kClientWidth = 6945;
-constexpr int kClientHeight = 4260;
+constexpr SIZE kClientTwips{6945, 4260};
 
-// Left, top, width and height, in tab order.
+// In tab order.
 constexpr Twips kTwips[kControlCount] = {
     {0, 60, 3855, 315},       // Drive1
     {0, 420, 3855, 3015},     // Dir1
@@ -32,13 +27,13 @@ int Pixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), kT
 
 }  // namespace
 
-SIZE ClientSize(UINT dpi) { return {Pixels(kClientWidth, dpi), Pixels(kClientHeight, dpi)}; }
+SIZE ClientSize(UINT dpi) { return {Pixels(kClientTwips.cx, dpi), Pixels(kClientTwips.cy, dpi)}; }
 
 RECT ControlRect(Control control, UINT dpi) {
-  const Twips& twips = kTwips[static_cast<std::size_t>(control)];
-  const int left = Pixels(twips.left, dpi);
-  const int top = Pixels(twips.top, dpi);
-  return {left, top, left + Pixels(twips.width, dpi), top + Pixels(twips.height, dpi)};
+  const auto& [left, top, width, height] = kTwips[static_cast<std::size_t>(control)];
+  const int x = Pixels(left, dpi);
+  const int y = Pixels(top, dpi);
+  return {x, y, x + Pixels(width, dpi), y + Pixels(height, dpi)};
 }
 
 }  // namespace quorvane::win32
