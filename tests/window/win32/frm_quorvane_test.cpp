@@ -7,7 +7,8 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
-#include <cstdlib>  // std::abs
+#include <algorithm>  // std::count
+#include <cstdlib>    // std::abs
 #include <string>
 #include <vector>
 
@@ -48,20 +49,22 @@ bool WithinAPixel(int pixels, int twips) { return std::abs(pixels * 15 - twips) 
 // A folder holding three files and two sub-folders, and the window started on it.
 class WindowTest : public ::testing::Test {
  protected:
-  WindowTest() {
-    folder_.AddFile("a.txt");
-    folder_.AddFile("b.jpg", 2048);
-    folder_.AddFile("c.html");
-    folder_.AddFolder("sub1");
-    folder_.AddFolder("sub2");
-  }
   void SetUp() override { ASSERT_NE(window_.Window(), nullptr) << "no window came"; }
 
   HWND Control(std::size_t i) const { return window_.Controls().at(i); }
 
+  static const std::string& Filled(const TempFolder& folder) {
+    folder.AddFile("a.txt");
+    folder.AddFile("b.jpg", 2048);
+    folder.AddFile("c.html");
+    folder.AddFolder("sub1");
+    folder.AddFolder("sub2");
+    return folder.Path();
+  }
+
   TempFolder folder_;
   RunningWindow window_{quorvane::testing::BuiltProgram(QUORVANE_PROGRAM_FROM_TESTS),
-                        folder_.Path()};
+                        Filled(folder_)};
 };
 
 TEST_F(WindowTest, TheFormAndItsNineControlsAreWhereTheTwipsPutThem) {
@@ -112,7 +115,7 @@ TEST_F(WindowTest, FocusStartsOnDrive1AndTabAndTheAccessKeysMoveItAsInADialog) {
   EXPECT_TRUE(Eventually([&] { return window_.Focus() == c[7]; }));
 }
 
-TEST_F(WindowTest, Drive1ListsTheDrivesWithTheFoldersOwnChosen) {
+TEST_F(WindowTest, Drive1ListsTheDrivesWithTheFoldersOwnChosenAndDir1TheWayDownToIt) {
   const HWND drives = Control(0);
   const LRESULT count = SendMessageW(drives, CB_GETCOUNT, 0, 0);
   EXPECT_GE(count, 2);  // Wine's C: and Z:
@@ -122,6 +125,11 @@ TEST_F(WindowTest, Drive1ListsTheDrivesWithTheFoldersOwnChosen) {
   SendMessageW(drives, CB_GETLBTEXT, static_cast<WPARAM>(chosen), reinterpret_cast<LPARAM>(text));
   const std::string drive = folder_.Path().substr(0, 2);
   EXPECT_EQ(std::wstring(text).substr(0, 2), std::wstring(drive.begin(), drive.end()));
+
+  // The root, each folder down to the one started on, and its two sub-folders.
+  const std::string& path = folder_.Path();
+  const auto names_below_root = std::count(path.begin(), path.end(), '\\');
+  EXPECT_EQ(SendMessageW(Control(1), TVM_GETCOUNT, 0, 0), 1 + names_below_root + 2);
 }
 
 TEST_F(WindowTest, AScreenReaderNamesTheListsByWhatTheyHold) {
