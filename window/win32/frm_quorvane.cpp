@@ -128,8 +128,10 @@ bool frmQuorvane::OnCreate() {
 }
 
 void frmQuorvane::Scale(UINT dpi) {
-  font_ = win32::MessageFont(dpi, [&](HFONT font) { return controls_.CaptionsFit(font, dpi); });
-  controls_.Place(font_.get(), dpi);
+  win32::ScopedFont font =
+      win32::MessageFont(dpi, [&](HFONT face) { return controls_.CaptionsFit(face, dpi); });
+  controls_.Place(font.get(), dpi);
+  font_ = std::move(font);  // the font the controls had goes only once they have the new one
   const SIZE size = win32::WindowSize(win32::ClientSize(dpi), kStyle, 0, dpi);
   SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
