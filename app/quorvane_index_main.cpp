@@ -18,31 +18,31 @@ namespace {
 
 constexpr int kBadUsage = 2;
 
-// `words` on standard error, as the program's.
-void Say(const std::string& words) {
-  quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
-                                "quorvane-index: " + words + "\n");
+// `words` on standard error, as the program's (after its name, unless `named` is false).
+void Say(const std::string& words, bool named = true) {
+  (void)quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
+                                      (named ? "quorvane-index: " : "") + words + "\n");
 }
 
 int Run(int argc, char** argv) {
-  quorvane::tool::ToolOptions options;
-  const quorvane::tool::Request request = quorvane::tool::ParseCommandLine(argc, argv, options);
-  if (request == quorvane::tool::Request::kBadUsage) {
-    quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
-                                  "Try 'quorvane-index --help' for more information.\n");
+  const quorvane::platform::Result<quorvane::tool::CommandLine> line =
+      quorvane::tool::ParseCommandLine(argc, argv);
+  if (!line) {
+    Say(quorvane::platform::Describe(line.Error()));
+    Say("Try 'quorvane-index --help' for more information.", false);
     return kBadUsage;
   }
   quorvane::tool::Console console;
-  if (request == quorvane::tool::Request::kHelp) {
+  if (line->request == quorvane::tool::Request::kHelp) {
     console.Print(quorvane::tool::kUsage);
     return console.Finish(0);
   }
-  if (request == quorvane::tool::Request::kVersion) {
+  if (line->request == quorvane::tool::Request::kVersion) {
     console.Print(quorvane::tool::VersionText());
     return console.Finish(0);
   }
   const quorvane::platform::SystemServices system;
-  return console.Finish(quorvane::tool::IndexFolders(options, system.Get(), console));
+  return console.Finish(quorvane::tool::IndexFolders(line->options, system.Get(), console));
 }
 
 }  // namespace

@@ -68,29 +68,26 @@ quorvane::StartFolders StartFoldersOf(const std::vector<std::string>& folders) {
   return start;
 }
 
-}  // namespace
+// Whether there is somewhere to show the window, or an answer that needs none; where there is
+// not, says so.
+bool PrepareDisplay(int argc, char** argv) {
+  if (HasDisplay(argc, argv)) {
+    return true;
+  }
+  if (!Any(argc, argv, {"-h", "--help", "--help-all", "-v", "--version"})) {
+    std::fputs(
+        "quorvane: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+        "under a virtual one: xvfb-run quorvane\n",
+        stderr);
+    return false;
+  }
+  // The help and the version open no window, so they need no display.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  return true;
+}
 
-int main(int argc, char** argv) {
-  if (!quorvane::platform::OpenClosedStandardStreams()) {
-    return 1;
-  }
-  quorvane::platform::RemoveTemporaryNamesOnSignals();
-  if (!HasDisplay(argc, argv)) {
-    if (!Any(argc, argv, {"-h", "--help", "--help-all", "-v", "--version"})) {
-      std::fputs(
-          "quorvane: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
-          "unset); under a virtual one: xvfb-run quorvane\n",
-          stderr);
-      return 1;
-    }
-    // The help and the version open no window, so they need no display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
-  // QApplication takes Qt's own options (-platform and the like) and sets the process locale,
-  // which the regional settings are then read from.
-  QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("quorvane"));
-  QApplication::setApplicationVersion(QLatin1String(quorvane::kProgramVersionText));
+// Answers --help and --version, which end the program, as Qt's parser does.
+void AnswerOptions(const QApplication& application) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Writes an HTML index page of a folder's files."));
@@ -99,12 +96,10 @@ int main(int argc, char** argv) {
   parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The folder to start on."),
                                QStringLiteral("[FOLDER]"));
   parser.process(application);
-  const std::vector<std::string> folders = FolderArguments(argc, argv);
-  if (folders.size() > 1) {
-    std::fputs("quorvane: more than one folder given\n", stderr);
-    return 2;
-  }
+}
 
+// Shows the window on `folders` (one at most) until it is closed.
+int RunWindow(QApplication& application, const std::vector<std::string>& folders) {
   const quorvane::platform::SystemServices services;
   const quorvane::platform::SystemDefaultHandler opener;
   // A mount table of its own, for a demonstration that shows no host's mounts.
@@ -115,4 +110,28 @@ int main(int argc, char** argv) {
                                StartFoldersOf(folders));
   window.show();
   return application.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!quorvane::platform::OpenClosedStandardStreams()) {
+    return 1;
+  }
+  quorvane::platform::RemoveTemporaryNamesOnSignals();
+  if (!PrepareDisplay(argc, argv)) {
+    return 1;
+  }
+  // QApplication takes Qt's own options (-platform and the like) and sets the process locale,
+  // which the regional settings are then read from.
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("quorvane"));
+  QApplication::setApplicationVersion(QLatin1String(quorvane::kProgramVersionText));
+  AnswerOptions(application);
+  const std::vector<std::string> folders = FolderArguments(argc, argv);
+  if (folders.size() > 1) {
+    std::fputs("quorvane: more than one folder given\n", stderr);
+    return 2;
+  }
+  return RunWindow(application, folders);
 }

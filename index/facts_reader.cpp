@@ -17,19 +17,25 @@ constexpr auto kSlowRead = std::chrono::microseconds(50);
 
 }  // namespace
 
-FactsReader::FactsReader(const platform::Folder& folder, const NameList& names,
-                         std::stop_token stop)
-    : folder_(folder),
+FactsReader::FactsReader(const platform::FactsSource& facts, const NameList& names,
+                         const platform::Executor& executor, std::stop_token stop)
+    : facts_(facts),
       names_(names),
       blocks_((names.Size() + kBlock - 1) / kBlock),
       ring_(std::max<std::size_t>(std::min(blocks_, kRing), 1)),
       results_(std::make_unique<Facts[]>(ring_ * kBlock)),
       ready_(std::make_unique<std::atomic<std::size_t>[]>(ring_)),
-      stopped_by_user_(std::move(stop)) {
+      stopped_by_user_(std::move(stop)),
+      reads_(executor) {
   // A short list is read by the writer itself: starting threads would cost more.
   if (blocks_ > 2) {
     AddWorkers(kFirstWorkers);
   }
+}
+
+FactsReader::~FactsReader() {
+  StopWorkers();
+  reads_.Wait();
 }
 
 void FactsReader::StopWorkers() {
@@ -40,16 +46,17 @@ void FactsReader::StopWorkers() {
 }
 
 void FactsReader::AddWorkers(std::size_t count) {
-  for (std::size_t i = 0; i < count && workers_.Size() < kMaxWorkers; ++i) {
-    if (!workers_.Start([this] { Work(); })) {
+  for (std::size_t i = 0; i < count && workers_ < kMaxWorkers; ++i) {
+    if (!reads_.TryRun([this] { Work(); })) {
       return;  // the threads there are will do, or the writer reads for itself
     }
+    ++workers_;
   }
 }
 
 // Where a thread of its own reads them, running out of memory ends no more than the one read.
 FactsReader::Facts FactsReader::Read(std::size_t position) const {
-  return platform::CatchOutOfMemory([&] { return folder_.ReadFacts(names_.CString(position)); });
+  return platform::CatchOutOfMemory([&] { return facts_.ReadFacts(names_.CString(position)); });
 }
 
 void FactsReader::Work() {
@@ -100,8 +107,8 @@ bool FactsReader::Stopped() const {
 
 platform::Result<platform::FileFacts> FactsReader::Get(std::size_t position) {
   const std::size_t block = position / kBlock;
-  if (workers_.Size() == 0) {
-    return folder_.ReadFacts(names_.CString(position));
+  if (workers_ == 0) {
+    return facts_.ReadFacts(names_.CString(position));
   }
   if (block != writer_block_.load(std::memory_order_relaxed)) {
     writer_block_.store(block);

@@ -8,9 +8,9 @@
 #include <stop_token>          // std::stop_token
 
 #include "index/name_list.h"
+#include "platform/executor.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
-#include "platform/threads.h"
 
 namespace quorvane {
 
@@ -19,13 +19,15 @@ namespace quorvane {
 // it keeps many reads in flight at once; a local disk needs only a couple.
 class FactsReader {
  public:
-  // `folder` and `names` must outlive the reader and stay as they are. Once `stop` is requested
-  // no new read starts: what Get() hands over from then on is not to be used.
-  FactsReader(const platform::Folder& folder, const NameList& names, std::stop_token stop = {});
+  // `facts` and `names` must outlive the reader and stay as they are; the reads run on threads of
+  // `executor`. Once `stop` is requested no new read starts: what Get() hands over from then on
+  // is not to be used.
+  FactsReader(const platform::FactsSource& facts, const NameList& names,
+              const platform::Executor& executor, std::stop_token stop = {});
   FactsReader(const FactsReader&) = delete;
   FactsReader& operator=(const FactsReader&) = delete;
-  // Stops the reads still to come and waits for those under way, as workers_ ends.
-  ~FactsReader() = default;
+  // Stops the reads still to come and waits for those under way.
+  ~FactsReader();
 
   // The facts of the name at `position`, asked for in ascending order, or why they cannot be
   // read (running out of memory on the way too).
@@ -43,7 +45,7 @@ class FactsReader {
   // Wakes those who wait on `changed` for what was just stored.
   void Notify(std::condition_variable& changed);
 
-  const platform::Folder& folder_;
+  const platform::FactsSource& facts_;
   const NameList& names_;
   std::size_t blocks_;
   std::size_t ring_;  // blocks read ahead of the writer at most
@@ -55,13 +57,14 @@ class FactsReader {
   std::atomic<bool> slow_{false};
   std::atomic<bool> stop_{false};
   const std::stop_token stopped_by_user_;
-  bool may_grow_ = true;  // the writer's: whether more workers can still be added
+  bool may_grow_ = true;     // the writer's: whether more workers can still be added
+  std::size_t workers_ = 0;  // the writer's: how many were started
   // Waits go through a lock rather than std::atomic::wait, which can miss a wake-up where the
   // C++ library has no system call for it (mingw-w64's, for one).
   std::mutex mutex_;
-  std::condition_variable ready_changed_;                 // a block is ready
-  std::condition_variable writer_moved_;                  // the writer is in another block
-  platform::Threads workers_{[this] { StopWorkers(); }};  // last, so that they end first
+  std::condition_variable ready_changed_;  // a block is ready
+  std::condition_variable writer_moved_;   // the writer is in another block
+  platform::TaskGroup reads_;              // last, so that they end first
 };
 
 }  // namespace quorvane

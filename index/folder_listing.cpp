@@ -28,12 +28,11 @@ class StoppableSink final : public platform::NameSink {
 
 }  // namespace
 
-FileList::FileList(const platform::Regional& regional, const platform::FileSystem& files)
-    : regional_(regional), files_(files), names_(std::make_shared<const NameList>()) {}
+FileList::FileList(const platform::Services& services)
+    : services_(services), names_(std::make_shared<const NameList>()) {}
 
 FileList::FileList(const FileList& other)
-    : regional_(other.regional_),
-      files_(other.files_),
+    : services_(other.services_),
       folder_(other.folder_),
       identity_(other.identity_),
       names_(other.names_),
@@ -45,7 +44,8 @@ void FileList::SetFolder(std::string folder) {
 }
 
 platform::Result<> FileList::ReRead(std::stop_token stop) {
-  const platform::Result<std::unique_ptr<platform::Folder>> folder = files_.OpenFolder(folder_);
+  const platform::Result<std::unique_ptr<platform::Folder>> folder =
+      services_.files.OpenFolder(folder_);
   platform::Result<> read = folder ? ReReadFrom(**folder, std::move(stop)) : folder.Error();
   if (!read) {
     identity_.reset();
@@ -66,7 +66,7 @@ platform::Result<> FileList::ReReadFrom(const platform::Folder& folder, std::sto
   if (!read) {
     return read;
   }
-  names.Sort(regional_);
+  names.Sort(services_.regional, services_.executor);
   folder_ = folder.Path();
   identity_ = folder.Identity();
   Replace(std::make_shared<const NameList>(std::move(names)));
@@ -103,20 +103,6 @@ void FileList::Select(std::int64_t position) {
 
 std::string_view FileList::CurrentName() const {
   return selected_ < 0 ? std::string_view() : Name(selected_);
-}
-
-FolderViewState RefreshFolderView(std::string_view FolderPath, FileList& Files,
-                                  std::stop_token stop) {
-  FolderViewState state;
-  state.CurPath.assign(FolderPath);
-  if (state.CurPath.empty() || state.CurPath.back() != kPathSeparator) {
-    state.CurPath += kPathSeparator;
-  }
-  Files.SetFolder(state.CurPath);
-  state.listed = Files.ReRead(std::move(stop));
-  state.count = Files.Count();
-  state.generation_enabled = state.count > 0;
-  return state;
 }
 
 }  // namespace quorvane

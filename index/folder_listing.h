@@ -12,7 +12,7 @@
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/path_separator.h"
-#include "platform/regional.h"
+#include "platform/services.h"
 
 namespace quorvane {
 
@@ -33,7 +33,8 @@ class FileListObserver {
 // names never change once read, so copies share them.
 class FileList {
  public:
-  FileList(const platform::Regional& regional, const platform::FileSystem& files);
+  // Reads through `services`: its file system, its regional order and its threads.
+  explicit FileList(const platform::Services& services);
   // The copy shares the names and has no observer.
   FileList(const FileList& other);
   FileList& operator=(const FileList&) = delete;
@@ -73,8 +74,7 @@ class FileList {
  private:
   void Replace(std::shared_ptr<const NameList> names);
 
-  const platform::Regional& regional_;
-  const platform::FileSystem& files_;
+  const platform::Services& services_;
   std::string folder_;
   std::optional<platform::FolderIdentity> identity_;
   std::shared_ptr<const NameList> names_;
@@ -82,21 +82,7 @@ class FileList {
   FileListObserver* observer_ = nullptr;
 };
 
-// What the window shows of the current folder.
-struct FolderViewState {
-  std::string CurPath;     // the folder's path, ending in the separator: the path text
-  std::int64_t count = 0;  // how many files it holds, shown in plain decimal
-  bool generation_enabled = false;
-  platform::Result<> listed;  // whether the folder could be read, or why not
-};
-
-// The path separator that ends `CurPath`: "\" on Windows, "/" elsewhere.
+// The path separator that ends a folder's path: "\" on Windows, "/" elsewhere.
 inline constexpr char kPathSeparator = platform::kPathSeparator;
-
-// Makes `FolderPath` the current folder: points `Files` at it, ending in the separator, re-reads
-// it and returns the folder view state. A folder that cannot be read, or whose reading is
-// stopped, gives an empty list, generation disabled and the failure in `listed`.
-FolderViewState RefreshFolderView(std::string_view FolderPath, FileList& Files,
-                                  std::stop_token stop = {});
 
 }  // namespace quorvane

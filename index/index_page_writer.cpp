@@ -1,25 +1,24 @@
 #include "index/index_page_writer.h"
 
-#include <algorithm>    // std::max
-#include <cstdint>      // std::int64_t
-#include <memory>       // std::unique_ptr
-#include <string_view>  // std::string_view
-#include <utility>      // std::move
+#include <algorithm>  // std::max
+#include <cstdint>    // std::int64_t
+#include <memory>     // std::unique_ptr
+#include <utility>    // std::move
 
 #include "index/facts_reader.h"
 #include "index/file_name_splitter.h"
 #include "index/html_text.h"
 #include "index/program_version.h"
-#include "platform/failure.h"
 
 namespace quorvane {
 namespace {
 
 using platform::Failure;
+using platform::Result;
 using platform::Step;
 
-// The page goes to the system in blocks of about this size.
-constexpr std::size_t kBlockSize = 1 << 20;
+// The page goes to its sink in pieces of about this size.
+constexpr std::size_t kPieceSize = 1 << 20;
 
 const FolderLinks kNoFolderLinks;
 
@@ -32,90 +31,54 @@ bool IsImageExtension(std::string_view extension) {
   return false;
 }
 
-// Adds `value` to `sum`; fails with `step` at the entry `name` when the sum overflows.
-platform::Result<> CheckedAdd(std::int64_t& sum, std::int64_t value, Step step,
-                              const std::string& CurPath, std::string_view name) {
-  if (__builtin_add_overflow(sum, value, &sum)) {
-    return Failure(step, CurPath + std::string(name));
-  }
-  return {};
-}
-
-// One generation: the page's text is built in a buffer that goes out in large blocks.
+// One page: its text is built in a buffer that goes to the sink in large pieces.
 class PageWriter {
  public:
-  PageWriter(bool ShowImages, FileList& Files, const platform::Services& services,
-             std::stop_token stop, const FolderLinks& links = kNoFolderLinks)
-      : show_images_(ShowImages),
-        files_(Files),
+  PageWriter(const PageRequest& request, PageSink& sink, const platform::Services& services)
+      : request_(request),
+        links_(request.links != nullptr ? *request.links : kNoFolderLinks),
+        sink_(sink),
         services_(services),
-        stop_(std::move(stop)),
-        links_(links),
         dates_(services.regional) {
-    text_.reserve(kBlockSize + 64 * 1024);
+    text_.reserve(kPieceSize + 64 * 1024);
   }
 
-  // Writes the page of `folder`, begun at `t0`; gives the page's path.
-  platform::Result<std::string> Write(const platform::Folder& folder, double t0) {
-    const std::string& CurPath = folder.Path();
-    if (platform::Result<> read = files_.ReReadFrom(folder, stop_); !read) {
-      return read.Error();
-    }
-    listed_ = true;
-    platform::Result<std::unique_ptr<platform::PageOutput>> page = folder.CreatePage(IndexFileName);
-    if (!page) {
-      return page.Error();
-    }
-    page_ = std::move(*page);
-    WriteHeader(CurPath);
+  Result<PageEnd> Write(PageProgress& progress, std::stop_token stop) {
+    WriteHeader();
     WriteFolderLinks();
-    if (platform::Result<> entries = WriteEntries(folder, CurPath); !entries) {
-      return entries.Error();
-    }
+    QUORVANE_TRY(WriteEntries(progress, stop));
     WriteTotals();
-    WriteFooter(t0);
+    WriteFooter();
     Flush();
-    if (!written_) {
-      return written_.Error();
+    QUORVANE_TRY(written_);
+    if (stop.stop_requested()) {
+      return Stopped();
     }
-    if (stop_.stop_requested()) {
-      return Failure(Step::kStopped, CurPath);
-    }
-    if (platform::Result<> committed = page_->Commit(); !committed) {
-      return committed.Error();
-    }
-    return CurPath + IndexFileName;
-  }
-
-  // The path of the entry handled last, which the list's selection is on; empty before the first.
-  std::string CurFile() const {
-    return listed_ && files_.Selected() >= 0 ? files_.Folder() + std::string(files_.CurrentName())
-                                             : std::string();
+    return sink_.Finish();
   }
 
  private:
-  // Sends what the buffer holds on to the page, unless a write has failed already: that failure
+  Failure Stopped() const { return Failure(Step::kStopped, request_.CurPath); }
+
+  // Sends what the buffer holds on to the sink, unless a write has failed already: that failure
   // ends the run at the next entry or at the end.
   void Flush() {
     if (written_) {
-      written_ = page_->Write(text_);
+      written_ = sink_.Write(text_);
     }
     text_.clear();
   }
 
-  void EndLine() {
+  void Line(std::string_view line) {
+    text_ += line;
     text_ += "\r\n";
-    if (text_.size() >= kBlockSize) {
+    if (text_.size() >= kPieceSize) {
       Flush();
     }
   }
 
-  void Line(std::string_view line) {
-    text_ += line;
-    EndLine();
-  }
-
-  void WriteHeader(const std::string& CurPath) {
+  void WriteHeader() {
+    const std::string_view CurPath = request_.CurPath;
     Line("<html>");
     text_ += "<head><title>";
     AppendHtmlText(text_, CurPath);
@@ -148,39 +111,42 @@ class PageWriter {
     }
   }
 
-  platform::Result<> WriteEntries(const platform::Folder& folder, const std::string& CurPath) {
-    FactsReader facts_reader(folder, files_.Names(), stop_);
-    const std::int64_t n = files_.Count();
-    for (std::int64_t i = 0; i < n; ++i) {
-      if (stop_.stop_requested()) {
-        return Failure(Step::kStopped, CurPath);
+  Result<> WriteEntries(PageProgress& progress, const std::stop_token& stop) {
+    FactsReader facts(request_.facts, request_.names, services_.executor, stop);
+    const std::size_t n = request_.names.Size();
+    for (std::size_t i = 0; i < n; ++i) {
+      if (stop.stop_requested()) {
+        return Stopped();
       }
-      if (!written_) {
-        return written_;
-      }
-      files_.Select(i);
-      const std::string_view name = files_.CurrentName();
+      QUORVANE_TRY(written_);
+      progress.At(static_cast<std::int64_t>(i));
+      const std::string_view name = request_.names[i];
       // The page itself, from an earlier run, is no entry of its own.
       if (name == IndexFileName) {
         continue;
       }
-      platform::Result<platform::FileFacts> facts = facts_reader.Get(static_cast<std::size_t>(i));
-      platform::Result<> entry = facts ? WriteEntry(CurPath, name, *facts) : facts.Error();
+      Result<platform::FileFacts> file = facts.Get(i);
+      Result<> entry = file ? WriteEntry(name, *file) : std::move(file).Error();
       if (!entry) {
         // A stop while the facts were read leaves them unread.
-        return stop_.stop_requested() ? Failure(Step::kStopped, CurPath) : entry;
+        return stop.stop_requested() ? Stopped() : std::move(entry).Error();
       }
     }
     // A stop while the last facts were read leaves them unread.
-    if (stop_.stop_requested()) {
-      return Failure(Step::kStopped, CurPath);
+    return stop.stop_requested() ? Result<>(Stopped()) : Result<>();
+  }
+
+  // Adds `value` to `sum`; fails with `step` at the entry `name` when the sum overflows.
+  Result<> CheckedAdd(std::int64_t& sum, std::int64_t value, Step step,
+                      std::string_view name) const {
+    if (__builtin_add_overflow(sum, value, &sum)) {
+      return Failure(step, std::string(request_.CurPath) + std::string(name));
     }
     return {};
   }
 
   // Writes the entry of the file `name` and counts it.
-  platform::Result<> WriteEntry(const std::string& CurPath, std::string_view name,
-                                const platform::FileFacts& facts) {
+  Result<> WriteEntry(std::string_view name, const platform::FileFacts& facts) {
     const std::int64_t kb = std::max<std::int64_t>(facts.length / 1024, 1);
     text_ += "<p><a href=\"";
     AppendLinkTarget(text_, name);
@@ -191,20 +157,25 @@ class PageWriter {
     text_ += ", ";
     services_.regional.AppendGrouped(text_, kb);
     Line("k)");
-    if (show_images_) {
-      // The name alone: a folder's path, however long, has no say in it.
-      const platform::Result<std::string> extension = GetFileExt(name, scratch_name_, false);
-      if (!extension) {
-        return Failure(extension.Error().step, CurPath + std::string(name));
-      }
-      if (IsImageExtension(*extension)) {
-        text_ += "<br><img src=\"";
-        AppendLinkTarget(text_, name);
-        Line("\" border=1>");
-      }
+    if (request_.ShowImages) {
+      QUORVANE_TRY(WriteImage(name));
     }
-    platform::Result<> counted = CheckedAdd(count_, 1, Step::kCountOverflow, CurPath, name);
-    return counted ? CheckedAdd(total_, kb, Step::kTotalOverflow, CurPath, name) : counted;
+    QUORVANE_TRY(CheckedAdd(count_, 1, Step::kCountOverflow, name));
+    return CheckedAdd(total_, kb, Step::kTotalOverflow, name);
+  }
+
+  Result<> WriteImage(std::string_view name) {
+    // The name alone: a folder's path, however long, has no say in it.
+    const Result<std::string> extension = GetFileExt(name, scratch_name_, false);
+    if (!extension) {
+      return Failure(extension.Error().step, std::string(request_.CurPath) + std::string(name));
+    }
+    if (IsImageExtension(*extension)) {
+      text_ += "<br><img src=\"";
+      AppendLinkTarget(text_, name);
+      Line("\" border=1>");
+    }
+    return {};
   }
 
   void WriteTotals() {
@@ -218,11 +189,11 @@ class PageWriter {
     Line("<hr>");
   }
 
-  void WriteFooter(double t0) {
+  void WriteFooter() {
     Line("<font size=1>");
     const double t1 = services_.clock.MonotonicSeconds();
     text_ += "page printed in ";
-    text_ += services_.regional.Fixed2(t1 - t0);
+    text_ += services_.regional.Fixed2(t1 - request_.t0);
     text_ += " seconds by quorvane ";
     text_ += kProgramVersionText;
     // The credit: a space, then a link to the publisher.
@@ -231,57 +202,77 @@ class PageWriter {
     text_ += "\">";
     AppendHtmlText(text_, kPublisherName);
     Line("</a>");
-    Line("</font>");
-    Line("<hr>");
-    Line("</body>");
-    Line("</html>");
+    for (const char* line : {"</font>", "<hr>", "</body>", "</html>"}) {
+      Line(line);
+    }
   }
 
-  const bool show_images_;
-  FileList& files_;
-  const platform::Services& services_;
-  const std::stop_token stop_;
+  const PageRequest& request_;
   const FolderLinks& links_;
+  PageSink& sink_;
+  const platform::Services& services_;
   platform::DateTimeTexts dates_;
-  std::unique_ptr<platform::PageOutput> page_;
   std::string text_;
-  platform::Result<> written_;  // whether all the text sent on was written
+  Result<> written_;  // whether all the text sent on was written
   std::string scratch_name_;
   std::int64_t count_ = 0;
   std::int64_t total_ = 0;
-  bool listed_ = false;  // whether the list was read for this page
 };
+
+// Moves the window's list's selection with the writer, as the user sees it step.
+class SelectionFollows final : public PageProgress {
+ public:
+  explicit SelectionFollows(FileList& files) : files_(files) {}
+  void At(std::int64_t position) override {
+    files_.Select(position);
+    moved_ = true;
+  }
+  // The path of the entry the writer came to last; empty before the first.
+  std::string CurFile() const {
+    return moved_ ? files_.Folder() + std::string(files_.CurrentName()) : std::string();
+  }
+
+ private:
+  FileList& files_;
+  bool moved_ = false;
+};
+
+Result<std::string> MakePage(bool ShowImages, const std::string& CurPath, FileList& Files,
+                             SelectionFollows& selection, const platform::Services& services,
+                             std::stop_token stop) {
+  const double t0 = services.clock.MonotonicSeconds();
+  if (stop.stop_requested()) {
+    return Failure(Step::kStopped, CurPath);
+  }
+  QUORVANE_TRY_ASSIGN(const std::unique_ptr<platform::Folder> folder,
+                      services.files.OpenFolder(CurPath));
+  // The path may now lead elsewhere (a volume unmounted, a folder replaced): a page written
+  // there would not be the page of the list the user sees.
+  if (Files.Identity() && *Files.Identity() != folder->Identity()) {
+    return Failure(Step::kFolderChanged, CurPath);
+  }
+  QUORVANE_TRY(Files.ReReadFrom(*folder, stop));
+  QUORVANE_TRY_ASSIGN(std::unique_ptr<platform::PageOutput> output,
+                      folder->CreatePage(IndexFileName));
+  PlacedPage page(std::move(output));
+  const PageRequest request{folder->Path(), Files.Names(), *folder, ShowImages, nullptr, t0};
+  QUORVANE_TRY(WriteIndexPage(request, page, selection, services, std::move(stop)));
+  return folder->Path() + IndexFileName;
+}
 
 }  // namespace
 
-GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, FileList& Files,
-                                const platform::Services& services, std::stop_token stop) {
-  const double t0 = services.clock.MonotonicSeconds();
-  if (stop.stop_requested()) {
-    return {Failure(Step::kStopped, CurPath), {}};
-  }
-  const platform::Result<std::unique_ptr<platform::Folder>> folder =
-      services.files.OpenFolder(CurPath);
-  if (!folder) {
-    return {folder.Error(), {}};
-  }
-  // The path may now lead elsewhere (a volume unmounted, a folder replaced): a page written
-  // there would not be the page of the list the user sees.
-  if (Files.Identity() && *Files.Identity() != (*folder)->Identity()) {
-    return {Failure(Step::kFolderChanged, CurPath), {}};
-  }
-  PageWriter writer(ShowImages, Files, services, std::move(stop));
-  GenerationOutcome outcome{writer.Write(**folder, t0), {}};
-  outcome.CurFile = writer.CurFile();
-  return outcome;
+Result<PageEnd> WriteIndexPage(const PageRequest& request, PageSink& sink, PageProgress& progress,
+                               const platform::Services& services, std::stop_token stop) {
+  return PageWriter(request, sink, services).Write(progress, std::move(stop));
 }
 
-GenerationOutcome MakeIndexPageIn(const platform::Folder& folder, bool ShowImages, FileList& Files,
-                                  const platform::Services& services, const FolderLinks& links) {
-  const double t0 = services.clock.MonotonicSeconds();
-  PageWriter writer(ShowImages, Files, services, std::stop_token(), links);
-  GenerationOutcome outcome{writer.Write(folder, t0), {}};
-  outcome.CurFile = writer.CurFile();
+GenerationOutcome MakeIndexPage(bool ShowImages, const std::string& CurPath, FileList& Files,
+                                const platform::Services& services, std::stop_token stop) {
+  SelectionFollows selection(Files);
+  GenerationOutcome outcome{
+      MakePage(ShowImages, CurPath, Files, selection, services, std::move(stop)), {}};
+  outcome.CurFile = selection.CurFile();
   return outcome;
 }
 

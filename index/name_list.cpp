@@ -5,7 +5,7 @@
 #include <limits>     // std::numeric_limits
 #include <utility>    // std::forward
 
-#include "platform/threads.h"
+#include "platform/executor.h"
 
 namespace quorvane {
 namespace {
@@ -191,7 +191,7 @@ struct NameList::Sorter {
   }
 };
 
-void NameList::Sort(const platform::Regional& regional) {
+void NameList::Sort(const platform::Regional& regional, const platform::Executor& executor) {
   const LowerTable& lower = regional.AsciiLower();
   // Only names with bytes the table cannot lower keep a converted copy while sorting.
   std::vector<std::string> keys;
@@ -207,34 +207,31 @@ void NameList::Sort(const platform::Regional& regional) {
   const Sorter sorter{lower, keys};
   Entry* const first = entries_.data();
   Entry* const last = first + entries_.size();
-  if (entries_.size() < kSortedInHalves || !SortInHalves(sorter, first, last)) {
+  if (entries_.size() < kSortedInHalves) {
     sorter.Sort(first, last, 0);
+  } else {
+    SortInHalves(sorter, first, last, executor);
   }
 }
 
-// Runs `one` here and `other` on a thread of its own at once; false, with neither run, when no
-// thread can be had.
+// Runs `one` and `other` at once, `other` on a thread of `executor` where one can be had.
 template <typename One, typename Other>
-bool OnTwoThreads(One&& one, Other&& other) {
-  platform::Threads thread;
-  if (!thread.Start(std::forward<Other>(other))) {
-    return false;
-  }
+void OnTwoThreads(const platform::Executor& executor, One&& one, Other&& other) {
+  platform::TaskGroup beside(executor);
+  beside.Run(std::forward<Other>(other));
   one();
-  return true;  // once `other` is done too, as `thread` ends
-}
+}  // once `other` is done too, as `beside` ends
 
 // A long list is sorted in two halves at once, each with its prefixes, merged, then its runs told
-// apart, again in two halves: the other core is idle meanwhile. False, and nothing done, without
-// a second thread.
-bool NameList::SortInHalves(const Sorter& sorter, Entry* first, Entry* last) {
+// apart, again in two halves: the other core is idle meanwhile.
+void NameList::SortInHalves(const Sorter& sorter, Entry* first, Entry* last,
+                            const platform::Executor& executor) {
   Entry* const middle = first + (last - first) / 2;
   std::size_t first_common = 0;
   std::size_t last_common = 0;
-  if (!OnTwoThreads([&] { first_common = sorter.Common(first, middle, 0); },
-                    [&] { last_common = sorter.Common(middle, last, 0); })) {
-    return false;
-  }
+  OnTwoThreads(
+      executor, [&] { first_common = sorter.Common(first, middle, 0); },
+      [&] { last_common = sorter.Common(middle, last, 0); });
   const Entry starts[] = {*first, *middle};
   const std::size_t offset =
       std::min({first_common, last_common, sorter.Common(starts, starts + 2, 0)});
@@ -242,21 +239,17 @@ bool NameList::SortInHalves(const Sorter& sorter, Entry* first, Entry* last) {
     sorter.SetPrefixes(from, to, offset);
     std::sort(from, to, Sorter::ByPrefix);
   };
-  if (!OnTwoThreads([&] { sort_half(first, middle); }, [&] { sort_half(middle, last); })) {
-    sort_half(first, last);
-  } else {
-    std::inplace_merge(first, middle, last, Sorter::ByPrefix);
-  }
+  OnTwoThreads(
+      executor, [&] { sort_half(first, middle); }, [&] { sort_half(middle, last); });
+  std::inplace_merge(first, middle, last, Sorter::ByPrefix);
   // Split where a run ends, so that each thread has whole runs.
   Entry* split = middle;
   while (split != last && split->prefix == (split - 1)->prefix) {
     ++split;
   }
-  if (!OnTwoThreads([&] { sorter.Resolve(first, split, offset); },
-                    [&] { sorter.Resolve(split, last, offset); })) {
-    sorter.Resolve(first, last, offset);
-  }
-  return true;
+  OnTwoThreads(
+      executor, [&] { sorter.Resolve(first, split, offset); },
+      [&] { sorter.Resolve(split, last, offset); });
 }
 
 int CompareNames(const platform::Regional& regional, std::string_view a, std::string_view b) {

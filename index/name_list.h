@@ -7,6 +7,7 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
+#include "platform/executor.h"
 #include "platform/file_system.h"
 #include "platform/regional.h"
 
@@ -28,8 +29,9 @@ class NameList final : public platform::NameSink {
   // The name at `i`, NUL-terminated.
   const char* CString(std::size_t i) const { return entries_[i].name; }
 
-  // Puts the names in name order (see CompareNames).
-  void Sort(const platform::Regional& regional);
+  // Puts the names in name order (see CompareNames); a long list on two threads, the other one
+  // from `executor`.
+  void Sort(const platform::Regional& regional, const platform::Executor& executor);
 
  private:
   struct Entry {
@@ -44,7 +46,8 @@ class NameList final : public platform::NameSink {
 
   char* Room(std::size_t size);
   struct Sorter;
-  static bool SortInHalves(const Sorter& sorter, Entry* first, Entry* last);
+  static void SortInHalves(const Sorter& sorter, Entry* first, Entry* last,
+                           const platform::Executor& executor);
 
   std::vector<std::unique_ptr<char[]>> blocks_;
   std::size_t block_used_ = 0;

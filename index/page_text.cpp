@@ -66,58 +66,34 @@ bool IsIndexPageFrame(std::string_view head, std::string_view tail) {
          footer_line.find(kSecondsEnd) != std::string_view::npos;
 }
 
-bool PageComparison::Add(std::string_view piece) {
-  while (!differs_ && !piece.empty()) {
-    const std::size_t end = piece.find('\n');
-    if (end == std::string_view::npos) {
-      new_line_.append(piece);
-      break;
-    }
-    std::string_view line = piece.substr(0, end + 1);
-    piece.remove_prefix(end + 1);
-    if (!new_line_.empty()) {
-      new_line_.append(line);
-      differs_ = !CompareLine(new_line_);
-      new_line_.clear();
-    } else {
-      differs_ = !CompareLine(line);
-    }
-  }
-  return !differs_;
-}
-
-platform::Result<bool> PageComparison::Same() {
-  if (!read_) {
-    return read_.Error();
-  }
-  if (differs_ || !new_line_.empty() || old_used_ != old_buffer_.size()) {
-    return false;
-  }
-  // Nothing may follow in the old page.
-  char more = 0;
-  const platform::Result<std::size_t> after = old_.ReadAt(old_read_, &more, 1);
-  if (!after) {
-    return after.Error();
-  }
-  return *after == 0;
-}
-
-bool PageComparison::CompareLine(std::string_view line) {
+PageComparison::Match PageComparison::Compare(std::string_view line) {
   const std::size_t number = line_number_++;
+  const bool footer = StartsWith(line, kFooterLineStart);
   // The two varying lines may differ in length, a little: a date, a number of seconds.
-  const std::size_t most =
-      line.size() + (number == kDateLine || StartsWith(line, kFooterLineStart) ? 256 : 0);
+  const std::size_t most = line.size() + (number == kDateLine || footer ? 256 : 0);
+  old_line_start_ = old_read_ - (old_buffer_.size() - old_used_);
   std::string_view old_line;
   if (!NextOldLine(most, old_line)) {
+    return Match::kDiffers;
+  }
+  if (line == old_line) {
+    return Match::kSame;
+  }
+  const bool same = number == kDateLine ? SameBeforeDate(line, old_line)
+                    : footer && StartsWith(old_line, kFooterLineStart)
+                        ? SameAfterSeconds(line, old_line)
+                        : false;
+  return same ? Match::kSameButTime : Match::kDiffers;
+}
+
+platform::Result<bool> PageComparison::OldEndsHere() {
+  QUORVANE_TRY(read_);
+  if (old_used_ != old_buffer_.size()) {
     return false;
   }
-  if (number == kDateLine) {
-    return SameBeforeDate(line, old_line);
-  }
-  if (StartsWith(line, kFooterLineStart) && StartsWith(old_line, kFooterLineStart)) {
-    return SameAfterSeconds(line, old_line);
-  }
-  return line == old_line;
+  char more = 0;
+  QUORVANE_TRY_ASSIGN(const std::size_t after, old_.ReadAt(old_read_, &more, 1));
+  return after == 0;
 }
 
 bool PageComparison::NextOldLine(std::size_t most, std::string_view& line) {

@@ -15,32 +15,39 @@ namespace quorvane {
 // and its footer with the closing lines, whatever version or credit the footer names.
 bool IsIndexPageFrame(std::string_view head, std::string_view tail);
 
-// Whether a new page, given in pieces as it is made, is the same as the page `old` but for the
+// Compares a new page with the page `old`, line by line as the new page is made, leaving out the
 // two lines that change with every run: the header's date and time and the footer's seconds.
 class PageComparison {
  public:
+  enum class Match {
+    kSame,         // the same bytes
+    kSameButTime,  // the date line or the footer, the same but for the date or the seconds
+    kDiffers,      // not the same, or the old page could not be read (Read() tells)
+  };
+
   explicit PageComparison(const platform::PageReader& old) : old_(old) {}
 
-  // Takes the next piece of the new page. False once the pages are known to differ, or the old
-  // page could not be read.
-  bool Add(std::string_view piece);
-  // Whether the pages are the same, all pieces given; fails (kReadPage) where the old page could
-  // not be read.
-  platform::Result<bool> Same();
+  // The next line of the new page, with its line end, against the next line of the old page.
+  Match Compare(std::string_view line);
+  // Where the old page's line last compared starts.
+  std::uint64_t OldLineStart() const { return old_line_start_; }
+  // Whether the old page ends where the lines compared end; fails (kReadPage) where it could not
+  // be read.
+  platform::Result<bool> OldEndsHere();
+  // Whether all of the old page asked for could be read, or why not.
+  const platform::Result<>& Read() const { return read_; }
 
  private:
-  bool CompareLine(std::string_view line);
   // The old page's next line, with its line end, if it is no longer than `most`.
   bool NextOldLine(std::size_t most, std::string_view& line);
 
   const platform::PageReader& old_;
-  platform::Result<> read_;  // whether all of the old page asked for could be read
-  bool differs_ = false;
+  platform::Result<> read_;
   std::size_t line_number_ = 0;
-  std::string new_line_;        // the start of a new line not yet complete
   std::string old_buffer_;      // read from the old page, not yet compared
   std::size_t old_used_ = 0;    // how much of old_buffer_ has been compared
   std::uint64_t old_read_ = 0;  // how much of the old page has been read
+  std::uint64_t old_line_start_ = 0;
 };
 
 }  // namespace quorvane

@@ -100,13 +100,19 @@ void Executor::Work() const {
 }
 
 void TaskGroup::Run(std::function<void()> task) {
+  auto shared = std::make_shared<std::function<void()>>(std::move(task));
+  if (!TryRun([shared] { (*shared)(); })) {
+    (*shared)();
+  }
+}
+
+bool TaskGroup::TryRun(std::function<void()> task) {
   {
     const std::lock_guard lock(mutex_);
     ++running_;
   }
-  const auto shared = std::make_shared<std::function<void()>>(std::move(task));
-  const bool started = executor_.TryRun([this, shared](std::stop_token) {
-    (*shared)();
+  const bool started = executor_.TryRun([this, task = std::move(task)](std::stop_token) {
+    task();
     {
       const std::lock_guard lock(mutex_);
       --running_;
@@ -114,10 +120,10 @@ void TaskGroup::Run(std::function<void()> task) {
     done_.notify_all();
   });
   if (!started) {
-    (*shared)();
     const std::lock_guard lock(mutex_);
     --running_;
   }
+  return started;
 }
 
 void TaskGroup::Wait() {

@@ -72,7 +72,10 @@ class TaskGroup {
   TaskGroup& operator=(const TaskGroup&) = delete;
   ~TaskGroup() { Wait(); }
 
+  // Runs `task` on a thread of the executor, or here and now where none can be had at once.
   void Run(std::function<void()> task);
+  // Runs `task` on a thread of the executor; false, with nothing run, where none can be had.
+  bool TryRun(std::function<void()> task);
   void Wait();
 
  private:

@@ -65,6 +65,8 @@ namespace quorvane::platform {
   STEP(kStopped, "Stopped before the page of ", " was complete; nothing was written")        \
   /* a name of 4 GiB or more, which a file list cannot hold */                               \
   STEP(kNameTooLongToList, "A file name is too long to list", "")                            \
+  /* a command line that asks for what cannot be done: the path holds what is wrong */       \
+  STEP(kBadUsage, "", "")                                                                    \
   STEP(kOutOfMemory, "Out of memory", "")
 
 enum class Step {
@@ -177,15 +179,16 @@ class [[nodiscard]] Result<void> {
   }                                                           \
   declaration = std::move(*result)
 
-// Runs `work`, which returns a Result, where a thread or a program starts. Running out of memory,
-// which the standard library reports by throwing std::bad_alloc wherever it happens, becomes the
-// kOutOfMemory failure here, to be reported as any other.
+// Runs `work`, which returns a Result (or what a failure can begin, as {failure}), where a
+// thread or a program starts. Running out of memory, which the standard library reports by
+// throwing std::bad_alloc wherever it happens, becomes the kOutOfMemory failure here, to be
+// reported as any other.
 template <typename Work>
 std::invoke_result_t<Work&> CatchOutOfMemory(Work&& work) {
   try {
     return work();
   } catch (const std::bad_alloc&) {
-    return Failure(Step::kOutOfMemory, {});
+    return std::invoke_result_t<Work&>{Failure(Step::kOutOfMemory, {})};
   }
 }
 

@@ -43,6 +43,18 @@ struct NameVector final : NameSink {
   }
 };
 
+// Gives the facts of the files of one folder, by name.
+class FactsSource {
+ public:
+  // The facts of the file `name` (NUL-terminated): of the target for a symlink, of the link
+  // itself when it leads nowhere. Fails (kReadFileFacts) when there is no such file. Safe to
+  // call from several threads at once.
+  virtual Result<FileFacts> ReadFacts(const char* name) const = 0;
+
+ protected:
+  ~FactsSource() = default;
+};
+
 // A new page being written in its folder. Nothing of it shows under the page's name until
 // Commit(); dropped without a Commit(), it leaves no trace and the old page as it was.
 class PageOutput {
@@ -79,7 +91,7 @@ class PageReader {
 // An open folder. Everything is done relative to it, so a folder renamed while it is open is
 // still the one worked on, and paths longer than the system's limit still work name by name.
 // Names are the file system's bytes. Failures name the path.
-class Folder {
+class Folder : public FactsSource {
  public:
   virtual ~Folder() = default;
 
@@ -94,11 +106,6 @@ class Folder {
 
   // The names of the sub-folders that are on the same volume, symlinks left out.
   virtual Result<std::vector<std::string>> SubFolderNames() const = 0;
-
-  // The facts of the file `name` (NUL-terminated): of the target for a symlink, of the link
-  // itself when it leads nowhere. Fails (kReadFileFacts) when there is no such file. Safe to
-  // call from several threads at once.
-  virtual Result<FileFacts> ReadFacts(const char* name) const = 0;
 
   virtual Result<std::unique_ptr<Folder>> OpenSubFolder(std::string_view name) const = 0;
 

@@ -3,7 +3,6 @@
 #include <vector>  // std::vector
 
 #include "index/program_version.h"
-#include "platform/text_output.h"
 #include "publish/gnu_options.h"
 
 namespace quorvane::tool {
@@ -137,34 +136,31 @@ const char* Conflict(const ToolOptions& options) {
   return nullptr;
 }
 
-void SayWrong(const std::string& words) {
-  platform::WriteText(platform::StandardStream::kError, "quorvane-index: " + words + "\n");
+platform::Failure Wrong(std::string_view words) {
+  return platform::Failure(platform::Step::kBadUsage, words);
 }
 
 }  // namespace
 
-Request ParseCommandLine(int argc, char** argv, ToolOptions& options) {
+platform::Result<CommandLine> ParseCommandLine(int argc, char** argv) {
   GnuOptions arguments(std::vector<std::string>(argv, argv + argc), "iorsax:unO:h", kOptions);
+  CommandLine line;
   bool help = false;
   bool version = false;
   for (int got; (got = arguments.Next()) != -1;) {
-    if (!Take(got, arguments.Argument(), options, help, version)) {
-      SayWrong(arguments.Error());
-      return Request::kBadUsage;
+    if (!Take(got, arguments.Argument(), line.options, help, version)) {
+      return Wrong(arguments.Error());
     }
   }
-  options.folders = arguments.Operands();
-  if (help) {
-    return Request::kHelp;
+  line.options.folders = arguments.Operands();
+  if (help || version) {
+    line.request = help ? Request::kHelp : Request::kVersion;
+    return line;
   }
-  if (version) {
-    return Request::kVersion;
+  if (const char* conflict = Conflict(line.options)) {
+    return Wrong(conflict);
   }
-  if (const char* conflict = Conflict(options)) {
-    SayWrong(conflict);
-    return Request::kBadUsage;
-  }
-  return Request::kRun;
+  return line;
 }
 
 }  // namespace quorvane::tool

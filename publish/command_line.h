@@ -4,6 +4,8 @@
 #include <string>    // std::string
 #include <vector>    // std::vector
 
+#include "platform/failure.h"
+
 namespace quorvane::tool {
 
 // What the command line asks of quorvane-index.
@@ -21,11 +23,17 @@ struct ToolOptions {
   std::vector<std::string> folders;   // as given; none means the current folder
 };
 
-enum class Request { kRun, kHelp, kVersion, kBadUsage };
+enum class Request { kRun, kHelp, kVersion };
 
-// Reads the arguments the GNU way (see GnuOptions). On bad usage it says what is wrong on
-// standard error, in one line, in glibc's words or its own.
-Request ParseCommandLine(int argc, char** argv, ToolOptions& options);
+// What the command line asks for.
+struct CommandLine {
+  Request request = Request::kRun;
+  ToolOptions options;
+};
+
+// Reads the arguments the GNU way (see GnuOptions). On bad usage it fails (kBadUsage) with what
+// is wrong, in one line, in glibc's words or its own.
+platform::Result<CommandLine> ParseCommandLine(int argc, char** argv);
 
 // The texts of --help and --version.
 extern const char kUsage[];

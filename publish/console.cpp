@@ -12,8 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A run that takes longer than this shows its progress, redrawn this often.
-constexpr auto kProgressAfter = 1s;
+// The progress line is redrawn this often.
 constexpr auto kProgressEvery = 100ms;
 
 void AppendOctal(std::string& out, unsigned char byte) {
@@ -69,19 +68,28 @@ using platform::StandardStream;
 Console::Console()
     : out_is_terminal_(platform::IsTerminal(StandardStream::kOutput)),
       err_is_terminal_(platform::IsTerminal(StandardStream::kError)),
-      out_shares_progress_(platform::OutputSharesErrorsTerminal()) {
-  // Without a thread to show it, the run goes on without a progress line.
-  if (err_is_terminal_) {
-    progress_.Start([this] {
-      const auto started = std::chrono::steady_clock::now();
-      std::unique_lock lock(mutex_);
-      while (!stop_.wait_for(lock, kProgressEvery, [this] { return stopping_; })) {
-        if (std::chrono::steady_clock::now() - started >= kProgressAfter) {
-          ShowProgress();
-        }
-      }
-    });
+      out_shares_progress_(platform::OutputSharesErrorsTerminal()) {}
+
+void Console::ShowProgress(const platform::Executor& executor, std::chrono::milliseconds after) {
+  if (!err_is_terminal_ || progress_) {
+    return;
   }
+  progress_ = std::make_unique<platform::TaskGroup>(executor);
+  // Without a thread to show it, the run goes on without a progress line.
+  progress_->TryRun([this, after] {
+    const auto started = std::chrono::steady_clock::now();
+    std::unique_lock lock(mutex_);
+    while (!stop_.wait_for(lock, kProgressEvery, [this] { return stopping_; })) {
+      if (std::chrono::steady_clock::now() - started >= after) {
+        DrawProgress();
+      }
+    }
+  });
+}
+
+bool Console::ProgressShown() {
+  const std::lock_guard lock(mutex_);
+  return progress_shown_;
 }
 
 Console::~Console() { Finish(0); }
@@ -119,7 +127,7 @@ void Console::Report(const platform::Failure& failure) {
   Write(StandardStream::kError, line);
 }
 
-void Console::ShowProgress() {
+void Console::DrawProgress() {
   if (files_total_.load() == 0 && folders_done_.load() == 0) {
     return;  // still reading the first folder: nothing to count yet
   }
@@ -150,7 +158,10 @@ void Console::StopProgress() {
 }
 
 int Console::Finish(int status) {
-  progress_.Join();
+  if (progress_) {
+    StopProgress();
+    progress_->Wait();
+  }
   const std::lock_guard lock(mutex_);
   ClearProgress();
   if (out_error_) {

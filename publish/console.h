@@ -1,16 +1,18 @@
 #pragma once
 
 #include <atomic>              // std::atomic
+#include <chrono>              // std::chrono::milliseconds
 #include <condition_variable>  // std::condition_variable
 #include <cstdint>             // std::int64_t
+#include <memory>              // std::unique_ptr
 #include <mutex>               // std::mutex
 #include <string>              // std::string
 #include <string_view>         // std::string_view
 #include <system_error>        // std::error_code
 
+#include "platform/executor.h"
 #include "platform/failure.h"
 #include "platform/text_output.h"
-#include "platform/threads.h"
 
 namespace quorvane::tool {
 
@@ -36,6 +38,13 @@ class Console {
   // "quorvane-index: " and the words of `failure`, a line on standard error.
   void Report(const platform::Failure& failure);
 
+  // Shows how far the run is on standard error, where that is a terminal, once the run has
+  // taken `after`: a line redrawn as it goes, on a thread of `executor`, until Finish().
+  void ShowProgress(const platform::Executor& executor,
+                    std::chrono::milliseconds after = std::chrono::milliseconds(1000));
+  // Whether the progress line is on the terminal now.
+  bool ProgressShown();
+
   // How far the run is, for the progress line.
   void AddFiles(std::int64_t count) { files_total_ += count; }
   void FileWritten() { ++files_written_; }
@@ -47,7 +56,7 @@ class Console {
 
  private:
   void Write(platform::StandardStream stream, std::string_view text);
-  void ShowProgress();
+  void DrawProgress();
   void ClearProgress();
   void StopProgress();
 
@@ -63,7 +72,7 @@ class Console {
   std::atomic<std::int64_t> folders_done_{0};
   std::condition_variable stop_;
   bool stopping_ = false;
-  platform::Threads progress_{[this] { StopProgress(); }};  // last, so that it ends first
+  std::unique_ptr<platform::TaskGroup> progress_;  // last, so that it ends first
 };
 
 }  // namespace quorvane::tool

@@ -50,18 +50,15 @@ int GnuOptions::ShortOption() {
   return letter;
 }
 
-int GnuOptions::LongOption(std::string_view text) {
-  const std::size_t equals = text.find('=');
-  const std::string_view name = text.substr(0, equals);
+const GnuOptions::Long* GnuOptions::FindLong(std::string_view name, std::string& others,
+                                             bool& ambiguous) const {
   // An exact name wins; otherwise the one name it begins, or several that all mean the same.
   const Long* found = nullptr;
-  std::string others;
-  bool ambiguous = false;
+  ambiguous = false;
   for (const Long& option : long_options_) {
     if (option.name == name) {
-      found = &option;
       ambiguous = false;
-      break;
+      return &option;
     }
     if (option.name.substr(0, name.size()) != name) {
       continue;
@@ -73,6 +70,14 @@ int GnuOptions::LongOption(std::string_view text) {
       ambiguous = true;
     }
   }
+  return found;
+}
+
+int GnuOptions::LongOption(std::string_view text) {
+  const std::size_t equals = text.find('=');
+  std::string others;
+  bool ambiguous = false;
+  const Long* found = FindLong(text.substr(0, equals), others, ambiguous);
   if (found == nullptr) {
     return Wrong("unrecognized option '--" + std::string(text) + "'");
   }

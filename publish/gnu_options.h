@@ -38,6 +38,9 @@ class GnuOptions {
  private:
   int ShortOption();
   int LongOption(std::string_view text);
+  // The long option `name` names, whole or abbreviated; `others` gets each it could be, and
+  // `ambiguous` whether they mean different things. None when it names none.
+  const Long* FindLong(std::string_view name, std::string& others, bool& ambiguous) const;
   int Wrong(std::string words);
 
   std::vector<std::string> arguments_;

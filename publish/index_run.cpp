@@ -13,8 +13,8 @@
 #include "platform/failure.h"
 #include "platform/folder_arguments.h"
 #include "publish/page_removal.h"
+#include "publish/page_sinks.h"
 #include "publish/page_writers.h"
-#include "publish/tool_page.h"
 #include "publish/tree_walk.h"
 
 namespace quorvane::tool {
@@ -30,28 +30,23 @@ constexpr std::size_t kPagesWaiting = 8;
 constexpr std::size_t kDescriptorsKept = 32 + kPageWriters * 6 + kPagesWaiting;
 
 // Counts what the page writer does, for the progress line.
-class Counting final : public FileListObserver {
+class Counting final : public PageProgress {
  public:
-  Counting(const FileList& list, Console& console) : list_(list), console_(console) {}
-  void ListChanged() override { console_.AddFiles(list_.Count()); }
-  void SelectionChanged(std::int64_t /*position*/) override { console_.FileWritten(); }
+  explicit Counting(Console& console) : console_(console) {}
+  void At(std::int64_t /*position*/) override { console_.FileWritten(); }
 
  private:
-  const FileList& list_;
   Console& console_;
 };
 
 // The folder named `folder` on the command line, made absolute as the system takes it.
 platform::Result<std::unique_ptr<platform::Folder>> OpenNamed(const platform::FileSystem& files,
                                                               const std::string& folder) {
-  platform::Result<std::string> path = platform::AbsoluteFolder(folder);
-  if (!path) {
-    return path.Error();
+  QUORVANE_TRY_ASSIGN(std::string path, platform::AbsoluteFolder(folder));
+  if (path.back() != kPathSeparator) {
+    path += kPathSeparator;
   }
-  if (path->back() != kPathSeparator) {
-    *path += kPathSeparator;
-  }
-  return files.OpenFolder(*path);
+  return files.OpenFolder(path);
 }
 
 // How many folders a walk keeps open and how many sealed pages wait for the disk together, so
@@ -89,11 +84,8 @@ class Runner {
 
  private:
   platform::Result<> Run(const std::string& folder) {
-    platform::Result<std::unique_ptr<platform::Folder>> opened = OpenNamed(services_.files, folder);
-    if (!opened) {
-      return opened.Error();
-    }
-    const std::shared_ptr<const platform::Folder> top = std::move(*opened);
+    QUORVANE_TRY_ASSIGN(const std::shared_ptr<const platform::Folder> top,
+                        OpenNamed(services_.files, folder));
     if (options_.clean) {
       Clean(top);
     } else if (options_.recursive) {
@@ -105,40 +97,41 @@ class Runner {
   }
 
   platform::Result<> PublishOne(const std::shared_ptr<const platform::Folder>& folder) {
+    const double t0 = services_.clock.MonotonicSeconds();
     NameRules rules = rules_;
     if (options_.output && *options_.output != "-") {
-      if (platform::Result<> opened = OpenOutput(); !opened) {
-        return opened;
-      }
+      QUORVANE_TRY(OpenOutput());
       // The page is no entry of its own, under whatever name it has.
       if (output_folder_->Identity() == folder->Identity()) {
         rules.also_left_out = output_name_;
       }
     }
-    Listing listing;
-    listing.folder = folder;
+    QUORVANE_TRY_ASSIGN(Listing listing, ListFolder(folder, rules, services_.regional, false));
     FolderLinks links;
     if (options_.subfolders) {
-      // Without a walk, only the pages there are to link to.
-      links.up = folder->HasFile(std::string("../") + IndexFileName);
-      platform::Result<std::vector<std::string>> subfolders =
-          SubFoldersOf(*folder, rules, services_.regional);
-      if (!subfolders) {
-        return subfolders.Error();
-      }
-      for (std::string& name : *subfolders) {
-        if (folder->HasFile(name + "/" + IndexFileName)) {
-          links.down.push_back(std::move(name));
-        }
+      QUORVANE_TRY(LinkExistingPages(*folder, rules, links));
+    }
+    return MakePage(listing, links, true, nullptr, t0);
+  }
+
+  // Without a walk, only the pages there are to link to.
+  platform::Result<> LinkExistingPages(const platform::Folder& folder, const NameRules& rules,
+                                       FolderLinks& links) const {
+    links.up = folder.HasFile(std::string("../") + IndexFileName);
+    QUORVANE_TRY_ASSIGN(std::vector<std::string> subfolders,
+                        SubFoldersOf(folder, rules, services_.regional));
+    for (std::string& name : subfolders) {
+      if (folder.HasFile(name + "/" + IndexFileName)) {
+        links.down.push_back(std::move(name));
       }
     }
-    return MakePage(listing, links, true, nullptr, &rules);
+    return {};
   }
 
   void PublishTree(const std::shared_ptr<const platform::Folder>& top) {
     const Budget budget = DescriptorBudget();
     PageBatch batch(
-        budget.sealed_pages,
+        budget.sealed_pages, services_.executor,
         [this](const SealedPage& page) {
           console_.PagePath(page.path);
           if (page.open) {
@@ -147,10 +140,12 @@ class Runner {
         },
         [this](const Failure& failure) { Fail(failure); });
     {
-      PageWriters writers(kPageWriters, kPagesWaiting, [&](PageJob& job) {
+      PageWriters writers(services_.executor, kPageWriters, kPagesWaiting, [&](PageJob& job) {
         // On a thread of its own, where running out of memory ends the one page.
-        const platform::Result<> made = platform::CatchOutOfMemory(
-            [&] { return MakePage(job.listing, job.links, job.top, &batch); });
+        const platform::Result<> made = platform::CatchOutOfMemory([&] {
+          return MakePage(job.listing, job.links, job.top, &batch,
+                          services_.clock.MonotonicSeconds());
+        });
         if (!made) {
           Fail(made.Error());
         }
@@ -193,26 +188,24 @@ class Runner {
             [this](const Failure& failure) { Fail(failure); });
   }
 
-  // Writes the page of the listed folder, by the route the options give it.
-  platform::Result<> MakePage(const Listing& listing, const FolderLinks& links, bool top,
-                              PageBatch* batch, const NameRules* rules = nullptr) {
+  // Writes the page of the listed folder, begun at `t0`, by the route the options give it.
+  platform::Result<> MakePage(Listing& listing, const FolderLinks& links, bool top,
+                              PageBatch* batch, double t0) {
+    // Sorted here, on the thread that writes the page, so that the walk goes on meanwhile.
+    listing.files.Sort(services_.regional, services_.executor);
     const PageRoute route = RouteFor(*listing.folder, top, batch);
-    PageEnd end = PageEnd::kFailed;
-    const PublishedFolder folder(listing, route, end, rules);
-    FileList list(services_.regional, services_.files);
-    Counting counting(list, console_);
-    list.SetObserver(&counting);
-    const GenerationOutcome outcome =
-        MakeIndexPageIn(folder, options_.images, list, services_, links);
-    list.SetObserver(nullptr);
+    QUORVANE_TRY_ASSIGN(const std::unique_ptr<PageSink> sink, OpenPageSink(route));
+    console_.AddFiles(static_cast<std::int64_t>(listing.files.Size()));
+    Counting counting(console_);
+    const PageRequest request{listing.folder->Path(), listing.files, *listing.folder,
+                              options_.images,        &links,        t0};
+    const platform::Result<PageEnd> end = WriteIndexPage(request, *sink, counting, services_);
     console_.FolderDone();
-    if (!outcome.OutPath) {
-      return outcome.OutPath.Error();
-    }
-    if (route.target != nullptr && (end == PageEnd::kPlaced || end == PageEnd::kWouldWrite)) {
+    QUORVANE_TRY(end);
+    if (route.target != nullptr && (*end == PageEnd::kPlaced || *end == PageEnd::kWouldWrite)) {
       console_.PagePath(route.path);
     }
-    if (route.open && (end == PageEnd::kPlaced || end == PageEnd::kUnchanged)) {
+    if (route.open && (*end == PageEnd::kPlaced || *end == PageEnd::kUnchanged)) {
       opener_.Open(route.path);
     }
     return {};
@@ -247,11 +240,7 @@ class Runner {
     if (output_name_.empty() || output_name_ == "." || output_name_ == "..") {
       return Failure(Step::kWritePage, file, EISDIR);
     }
-    platform::Result<std::unique_ptr<platform::Folder>> opened = OpenNamed(services_.files, folder);
-    if (!opened) {
-      return opened.Error();
-    }
-    output_folder_ = std::move(*opened);
+    QUORVANE_TRY_ASSIGN(output_folder_, OpenNamed(services_.files, folder));
     return {};
   }
 
@@ -273,6 +262,7 @@ class Runner {
 }  // namespace
 
 int IndexFolders(const ToolOptions& options, const platform::Services& services, Console& console) {
+  console.ShowProgress(services.executor);
   Runner runner(options, services, console);
   if (options.folders.empty()) {
     runner.Index(".");

@@ -4,8 +4,6 @@
 #include <map>        // std::map
 #include <utility>    // std::move
 
-#include "platform/threads.h"
-
 namespace quorvane::tool {
 namespace {
 
@@ -69,16 +67,13 @@ void PageBatch::ReleaseAll(std::vector<SealedPage>& pages) {
   // disk of every block freed that waits for the disk each time: many at once wait far less.
   const std::size_t count = std::min(kReleasers, pages.size());
   {
-    platform::Threads releasers;
+    platform::TaskGroup releasers(executor_);
     for (std::size_t first = 0; first < count; ++first) {
-      const auto release = [&pages, first, count] {
+      releasers.Run([&pages, first, count] {
         for (std::size_t i = first; i < pages.size(); i += count) {
           pages[i].output.reset();
         }
-      };
-      if (!releasers.Start(release)) {
-        release();
-      }
+      });
     }
   }
   pages.clear();

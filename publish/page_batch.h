@@ -8,6 +8,7 @@
 #include <string>              // std::string
 #include <vector>              // std::vector
 
+#include "platform/executor.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
 
@@ -27,10 +28,13 @@ struct SealedPage {
 // the old page. Safe to use from several threads at once.
 class PageBatch {
  public:
-  // `placed` is told of each page in place, `failed` given the failure of each that is not.
-  PageBatch(std::size_t capacity, std::function<void(const SealedPage&)> placed,
+  // `placed` is told of each page in place, `failed` given the failure of each that is not; the
+  // old pages are released on threads of `executor`.
+  PageBatch(std::size_t capacity, const platform::Executor& executor,
+            std::function<void(const SealedPage&)> placed,
             std::function<void(const platform::Failure&)> failed)
       : capacity_(capacity < 1 ? 1 : capacity),
+        executor_(executor),
         placed_(std::move(placed)),
         failed_(std::move(failed)) {}
 
@@ -44,6 +48,7 @@ class PageBatch {
   void ReleaseAll(std::vector<SealedPage>& pages);
 
   const std::size_t capacity_;
+  const platform::Executor& executor_;
   const std::function<void(const SealedPage&)> placed_;
   const std::function<void(const platform::Failure&)> failed_;
   std::mutex mutex_;

@@ -25,14 +25,12 @@ Result<std::string> ReadPart(const platform::PageReader& page, std::uint64_t off
   std::string part(size, '\0');
   std::size_t got = 0;
   while (got < size) {
-    const Result<std::size_t> read = page.ReadAt(offset + got, part.data() + got, size - got);
-    if (!read) {
-      return read.Error();
-    }
-    if (*read == 0) {
+    QUORVANE_TRY_ASSIGN(const std::size_t read,
+                        page.ReadAt(offset + got, part.data() + got, size - got));
+    if (read == 0) {
       break;
     }
-    got += *read;
+    got += read;
   }
   part.resize(got);
   return part;
@@ -41,15 +39,9 @@ Result<std::string> ReadPart(const platform::PageReader& page, std::uint64_t off
 Result<bool> IsOurPage(const platform::PageReader& page) {
   const std::uint64_t size = page.Size();
   const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size, kTailRead));
-  const Result<std::string> head = ReadPart(page, 0, kHeadRead);
-  if (!head) {
-    return head.Error();
-  }
-  const Result<std::string> end = ReadPart(page, size - tail, tail);
-  if (!end) {
-    return end.Error();
-  }
-  return IsIndexPageFrame(*head, *end);
+  QUORVANE_TRY_ASSIGN(const std::string head, ReadPart(page, 0, kHeadRead));
+  QUORVANE_TRY_ASSIGN(const std::string end, ReadPart(page, size - tail, tail));
+  return IsIndexPageFrame(head, end);
 }
 
 }  // namespace
@@ -64,17 +56,12 @@ Result<bool> RemoveOurPage(const platform::Folder& folder, bool dry_run) {
   if (*page == nullptr) {
     return false;
   }
-  const Result<bool> ours = IsOurPage(**page);
+  QUORVANE_TRY_ASSIGN(const bool ours, IsOurPage(**page));
   if (!ours) {
-    return ours.Error();
-  }
-  if (!*ours) {
     return Failure(Step::kNotAPage, folder.Path() + IndexFileName);
   }
   if (!dry_run) {
-    if (const Result<> removed = (*page)->Remove(); !removed) {
-      return removed.Error();
-    }
+    QUORVANE_TRY((*page)->Remove());
   }
   return true;
 }

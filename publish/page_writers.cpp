@@ -4,14 +4,21 @@
 
 namespace quorvane::tool {
 
-PageWriters::PageWriters(int threads, std::size_t waiting_at_most,
-                         std::function<void(PageJob&)> write)
-    : waiting_at_most_(waiting_at_most < 1 ? 1 : waiting_at_most), write_(std::move(write)) {
-  for (int i = 0; i < threads; ++i) {
-    if (!threads_.Start([this] { Work(); })) {
+PageWriters::PageWriters(const platform::Executor& executor, int threads,
+                         std::size_t waiting_at_most, std::function<void(PageJob&)> write)
+    : waiting_at_most_(waiting_at_most < 1 ? 1 : waiting_at_most),
+      write_(std::move(write)),
+      writers_(executor) {
+  for (; threads_ < threads; ++threads_) {
+    if (!writers_.TryRun([this] { Work(); })) {
       break;  // the threads there are will do; with none, Add() writes each page itself
     }
   }
+}
+
+PageWriters::~PageWriters() {
+  Finish();
+  writers_.Wait();
 }
 
 void PageWriters::Finish() {
@@ -23,7 +30,7 @@ void PageWriters::Finish() {
 }
 
 void PageWriters::Add(PageJob job) {
-  if (threads_.Size() == 0) {
+  if (threads_ == 0) {
     write_(job);
     return;
   }

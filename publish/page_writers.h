@@ -7,7 +7,7 @@
 #include <mutex>               // std::mutex
 
 #include "index/index_page_writer.h"
-#include "platform/threads.h"
+#include "platform/executor.h"
 #include "publish/tree_walk.h"
 
 namespace quorvane::tool {
@@ -19,16 +19,17 @@ struct PageJob {
   bool top = false;  // the page of a FOLDER named on the command line
 };
 
-// Threads that write the pages a walk finds while it goes on. At most so many pages wait, each
-// holding its folder open, so that the walk cannot open folders without bound ahead of them.
-// Where no thread can be had, the pages are written as they come.
+// Threads that write the pages a walk finds while it goes on, from `executor`. At most so many
+// pages wait, each holding its folder open, so that the walk cannot open folders without bound
+// ahead of them. Where no thread can be had, the pages are written as they come.
 class PageWriters {
  public:
-  PageWriters(int threads, std::size_t waiting_at_most, std::function<void(PageJob&)> write);
+  PageWriters(const platform::Executor& executor, int threads, std::size_t waiting_at_most,
+              std::function<void(PageJob&)> write);
   PageWriters(const PageWriters&) = delete;
   PageWriters& operator=(const PageWriters&) = delete;
-  // Writes what is still waiting, as threads_ ends.
-  ~PageWriters() = default;
+  // Writes what is still waiting.
+  ~PageWriters();
 
   // Hands over a page, waiting while too many wait.
   void Add(PageJob job);
@@ -44,7 +45,8 @@ class PageWriters {
   std::condition_variable room_;  // fewer pages wait than may
   std::deque<PageJob> waiting_;
   bool done_ = false;
-  platform::Threads threads_{[this] { Finish(); }};  // last, so that they end first
+  int threads_ = 0;
+  platform::TaskGroup writers_;  // last, so that they end first
 };
 
 }  // namespace quorvane::tool

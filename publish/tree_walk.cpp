@@ -42,11 +42,7 @@ platform::Result<Listing> ListFolder(std::shared_ptr<const platform::Folder> fol
   listing.folder = std::move(folder);
   KeptNames files(listing.files, [&](std::string_view name) { return !rules.LeftOut(name); });
   platform::NameVector folders;
-  if (platform::Result<> read =
-          listing.folder->ReadNames(files, with_subfolders ? &folders : nullptr);
-      !read) {
-    return read.Error();
-  }
+  QUORVANE_TRY(listing.folder->ReadNames(files, with_subfolders ? &folders : nullptr));
   KeepEntered(folders.names, rules, regional);
   listing.subfolders = std::move(folders.names);
   return listing;

@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/platform_probes.h"
+
 namespace quorvane {
 namespace {
 
@@ -89,7 +91,7 @@ TEST(FactsReaderTest, HandsOverEveryFactInListOrderAndTheFirstFailureFirst) {
       ASSERT_TRUE(names.Add("f" + std::to_string(i)));
     }
     const CountingFolder folder(c.delay, c.missing, c.out_of_memory);
-    FactsReader reader(folder, names);
+    FactsReader reader(folder, names, testing::TestExecutor());
     int failed_at = -1;
     for (int i = 0; i < c.count && failed_at < 0; ++i) {
       const platform::Result<platform::FileFacts> facts = reader.Get(static_cast<std::size_t>(i));
@@ -117,7 +119,7 @@ TEST(FactsReaderTest, AStopLeavesTheRestUnreadAndWaitsForNone) {
   }
   const CountingFolder folder(std::chrono::microseconds(300), {});
   std::stop_source stop;
-  FactsReader reader(folder, names, stop.get_token());
+  FactsReader reader(folder, names, testing::TestExecutor(), stop.get_token());
   for (int i = 0; i < 100; ++i) {
     ASSERT_TRUE(reader.Get(static_cast<std::size_t>(i)));
   }

@@ -28,8 +28,7 @@ using testing::ReadFile;
 TEST_F(PageWriterTest, FolderPathIsTextInTheTitleAndTheHeader) {
   const std::string folder = folder_.AddFolder("Tom & Jerry <Best>");
   FakeFileSystem files;
-  list_ = std::make_unique<FileList>(regional_, files);
-  CurPath_ = RefreshFolderView(folder, *list_).CurPath;
+  Show(folder, files);
   ASSERT_TRUE(Make(false, files).OutPath);
   const std::string page = ReadFile(folder + "/quorvane_index.html");
   const std::string above = folder_.Path() + "/";
@@ -65,8 +64,7 @@ TEST_F(PageWriterTest, AFolderRenamedWhileItsPageIsMadeGetsItInItsNewPlace) {
   const std::string shown = folder_.AddFolder("shown");
   folder_.AddFile("shown/c.txt");
   Refresh(system_files_);
-  list_ = std::make_unique<FileList>(regional_, system_files_);
-  CurPath_ = RefreshFolderView(shown, *list_).CurPath;
+  Show(shown, system_files_);
   WhenSelected mover(0, [&] { rename(shown.c_str(), (folder_ / "moved").c_str()); });
   list_->SetObserver(&mover);
   EXPECT_TRUE(Make(false, system_files_).OutPath);
@@ -78,8 +76,7 @@ TEST_F(PageWriterTest, AFolderRenamedWhileItsPageIsMadeGetsItInItsNewPlace) {
 // longer than 16-bit positions reach, made name by name, as no call takes it whole.
 TEST_F(PageWriterTest, AFolderPathOfAnyLengthShowsItsPictures) {
   const std::string deep = folder_.AddDeepFolder(32767 + 300, {"sea.jpg", "notes.txt"});
-  list_ = std::make_unique<FileList>(regional_, system_files_);
-  CurPath_ = RefreshFolderView(deep, *list_).CurPath;
+  Show(deep, system_files_);
   const GenerationOutcome outcome = Make(true, system_files_);
   ASSERT_EQ(testing::FailureOf(outcome.OutPath), "");
   const auto page =
@@ -107,9 +104,9 @@ TEST_F(PageWriterTest, ConcurrentRunsEachEndWithOneWholePage) {
   for (int run = 0; run < 4; ++run) {
     runs.emplace_back([&] {
       for (int again = 0; again < 10; ++again) {
-        FileList list(regional_, files);
-        const std::string CurPath = folder_.Path() + "/";
         const platform::Services services{clock_, regional_, files, testing::TestExecutor()};
+        FileList list(services);
+        const std::string CurPath = folder_.Path() + "/";
         failed += MakeIndexPage(false, CurPath, list, services).OutPath ? 0 : 1;
       }
     });

@@ -241,7 +241,7 @@ TEST_F(PageWriterTest, AFailingSystemCallEndsTheRunWithItsWords) {
   };
   for (const auto& c : cases) {
     const FailingFileSystem files(c.stage, "file number 123.txt");
-    list_ = std::make_unique<FileList>(regional_, files);
+    NewList(files);
     CurPath_ = folder_.Path() + kPathSeparator;
     const GenerationOutcome outcome = Make(false, files);
     EXPECT_EQ(testing::FailureOf(outcome.OutPath), c.words + ": " + files.Error().message());
@@ -254,8 +254,7 @@ TEST_F(PageWriterTest, AnotherFolderNowAtThePathShownGetsNoPage) {
   const std::string shown = folder_.AddFolder("shown");
   folder_.AddFile("shown/c.txt");
   // A volume unmounted, a folder replaced: the folder at the path is not the one listed.
-  list_ = std::make_unique<FileList>(regional_, system_files_);
-  CurPath_ = RefreshFolderView(shown, *list_).CurPath;
+  Show(shown, system_files_);
   ASSERT_TRUE(testing::Rename(shown, folder_ / "elsewhere"));
   folder_.AddFolder("shown");
   const GenerationOutcome outcome = Make(false, system_files_);

@@ -25,10 +25,24 @@ inline std::string Footer(const std::string& seconds) {
 
 class PageWriterTest : public ::testing::Test {
  protected:
-  // Points a new file list over `files` at the test folder and refreshes it, as the window does.
-  void Refresh(const platform::FileSystem& files) {
-    list_ = std::make_unique<FileList>(regional_, files);
-    CurPath_ = RefreshFolderView(folder_.Path(), *list_).CurPath;
+  // Points a new file list over `files` at the test folder and reads it, as the window does.
+  void Refresh(const platform::FileSystem& files) { Show(folder_.Path(), files); }
+
+  // Points a new file list over `files` at `folder` and reads it; CurPath_ is its path with the
+  // separator after it.
+  void Show(const std::string& folder, const platform::FileSystem& files) {
+    NewList(files);
+    CurPath_ = folder.back() == kPathSeparator ? folder : folder + kPathSeparator;
+    list_->SetFolder(CurPath_);
+    (void)list_->ReRead();
+  }
+
+  // A new file list over `files`, not yet read.
+  void NewList(const platform::FileSystem& files) {
+    list_.reset();
+    services_ = std::make_unique<platform::Services>(
+        platform::Services{clock_, regional_, files, testing::TestExecutor()});
+    list_ = std::make_unique<FileList>(*services_);
   }
 
   GenerationOutcome Make(bool ShowImages, const platform::FileSystem& files,
@@ -54,6 +68,7 @@ class PageWriterTest : public ::testing::Test {
   platform::Regional regional_ = testing::RegionalOf(testing::UsEnglish());
   testing::FakeClock clock_{{testing::LocalTm(2026, 12, 7, 9, 30, 0)}, {100.0, 101.25}};
   platform::SystemFileSystem system_files_;
+  std::unique_ptr<platform::Services> services_;
   std::unique_ptr<FileList> list_;
   std::string CurPath_;
 };

@@ -22,6 +22,7 @@
 #include "publish/tree_walk.h"
 #include "tests/support/fakes.h"
 #include "tests/support/in_child.h"
+#include "tests/support/platform_probes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::tool {
@@ -61,7 +62,7 @@ TEST(PageBatchTest, WaitsOnceForEachFileSystemAndFailsThePagesOfOneThatCannot) {
   std::vector<std::string> placed;
   std::vector<std::string> failed;
   PageBatch batch(
-      4, [&](const SealedPage& page) { placed.push_back(page.path); },
+      4, testing::TestExecutor(), [&](const SealedPage& page) { placed.push_back(page.path); },
       [&](const Failure& failure) { failed.push_back(platform::Describe(failure)); });
   const std::uint64_t volumes[] = {1, 13, 1, 2, 13, 1};
   for (std::size_t i = 0; i < std::size(volumes); ++i) {
@@ -118,10 +119,22 @@ TEST(ConsoleTest, PathsToAnotherStreamLeaveTheProgressLine) {
     dup2(file, STDOUT_FILENO);
     Console console;
     console.AddFiles(10);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1300));  // past the line's delay
+    // A run that shows its progress at once, rather than after a second.
+    console.ShowProgress(testing::TestExecutor(), std::chrono::milliseconds(0));
+    const auto shown = [&] {
+      for (int tries = 0; tries < 500 && !console.ProgressShown(); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      return console.ProgressShown();
+    };
+    if (!shown()) {
+      return std::string("no progress line");
+    }
     for (const char* path : {"/a/quorvane_index.html", "/b/quorvane_index.html"}) {
       console.PagePath(path);
-      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+      if (!console.ProgressShown()) {
+        return std::string("a path cleared the line");
+      }
     }
     console.Finish(0);
     return std::string();

@@ -4,19 +4,39 @@
 #include <stdexcept>    // std::runtime_error
 #include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <thread>       // std::thread
 #include <utility>      // std::move
 
+#include "platform/clock.h"
 #include "platform/executor.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
+#include "platform/regional.h"
+#include "platform/services.h"
 
 namespace quorvane::testing {
 
-// The threads of a test program, bounded as a program's are.
+// The threads of a test program, bounded as a program's are: a thread a core, and as many reads
+// in flight as a slow file system needs.
 inline const platform::Executor& TestExecutor() {
-  static const platform::Executor executor(8);
+  static const platform::Executor executor(std::thread::hardware_concurrency() + 64);
   return executor;
 }
+
+// The services of a test over `regional` and `files`: the system's clock and the test's threads.
+// Named, not a temporary: what is given them keeps a reference.
+class ServicesOver {
+ public:
+  ServicesOver(const platform::Regional& regional, const platform::FileSystem& files)
+      : services_{clock_, regional, files, TestExecutor()} {}
+  ServicesOver(const ServicesOver&) = delete;
+  ServicesOver& operator=(const ServicesOver&) = delete;
+  operator const platform::Services&() const { return services_; }
+
+ private:
+  platform::SystemClock clock_;
+  platform::Services services_;
+};
 
 // Keeps the names a folder listing gives, in the order given.
 using Names = platform::NameVector;

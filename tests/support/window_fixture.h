@@ -148,6 +148,12 @@ class StandInFileSystem final : public platform::FileSystem {
       files_.Wait([&] { return files_.held_folder_ != Path(); });
       return real_->SubFolderNames();
     }
+    // A folder tree's listing of the sub-folders, which is no reading of the file list.
+    platform::Result<> ReadNames(platform::NameSink& files,
+                                 platform::NameSink* folders) const override {
+      files_.Wait([&] { return files_.held_folder_ != Path(); });
+      return real_->ReadNames(files, folders);
+    }
     platform::Result<platform::FileFacts> ReadFacts(const char* name) const override {
       ++files_.facts_asked_;
       files_.Wait([&] { return !files_.holding_facts_; });

@@ -4,10 +4,10 @@
 #include <utility>    // std::move
 #include <vector>     // std::vector
 
-#include "index/name_list.h"
 #include "platform/failure.h"
 #include "platform/volumes.h"
-#include "window/qt/background_work.h"
+#include "window/model/sub_folders.h"
+#include "window/model/window_work.h"
 #include "window/qt/display_name.h"
 
 namespace quorvane {
@@ -24,8 +24,11 @@ struct FolderTreeModel::Node {
   Node* parent = nullptr;
   int row = 0;
   Listing listing = Listing::kNot;
-  std::uint64_t listing_id = 0;  // the listing under way that is this folder's own
+  std::uint64_t listing_id = 0;   // the listing under way that is this folder's own
+  std::stop_source listing_stop;  // stops it, when the folder goes or is listed afresh
   std::vector<std::unique_ptr<Node>> children;
+
+  ~Node() { listing_stop.request_stop(); }
 };
 
 namespace {
@@ -39,23 +42,6 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
   return path;
 }
 
-// The sub-folders of the folder at `path`, in the file list's order.
-platform::Result<std::vector<std::string>> SubFolders(const platform::FileSystem& files,
-                                                      const platform::Regional& regional,
-                                                      const std::string& path) {
-  const platform::Result<std::unique_ptr<platform::Folder>> folder = files.OpenFolder(path);
-  if (!folder) {
-    return folder.Error();
-  }
-  platform::Result<std::vector<std::string>> names = (*folder)->SubFolderNames();
-  if (names) {
-    std::sort(names->begin(), names->end(), [&](const std::string& a, const std::string& b) {
-      return CompareNames(regional, a, b) < 0;
-    });
-  }
-  return names;
-}
-
 // A folder that cannot be read, or is too large to list, shows no sub-folders; choosing it
 // reports why.
 std::vector<std::string> NamesOrNone(platform::Result<std::vector<std::string>> names) {
@@ -64,13 +50,11 @@ std::vector<std::string> NamesOrNone(platform::Result<std::vector<std::string>> 
 
 }  // namespace
 
-FolderTreeModel::FolderTreeModel(const platform::Regional& regional,
-                                 const platform::FileSystem& files, BackgroundWork& background,
+FolderTreeModel::FolderTreeModel(const platform::Services& services, WindowWork& work,
                                  QIcon folder_icon, QObject* parent)
     : QAbstractItemModel(parent),
-      regional_(regional),
-      files_(files),
-      background_(background),
+      services_(services),
+      work_(work),
       folder_icon_(std::move(folder_icon)) {}
 
 FolderTreeModel::~FolderTreeModel() = default;
@@ -98,8 +82,9 @@ QModelIndex FolderTreeModel::Find(std::string_view path) {
       return IndexOf(node);
     }
     // A listing still under way beside the window finds this one done, and is dropped.
+    unlisted->listing_stop.request_stop();
     Insert(*unlisted, NamesOrNone(platform::CatchOutOfMemory(
-                          [&] { return SubFolders(files_, regional_, unlisted->path); })));
+                          [&] { return SubFolders(services_, unlisted->path); })));
   }
 }
 
@@ -164,12 +149,14 @@ FolderTreeModel::Node* FolderTreeModel::Listed(std::string_view path) const {
 void FolderTreeModel::StartListing(Node& node) {
   node.listing = Listing::kUnderWay;
   node.listing_id = ++last_listing_;
-  background_.Run([&files = files_, &regional = regional_, path = node.path](
-                      std::stop_token /*stop*/) { return SubFolders(files, regional, path); },
-                  [this, path = node.path,
-                   listing = node.listing_id](platform::Result<std::vector<std::string>> names) {
-                    ListingDone(path, listing, NamesOrNone(std::move(names)));
-                  });
+  node.listing_stop.request_stop();
+  node.listing_stop =
+      work_.Run([&services = services_, path = node.path](
+                    std::stop_token stop) { return SubFolders(services, path, std::move(stop)); },
+                [this, path = node.path,
+                 listing = node.listing_id](platform::Result<std::vector<std::string>> names) {
+                  ListingDone(path, listing, NamesOrNone(std::move(names)));
+                });
 }
 
 void FolderTreeModel::ListingDone(const std::string& path, std::uint64_t listing,

@@ -10,12 +10,11 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
-#include "platform/file_system.h"
-#include "platform/regional.h"
+#include "platform/services.h"
 
 namespace quorvane {
 
-class BackgroundWork;
+class WindowWork;
 
 // The folders of one volume as a tree whose top item is the volume's mount point. Each folder is
 // listed when the view first needs its sub-folders, beside the window, so that a folder slow to
@@ -25,10 +24,10 @@ class FolderTreeModel final : public QAbstractItemModel {
   Q_OBJECT
 
  public:
-  // `regional` orders the names, as the file list is ordered; `files` lists the folders on the
-  // threads of `background`. All must outlive the model.
-  FolderTreeModel(const platform::Regional& regional, const platform::FileSystem& files,
-                  BackgroundWork& background, QIcon folder_icon, QObject* parent = nullptr);
+  // The folders are listed through `services`, in the file list's order, beside the window
+  // through `work`. Both must outlive the model.
+  FolderTreeModel(const platform::Services& services, WindowWork& work, QIcon folder_icon,
+                  QObject* parent = nullptr);
   ~FolderTreeModel() override;
 
   // Shows the folders of the volume mounted at `root`, none of them listed yet.
@@ -80,9 +79,8 @@ class FolderTreeModel final : public QAbstractItemModel {
   Node* NodeOf(const QModelIndex& index) const;
   QModelIndex IndexOf(const Node* node) const;
 
-  const platform::Regional& regional_;
-  const platform::FileSystem& files_;
-  BackgroundWork& background_;
+  const platform::Services& services_;
+  WindowWork& work_;
   QIcon folder_icon_;
   std::unique_ptr<Node> root_;
   std::uint64_t last_listing_ = 0;

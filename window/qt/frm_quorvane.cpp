@@ -25,22 +25,18 @@
 #include "platform/services.h"
 #include "platform/volumes.h"
 #include "window/model/folder_navigator.h"
-#include "window/qt/background_work.h"
+#include "window/model/folder_reads.h"
+#include "window/model/generation_run.h"
+#include "window/model/window_work.h"
 #include "window/qt/count_label.h"
 #include "window/qt/display_name.h"
 #include "window/qt/file_list_model.h"
 #include "window/qt/folder_tree_model.h"
-#include "window/qt/page_generation.h"
 #include "window/qt/window_icon.h"
+#include "window/qt/window_thread.h"
 
 namespace quorvane {
 namespace {
-
-// A folder's files as read beside the window, to be shown on its thread.
-struct FolderReading {
-  FileList list;
-  FolderViewState state;
-};
 
 // The volume's mount point, and its label in brackets where it has one.
 QString VolumeText(const platform::Volume& volume) {
@@ -60,15 +56,15 @@ frmQuorvane::frmQuorvane(const platform::Services& services, const platform::Def
       services_(services),
       opener_(opener),
       layout_(FormLayout::DesktopScale()),
-      background_(std::make_unique<BackgroundWork>()),
+      work_(std::make_unique<WindowWork>(services.executor, PostTo(this))),
       navigator_(std::make_unique<FolderNavigator>(services.files, std::move(volumes))),
-      files_(std::make_unique<FileList>(services.regional, services.files)),
+      files_(std::make_unique<FileList>(services)),
       file_model_(std::make_unique<FileListModel>(*files_)),
-      folder_model_(std::make_unique<FolderTreeModel>(services.regional, services.files,
-                                                      *background_,
+      folder_model_(std::make_unique<FolderTreeModel>(services, *work_,
                                                       style()->standardIcon(QStyle::SP_DirIcon))),
-      generation_(std::make_unique<PageGeneration>(
-          services, *files_, *background_,
+      reads_(std::make_unique<FolderReads>(services, *work_)),
+      generation_(std::make_unique<GenerationRun>(
+          services, *files_, *work_,
           [this](GenerationOutcome outcome) { PageEnded(std::move(outcome)); })) {
   CreateControls(*this, *file_model_, *folder_model_, *this);
   const QIcon drive_icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
@@ -92,13 +88,13 @@ frmQuorvane::frmQuorvane(const platform::Services& services, const platform::Def
 }
 
 frmQuorvane::~frmQuorvane() {
-  // A page still being made is stopped, so the previous one stays; its thread, and any folder
-  // still being read, end with background_.
-  background_->StopAll();
+  // A page still being made is stopped, so the previous one stays; it and any folder still being
+  // read end before the models they work on go.
+  work_->StopAndWait();
 }
 
 bool frmQuorvane::Working() const {
-  return reading_folder_ || folder_model_->Revealing() || generation_->Running();
+  return reads_->Reading() || folder_model_->Revealing() || generation_->Running();
 }
 
 void frmQuorvane::ConnectControls() {
@@ -109,6 +105,8 @@ void frmQuorvane::ConnectControls() {
   connect(cmdRefresh, &QPushButton::clicked, this, &frmQuorvane::cmdRefresh_Click);
   connect(cmdMake, &QPushButton::clicked, this, &frmQuorvane::cmdMake_Click);
   connect(stop_shortcut_, &QShortcut::activated, this, [this] { generation_->Stop(); });
+  follow_.setInterval(kFollowMilliseconds);
+  connect(&follow_, &QTimer::timeout, this, [this] { generation_->Follow(); });
   connect(file_model_.get(), &FileListModel::SelectionMoved, this,
           &frmQuorvane::FollowFileSelection);
   connect(File1->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -177,37 +175,22 @@ void frmQuorvane::cmdRefresh_Click() {
 }
 
 void frmQuorvane::ShowFolder(const Place& place, bool report) {
-  folder_read_.request_stop();
-  const std::uint64_t read = ++folder_reads_;
-  reading_folder_ = true;
-  folder_read_ = background_->Run(
-      [&services = services_,
-       path = place.folder](std::stop_token stop) -> platform::Result<FolderReading> {
-        FolderReading reading{FileList(services.regional, services.files), {}};
-        reading.state = RefreshFolderView(path, reading.list, std::move(stop));
-        return reading;
-      },
-      [this, read, place, report](platform::Result<FolderReading> reading) {
-        if (read != folder_reads_) {
-          return;
-        }
-        if (reading) {
-          FolderRead(place, report, reading->list, reading->state);
-          return;
-        }
-        // Out of memory: what the window shows stays, and the navigator goes elsewhere.
-        reading_folder_ = false;
-        if (report) {
-          ShowFailure(reading.Error());
-          FallBack(place);
-        }
-      });
+  reads_->Read(place.folder, [this, place, report](FolderReading& reading) {
+    FolderRead(place, report, reading);
+  });
 }
 
-void frmQuorvane::FolderRead(const Place& place, bool report, FileList& read,
-                             const FolderViewState& state) {
-  reading_folder_ = false;
-  files_->Adopt(read);
+void frmQuorvane::FolderRead(const Place& place, bool report, FolderReading& reading) {
+  const FolderViewState& state = reading.state;
+  if (reading.files == nullptr) {
+    // Out of memory: what the window shows stays, and the navigator goes elsewhere.
+    if (report) {
+      ShowFailure(state.listed.Error());
+      FallBack(place);
+    }
+    return;
+  }
+  files_->Adopt(*reading.files);
   CurPath = state.CurPath;
   lblFCount->ShowCount(state.count);
   lblPath->setText(DisplayName(CurPath));
@@ -234,9 +217,7 @@ Place frmQuorvane::CurrentPlace() const {
 
 void frmQuorvane::GoTo(const Place& place, bool falling_back) {
   // A folder still being read is overtaken by the one gone to.
-  folder_read_.request_stop();
-  ++folder_reads_;
-  reading_folder_ = false;
+  reads_->Cancel();
   if (Drive1->currentIndex() != static_cast<int>(place.volume)) {
     // Drive1 only shows the volume; Dir1 is pointed at the folder just below.
     const QSignalBlocker quiet(Drive1);

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
-#include <cstdint>     // std::uint64_t
-#include <memory>      // std::unique_ptr
-#include <stop_token>  // std::stop_source
-#include <string>      // std::string
-#include <vector>      // std::vector
+#include <memory>  // std::unique_ptr
+#include <string>  // std::string
+#include <vector>  // std::vector
 
 #include "window/qt/form_controls.h"
 #include "window/qt/form_layout.h"
@@ -17,13 +16,14 @@ class QShortcut;
 
 namespace quorvane {
 
-class BackgroundWork;
 class FileList;
 class FileListModel;
 class FolderNavigator;
+class FolderReads;
 class FolderTreeModel;
-class PageGeneration;
-struct FolderViewState;
+class GenerationRun;
+class WindowWork;
+struct FolderReading;
 struct GenerationOutcome;
 struct Place;
 struct StartFolders;
@@ -71,15 +71,15 @@ class frmQuorvane final : public QWidget, private FormControls {
   // the place of one still under way. When it cannot be read and `report` is set, says why and
   // goes where the navigator says.
   void ShowFolder(const Place& place, bool report);
-  void FolderRead(const Place& place, bool report, FileList& read, const FolderViewState& state);
+  void FolderRead(const Place& place, bool report, FolderReading& reading);
   Place CurrentPlace() const;
   // Makes the place's volume Drive1's and its folder Dir1's, which shows the folder; a folder
   // that cannot be shown there is reported unless `falling_back`.
   void GoTo(const Place& place, bool falling_back = false);
   void Dir1_Revealed(const QModelIndex& target);
   void FallBack(const Place& failed);
-  // Says why something failed, in a message box; for a folder that is no longer the one shown,
-  // it offers "Refresh List".
+  // Says why something failed, in a message box that shows once the handler has returned; for a
+  // folder that is no longer the one shown, it offers "Refresh List".
   void ShowFailure(const platform::Failure& failure);
 
   void MakePage();
@@ -92,21 +92,21 @@ class frmQuorvane final : public QWidget, private FormControls {
   const platform::Services& services_;
   const platform::DefaultHandler& opener_;
   const FormLayout layout_;
-  // Declared first and so destroyed last: every model and job below works through it.
-  std::unique_ptr<BackgroundWork> background_;
+  // Declared first and so destroyed last: every model and job below works through it, and the
+  // window stops and waits for it before any of them goes.
+  std::unique_ptr<WindowWork> work_;
   std::unique_ptr<FolderNavigator> navigator_;
   std::unique_ptr<FileList> files_;
   // Destroyed before files_, which the file model follows.
   std::unique_ptr<FileListModel> file_model_;
   std::unique_ptr<FolderTreeModel> folder_model_;
-  std::unique_ptr<PageGeneration> generation_;
+  std::unique_ptr<FolderReads> reads_;
+  std::unique_ptr<GenerationRun> generation_;
+  QTimer follow_;  // while a page is made, the file list follows it
   QShortcut* stop_shortcut_ = nullptr;
   std::string CurPath;
   std::string CurFile;
 
-  std::uint64_t folder_reads_ = 0;  // the folder reads started; the last is the one to show
-  std::stop_source folder_read_;    // the read under way, if any
-  bool reading_folder_ = false;
   bool landing_falls_back_ = false;  // how the Dir1 change of a GoTo under way is shown
   bool falling_back_ = false;        // a failure there is not reported again, so no report loops
   bool make_when_shown_ = false;     // "Make HTML" pressed while the folder was still on its way

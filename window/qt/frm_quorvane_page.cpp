@@ -19,10 +19,11 @@
 #include "index/index_page_writer.h"
 #include "platform/default_handler.h"
 #include "platform/failure.h"
+#include "window/model/folder_reads.h"
+#include "window/model/generation_run.h"
 #include "window/qt/display_name.h"
 #include "window/qt/file_list_model.h"
 #include "window/qt/folder_tree_model.h"
-#include "window/qt/page_generation.h"
 
 namespace quorvane {
 
@@ -30,7 +31,7 @@ void frmQuorvane::cmdMake_Click() {
   if (generation_->Running()) {
     return;
   }
-  if (reading_folder_ || folder_model_->Revealing()) {
+  if (reads_->Reading() || folder_model_->Revealing()) {
     // Made for the folder the user chose, once it is shown.
     make_when_shown_ = true;
     return;
@@ -40,42 +41,38 @@ void frmQuorvane::cmdMake_Click() {
 
 void frmQuorvane::ShowFailure(const platform::Failure& failure) {
   const bool offer_refresh = failure.step == platform::Step::kFolderChanged;
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("quorvane"),
-                  DisplayName(platform::Describe(failure)),
-                  offer_refresh ? QMessageBox::Close : QMessageBox::Ok, this);
-  box.setTextFormat(Qt::PlainText);
-  const QPushButton* refresh = nullptr;
+  // Shown without a loop of its own, so that no other result is handled inside this handler.
+  auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("quorvane"),
+                              DisplayName(platform::Describe(failure)),
+                              offer_refresh ? QMessageBox::Close : QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::ApplicationModal);
+  box->setTextFormat(Qt::PlainText);
   if (offer_refresh) {
-    QPushButton* button = box.addButton(QStringLiteral("&Refresh List"), QMessageBox::AcceptRole);
-    box.setDefaultButton(button);
-    refresh = button;
+    QPushButton* refresh = box->addButton(QStringLiteral("&Refresh List"), QMessageBox::AcceptRole);
+    box->setDefaultButton(refresh);
+    connect(refresh, &QPushButton::clicked, this, &frmQuorvane::cmdRefresh_Click,
+            Qt::QueuedConnection);
   }
-  box.exec();
-  if (refresh != nullptr && box.clickedButton() == refresh) {
-    cmdRefresh_Click();
-  }
+  box->show();
 }
 
 void frmQuorvane::MakePage() {
-  TakeInput(false);
-  generation_->Start(chkImg->isChecked(), CurPath);
+  if (generation_->Start(chkImg->isChecked(), CurPath)) {
+    TakeInput(false);
+    follow_.start();
+  }
 }
 
 void frmQuorvane::PageEnded(GenerationOutcome outcome) {
+  follow_.stop();
   TakeInput(true);
-  if (!outcome.OutPath && outcome.OutPath.Error().step == platform::Step::kStopped) {
-    return;  // stopped: the window is as it was, the page too
-  }
-  if (!outcome.CurFile.empty()) {
-    CurFile = std::move(outcome.CurFile);
-  }
   if (!isVisible()) {
     return;  // closed while the page was finished
   }
-  if (!outcome.OutPath) {
-    ShowFailure(outcome.OutPath.Error());
-  } else if (chkView->isChecked()) {
-    opener_.Open(*outcome.OutPath);
+  if (const std::optional<platform::Failure> failure =
+          AfterRun(std::move(outcome), chkView->isChecked(), opener_, CurFile)) {
+    ShowFailure(*failure);
   }
 }
 

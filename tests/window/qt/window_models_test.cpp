@@ -11,12 +11,13 @@
 #include "platform/file_system.h"
 #include "platform/regional.h"
 #include "tests/support/fakes.h"
+#include "tests/support/platform_probes.h"
 #include "tests/support/qt_test_main.h"
 #include "tests/support/temp_folder.h"
-#include "window/qt/background_work.h"
 #include "window/qt/display_name.h"
 #include "window/qt/file_list_model.h"
 #include "window/qt/folder_tree_model.h"
+#include "window/qt/window_thread.h"
 
 using quorvane::testing::TempFolder;
 
@@ -42,6 +43,8 @@ class WindowModelsTest : public QObject {
   const quorvane::platform::Regional regional_ =
       quorvane::testing::RegionalOf(quorvane::testing::UsEnglish());
   const quorvane::platform::SystemFileSystem files_;
+  const quorvane::testing::ServicesOver services_{regional_, files_};
+  quorvane::WindowWork work_{quorvane::testing::TestExecutor(), quorvane::PostTo(this)};
 };
 
 void WindowModelsTest::displayName_data() {
@@ -78,7 +81,7 @@ void WindowModelsTest::fileListModelFollowsTheList() {
   folder.AddFile("b.txt");
   folder.AddFile("A.txt");
   folder.AddFile("caf\xE9.txt");
-  quorvane::FileList list(regional_, files_);
+  quorvane::FileList list(services_);
   quorvane::FileListModel model(list);
   QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
   QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
@@ -114,8 +117,7 @@ void WindowModelsTest::folderTreeListsOnDemandInFileListOrder() {
   volume.AddFolder("gamma");
   volume.AddFolder("gamma/inner");
   volume.AddFile("not-a-folder");
-  quorvane::BackgroundWork background;
-  quorvane::FolderTreeModel model(regional_, files_, background, QIcon());
+  quorvane::FolderTreeModel model(services_, work_, QIcon());
 
   model.SetRoot(volume.Path());
   const QModelIndex root = model.RootIndex();
@@ -160,8 +162,7 @@ void WindowModelsTest::folderTreeFindsPathsAsBytes() {
   volume.AddFolder("gamma");
   volume.AddFolder("gamma/inner");
   volume.AddFolder("caf\xE9");
-  quorvane::BackgroundWork background;
-  quorvane::FolderTreeModel model(regional_, files_, background, QIcon());
+  quorvane::FolderTreeModel model(services_, work_, QIcon());
   model.SetRoot(volume.Path());
   QSignalSpy revealed(&model, &quorvane::FolderTreeModel::Revealed);
 
@@ -180,8 +181,7 @@ void WindowModelsTest::folderTreePassesTheModelTester() {
   volume.AddFolder("old");
   volume.AddFolder("old/inner");
   volume.AddFolder("other");
-  quorvane::BackgroundWork background;
-  quorvane::FolderTreeModel model(regional_, files_, background, QIcon());
+  quorvane::FolderTreeModel model(services_, work_, QIcon());
   model.SetRoot(volume.Path());
   // The tester fetches more as it goes, and the rows come in later, each listing in one insert.
   QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);

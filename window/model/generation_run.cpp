@@ -1,25 +1,15 @@
-#include "window/qt/page_generation.h"
+#include "window/model/generation_run.h"
 
 #include <atomic>   // std::atomic
 #include <cstdint>  // std::int64_t
 #include <mutex>    // std::mutex, std::lock_guard
 #include <utility>  // std::move
 
-#include "index/folder_listing.h"
-#include "platform/services.h"
-#include "window/qt/background_work.h"
-
 namespace quorvane {
-namespace {
-
-// How often the list shown catches up with the run: as often as the eye can follow.
-constexpr int kFollowMilliseconds = 40;
-
-}  // namespace
 
 // The run's own list, and what of it the window may see: the list once re-read, and the entry
 // being written. The list itself is the run's; only the copy it hands over crosses threads.
-struct PageGeneration::Job final : private FileListObserver {
+struct GenerationRun::Job final : private FileListObserver {
   explicit Job(const FileList& shown) : list(shown) { list.SetObserver(this); }
   Job(const Job&) = delete;
   Job& operator=(const Job&) = delete;
@@ -51,37 +41,36 @@ struct PageGeneration::Job final : private FileListObserver {
   std::atomic<std::int64_t> position{-1};
 };
 
-PageGeneration::PageGeneration(const platform::Services& services, FileList& shown,
-                               BackgroundWork& background, Ended ended)
-    : services_(services), shown_(shown), background_(background), ended_(std::move(ended)) {
-  follow_.setInterval(kFollowMilliseconds);
-  QObject::connect(&follow_, &QTimer::timeout, &follow_, [this] { Follow(); });
-}
+GenerationRun::GenerationRun(const platform::Services& services, FileList& shown, WindowWork& work,
+                             Ended ended)
+    : services_(services), shown_(shown), work_(work), ended_(std::move(ended)) {}
 
-PageGeneration::~PageGeneration() = default;
+GenerationRun::~GenerationRun() = default;
 
-void PageGeneration::Start(bool ShowImages, const std::string& CurPath) {
+bool GenerationRun::Start(bool ShowImages, const std::string& CurPath) {
+  if (Running()) {
+    return false;
+  }
   before_ = std::make_unique<FileList>(shown_);
   job_ = std::make_shared<Job>(shown_);
-  stop_ = background_.Run(
-      [job = job_, ShowImages, CurPath,
-       &services = services_](std::stop_token stop) -> platform::Result<GenerationOutcome> {
+  stop_ = work_.Run(
+      [job = job_, ShowImages, CurPath, &services = services_](std::stop_token stop) {
         return MakeIndexPage(ShowImages, CurPath, job->list, services, std::move(stop));
       },
-      [this](platform::Result<GenerationOutcome> outcome) {
-        // Out of memory, the run failed where it was.
-        Finish(outcome ? std::move(*outcome) : GenerationOutcome{outcome.Error(), {}});
-      });
-  follow_.start();
+      [this](GenerationOutcome outcome) { Finish(std::move(outcome)); });
+  return true;
 }
 
-void PageGeneration::Stop() {
+void GenerationRun::Stop() {
   if (Running()) {
     stop_.request_stop();
   }
 }
 
-void PageGeneration::Follow() {
+void GenerationRun::Follow() {
+  if (!Running()) {
+    return;
+  }
   // The position first: one taken from a list not yet handed over would be put on the old one.
   const std::int64_t position = job_->Position();
   if (const std::unique_ptr<FileList> read = job_->TakeRead()) {
@@ -92,8 +81,7 @@ void PageGeneration::Follow() {
   }
 }
 
-void PageGeneration::Finish(GenerationOutcome outcome) {
-  follow_.stop();
+void GenerationRun::Finish(GenerationOutcome outcome) {
   if (!outcome.OutPath && outcome.OutPath.Error().step == platform::Step::kStopped) {
     shown_.Adopt(*before_);
     shown_.Select(before_->Selected());
@@ -104,6 +92,24 @@ void PageGeneration::Finish(GenerationOutcome outcome) {
   job_.reset();
   before_.reset();
   ended_(std::move(outcome));
+}
+
+std::optional<platform::Failure> AfterRun(GenerationOutcome outcome, bool view,
+                                          const platform::DefaultHandler& opener,
+                                          std::string& CurFile) {
+  if (!outcome.OutPath && outcome.OutPath.Error().step == platform::Step::kStopped) {
+    return std::nullopt;  // stopped: the window is as it was, the page too
+  }
+  if (!outcome.CurFile.empty()) {
+    CurFile = std::move(outcome.CurFile);
+  }
+  if (!outcome.OutPath) {
+    return std::move(outcome.OutPath).Error();
+  }
+  if (view) {
+    opener.Open(*outcome.OutPath);
+  }
+  return std::nullopt;
 }
 
 }  // namespace quorvane

@@ -1,15 +1,16 @@
-// CurPath on Windows, as the classic examples write it: C:\photos\ with one backslash at its end,
-// and a drive's root as C:\.
+// CurPath on Windows, as the classic examples write it: C:\photos\ with one backslash at its
+// end, and a drive's root as C:\.
 
 #include <gtest/gtest.h>
 
-#include "index/folder_listing.h"
 #include "platform/system_file_system.h"
+#include "tests/support/platform_probes.h"
+#include "window/model/folder_view.h"
 
 namespace quorvane {
 namespace {
 
-TEST(WindowsPathTest, CurPathEndsInOneBackslash) {
+TEST(FolderViewTest, CurPathEndsInOneBackslashOnWindows) {
   const platform::Regional regional = platform::Regional::FromProcessLocale();
   const platform::SystemFileSystem files;
   const struct {
@@ -21,7 +22,8 @@ TEST(WindowsPathTest, CurPathEndsInOneBackslash) {
       {"C:\\", "C:\\"},
   };
   for (const auto& c : cases) {
-    FileList list(regional, files);
+    const testing::ServicesOver services(regional, files);
+    FileList list(services);
     EXPECT_EQ(RefreshFolderView(c.FolderPath, list).CurPath, c.CurPath);
     EXPECT_EQ(list.Folder(), c.CurPath);
   }
