@@ -5,9 +5,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <memory>  // std::unique_ptr
-#include <string>  // std::string
-#include <vector>  // std::vector
+#include <memory>   // std::unique_ptr
+#include <string>   // std::string
+#include <utility>  // std::move
+#include <vector>   // std::vector
 
 #include "platform/folder_arguments.h"
 #include "platform/system_services.h"
@@ -64,8 +65,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     quorvane::platform::AddShareHolding(volumes, *start.asked);
   }
   const quorvane::platform::SystemServices services;
-  quorvane::FolderNavigator navigator(services.Get().files, std::move(volumes));
-  quorvane::frmQuorvane window(services.Get(), navigator, start);
+  quorvane::frmQuorvane window(services.Get(), std::move(volumes), start);
   if (!window.Open(show)) {
     return 1;
   }

@@ -4,31 +4,37 @@
 
 #include <commctrl.h>
 
-#include <string>  // std::wstring
-#include <vector>  // std::vector
+#include <cstdint>  // std::int64_t
+
+#include "index/folder_listing.h"
 
 namespace quorvane::win32 {
 
-// What the virtual list view File1 shows: it asks for each name it draws, so that a folder of a
-// million files costs no more to show than a screenful.
-class FileList {
+// File1, the virtual list view, over the window's file list: it asks for each name it draws, so
+// a folder of a million files costs no more to show than a screenful, and its selection and the
+// list's are one.
+class FileListView final : public FileListObserver {
  public:
-  explicit FileList(HWND list) : list_(list) {}
+  // `files` must outlive this; this follows it from now on.
+  FileListView(HWND list, FileList& files);
+  ~FileListView() override;
+  FileListView(const FileListView&) = delete;
+  FileListView& operator=(const FileListView&) = delete;
 
-  // Shows `names` in their order, with nothing selected.
-  void Show(std::vector<std::wstring> names);
+  void ListChanged() override;
+  void SelectionChanged(std::int64_t position) override;
 
-  // Answers the list's notifications; false for one it does not ask of its owner.
-  bool Answer(NMHDR& notification, LRESULT& result) const;
+  // Answers the list view's notifications; false for one it does not ask of its owner.
+  bool Answer(NMHDR& notification, LRESULT& result);
 
  private:
-  // The name for the list to draw, into its own buffer.
+  // The name for the list view to draw, into its own buffer.
   void GiveName(LVITEMW& item) const;
   // The first entry from `start` on whose name starts as typed, wrapping round; -1 for none.
   int Find(const LVFINDINFOW& find, int start) const;
 
   HWND list_;
-  std::vector<std::wstring> names_;
+  FileList& files_;
 };
 
 }  // namespace quorvane::win32

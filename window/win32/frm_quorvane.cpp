@@ -1,22 +1,28 @@
 #include "window/win32/frm_quorvane.h"
 
-#include <algorithm>  // std::sort
-#include <string>     // std::string
-#include <utility>    // std::move
-#include <vector>     // std::vector
+#include <utility>  // std::move
 
-#include "index/name_list.h"
+#include "index/program_version.h"
+#include "platform/windows/utf16.h"
+#include "window/model/folder_view.h"
+#include "window/model/sub_folders.h"
 #include "window/win32/dpi.h"
 #include "window/win32/drive_box.h"
-#include "window/win32/folder_tree.h"
 #include "window/win32/resources.h"
 
 namespace quorvane {
 namespace {
 
+using win32::Control;
+
 constexpr wchar_t kClassName[] = L"frmQuorvane";
-constexpr wchar_t kCaption[] = L"quorvane";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+HICON LoadIcon(HINSTANCE instance, int width_metric, int height_metric) {
+  return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON,
+                                       GetSystemMetrics(width_metric),
+                                       GetSystemMetrics(height_metric), LR_DEFAULTCOLOR));
+}
 
 bool RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
   WNDCLASSEXW form{};
@@ -26,25 +32,29 @@ bool RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
   form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   form.lpszClassName = kClassName;
-  form.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-  form.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+  form.hIcon = LoadIcon(instance, SM_CXICON, SM_CYICON);
+  form.hIconSm = LoadIcon(instance, SM_CXSMICON, SM_CYSMICON);
   return RegisterClassExW(&form) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 }  // namespace
 
-frmQuorvane::frmQuorvane(const platform::Services& services, FolderNavigator& navigator,
+frmQuorvane::frmQuorvane(const platform::Services& services, std::vector<platform::Volume> volumes,
                          StartFolders start)
-    : services_(services), navigator_(navigator), start_(std::move(start)) {}
+    : services_(services),
+      start_(std::move(start)),
+      work_(services.executor, post_.Post()),
+      navigator_(services.files, std::move(volumes)),
+      files_(services),
+      reads_(services, work_),
+      generation_(services, files_, work_,
+                  [this](GenerationOutcome outcome) { PageEnded(std::move(outcome)); }) {}
 
 frmQuorvane::~frmQuorvane() {
   if (hwnd_ != nullptr) {
     DestroyWindow(hwnd_);
   }
+  work_.StopAndWait();
 }
 
 bool frmQuorvane::Open(int show) {
@@ -53,9 +63,8 @@ bool frmQuorvane::Open(int show) {
     return false;
   }
   // Made at no size: its size follows from the dots per inch of the monitor it is made on.
-  const HWND made = CreateWindowExW(0, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                    0, 0, nullptr, nullptr, instance, this);
-  if (made == nullptr) {
+  if (CreateWindowExW(0, kClassName, L"quorvane", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+                      nullptr, nullptr, instance, this) == nullptr) {
     return false;
   }
   ShowWindow(hwnd_, show);
@@ -67,12 +76,21 @@ int frmQuorvane::Run() {
   MSG message{};
   BOOL got = 0;
   while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-    if (hwnd_ == nullptr || !IsDialogMessageW(hwnd_, &message)) {
+    if (hwnd_ == nullptr || (!OpensFolder(message) && !IsDialogMessageW(hwnd_, &message))) {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
   }
   return got < 0 ? 1 : static_cast<int>(message.wParam);
+}
+
+bool frmQuorvane::OpensFolder(const MSG& message) {
+  if (message.message != WM_KEYDOWN || message.wParam != VK_RETURN ||
+      message.hwnd != controls_[Control::Dir1]) {
+    return false;
+  }
+  Dir1_Change();
+  return true;
 }
 
 LRESULT CALLBACK frmQuorvane::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -96,15 +114,30 @@ LRESULT frmQuorvane::Handle(UINT message, WPARAM w, LPARAM l) {
       OnActivate(w);
       return 0;
     case WM_SETFOCUS:
-      SetFocus(focus_ != nullptr ? focus_ : controls_[win32::Control::Drive1]);
+      SetFocus(focus_ != nullptr ? focus_ : controls_[Control::Drive1]);
       return 0;
     case DM_GETDEFID:  // Enter presses Make HTML, as in a dialog whose default button it is
-      return MAKELRESULT(win32::ControlId(win32::Control::cmdMake), DC_HASDEFID);
+      return MAKELRESULT(win32::ControlId(Control::cmdMake), DC_HASDEFID);
+    case WM_COMMAND:
+      OnCommand(LOWORD(w), HIWORD(w));
+      return 0;
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<NMHDR*>(l));
+    case WM_TIMER:
+      generation_.Follow();
+      return 0;
+    case win32::WindowPost::kMessage:
+      post_.RunQueued();
+      return 0;
+    case kShowFailures:
+      ShowFailures();
+      return 0;
+    case WM_CLOSE:
+      generation_.Stop();  // the page stays as it was before the press
+      DestroyWindow(hwnd_);
+      return 0;
     case WM_DESTROY:
-      names_.reset();
-      PostQuitMessage(0);
+      OnDestroy();
       return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
@@ -119,12 +152,27 @@ bool frmQuorvane::OnCreate() {
   if (!controls_.Create(hwnd_)) {
     return false;
   }
-  files_.emplace(controls_[win32::Control::File1]);
-  names_.emplace(controls_);
+  post_.WakeWindow(hwnd_);
+  opener_.SetWindow(hwnd_);
+  file_view_ = std::make_unique<win32::FileListView>(controls_[Control::File1], files_);
+  folder_tree_ = std::make_unique<win32::FolderTree>(controls_[Control::Dir1]);
+  names_ = std::make_unique<win32::AccessibleNames>(controls_);
   Scale(win32::WindowDpi(hwnd_));
-  ShowStart();
-  focus_ = controls_[win32::Control::Drive1];
+  win32::ShowDrives(controls_[Control::Drive1], navigator_.Volumes(), 0);
+  focus_ = controls_[Control::Drive1];
+  Form_Load();
   return true;
+}
+
+void frmQuorvane::OnDestroy() {
+  KillTimer(hwnd_, kFollowTimer);
+  // A page still being made is stopped, so the previous one stays; it and any folder still
+  // being read end before the models they work on go, and nothing comes back from them.
+  post_.WakeWindow(nullptr);
+  work_.StopAndWait();
+  file_view_.reset();
+  names_.reset();
+  PostQuitMessage(0);
 }
 
 void frmQuorvane::Scale(UINT dpi) {
@@ -148,37 +196,81 @@ void frmQuorvane::OnActivate(WPARAM w) {
     if (focus != nullptr && IsChild(hwnd_, focus)) {
       focus_ = focus;
     }
-  } else {
+  } else if (focus_ != nullptr && IsWindowEnabled(focus_)) {
     SetFocus(focus_);
+  }
+}
+
+void frmQuorvane::OnCommand(int id, int code) {
+  if (id == IDCANCEL) {
+    generation_.Stop();  // Escape, as in a dialog
+  } else if (id == win32::ControlId(Control::Drive1) && code == CBN_SELCHANGE) {
+    Drive1_Change();
+  } else if (id == win32::ControlId(Control::cmdRefresh) && code == BN_CLICKED) {
+    cmdRefresh_Click();
+  } else if (id == win32::ControlId(Control::cmdMake) && code == BN_CLICKED) {
+    cmdMake_Click();
   }
 }
 
 LRESULT frmQuorvane::OnNotify(NMHDR& notification) {
   LRESULT result = 0;
-  if (files_ && files_->Answer(notification, result)) {
+  if (file_view_ && file_view_->Answer(notification, result)) {
     return result;
+  }
+  if (notification.hwndFrom == controls_[Control::Dir1] && notification.code == NM_DBLCLK) {
+    Dir1_Change();
+    return TRUE;
   }
   return DefWindowProcW(hwnd_, WM_NOTIFY, notification.idFrom,
                         reinterpret_cast<LPARAM>(&notification));
 }
 
-// The drive that holds the folder to start on, and that folder in the tree.
-void frmQuorvane::ShowStart() {
-  const Place place = navigator_.Start(start_).place;
-  win32::ShowDrives(controls_[win32::Control::Drive1], navigator_.Volumes(), place.volume);
-  std::vector<std::string> sub_folders;
-  if (auto folder = services_.files.OpenFolder(place.folder)) {
-    if (auto names = (*folder)->SubFolderNames()) {
-      sub_folders = std::move(*names);
-    }
+void frmQuorvane::Form_Load() {
+  SetWindowTextW(hwnd_, platform::ToWide(std::string("quorvane ") + kProgramVersionText).c_str());
+  const StartPlace start = navigator_.Start(start_);
+  GoTo(start.place);
+  if (!start.asked) {
+    ShowFailure(start.asked.Error());
   }
-  std::sort(sub_folders.begin(), sub_folders.end(),
-            [&](const std::string& a, const std::string& b) {
-              return CompareNames(services_.regional, a, b) < 0;
-            });
-  win32::ShowFolder(controls_[win32::Control::Dir1], navigator_.Root(place.volume), place.folder,
-                    sub_folders);
-  navigator_.Shown(place);
 }
+
+void frmQuorvane::Drive1_Change() {
+  const auto volume = SendMessageW(controls_[Control::Drive1], CB_GETCURSEL, 0, 0);
+  if (volume >= 0) {
+    // Dir1 goes to the drive's current folder, which is shown.
+    GoTo(navigator_.VolumeChosen(static_cast<std::size_t>(volume)));
+  }
+}
+
+void frmQuorvane::Dir1_Change() {
+  const std::string chosen = folder_tree_->Chosen();
+  if (!chosen.empty()) {
+    GoTo({place_.volume, chosen});
+  }
+}
+
+void frmQuorvane::cmdRefresh_Click() {
+  // Sub-folders made since are listed too, and the files are read afresh.
+  GoTo(place_);
+}
+
+void frmQuorvane::GoTo(const Place& place, bool falling_back) {
+  reads_.Cancel();  // a folder still being read is overtaken by the one gone to
+  place_ = place;
+  SendMessageW(controls_[Control::Drive1], CB_SETCURSEL, place.volume, 0);
+  platform::Result<std::vector<std::string>> sub_folders = SubFolders(services_, place.folder);
+  folder_tree_->Show(navigator_.Root(place.volume), place.folder,
+                     sub_folders ? *sub_folders : std::vector<std::string>());
+  ShowFolder(place, !falling_back);
+}
+
+void frmQuorvane::ShowFolder(const Place& place, bool report) {
+  reads_.Read(place.folder, [this, place, report](FolderReading& reading) {
+    FolderRead(place, report, reading);
+  });
+}
+
+void frmQuorvane::FallBack(const Place& failed) { GoTo(navigator_.AfterFailure(failed), true); }
 
 }  // namespace quorvane
