@@ -10,6 +10,7 @@ constexpr DWORD kPatienceMs = 60000;
 
 struct Search {
   DWORD process;
+  const wchar_t* window_class;
   HWND found;
 };
 
@@ -17,7 +18,8 @@ BOOL CALLBACK FindProgramsWindow(HWND window, LPARAM l) {
   auto& search = *reinterpret_cast<Search*>(l);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if (process == search.process && ClassOf(window) == L"frmQuorvane") {
+  if (process == search.process && ClassOf(window) == search.window_class &&
+      IsWindowVisible(window)) {
     search.found = window;
     return FALSE;
   }
@@ -37,7 +39,7 @@ RunningWindow::RunningWindow(const std::wstring& program, const std::string& fol
   }
   // The window is made before the program first waits for input.
   WaitForInputIdle(process_.hProcess, kPatienceMs);
-  Search search{process_.dwProcessId, nullptr};
+  Search search{process_.dwProcessId, L"frmQuorvane", nullptr};
   EnumWindows(&FindProgramsWindow, reinterpret_cast<LPARAM>(&search));
   window_ = search.found;
 }
@@ -87,6 +89,12 @@ RECT RunningWindow::PlaceOf(HWND control) const {
   GetWindowRect(control, &rect);
   MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
   return rect;
+}
+
+HWND RunningWindow::MessageBoxShown() const {
+  Search search{process_.dwProcessId, L"#32770", nullptr};  // the class of Windows' dialogs
+  EnumWindows(&FindProgramsWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 DWORD RunningWindow::Status() const {

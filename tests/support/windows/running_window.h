@@ -31,6 +31,8 @@ class RunningWindow {
   void PressAlt(wchar_t letter) const;
   // The control's position and size in the window's client area.
   RECT PlaceOf(HWND control) const;
+  // The program's message box, while one shows; null otherwise.
+  HWND MessageBoxShown() const;
   // The program's exit status once it has ended; STILL_ACTIVE while it runs.
   DWORD Status() const;
 

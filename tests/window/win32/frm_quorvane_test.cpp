@@ -9,10 +9,13 @@
 
 #include <algorithm>  // std::count
 #include <cstdlib>    // std::abs
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/windows/utf16.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/window_cases.h"
 #include "tests/support/windows/running_window.h"
 
 namespace {
@@ -115,6 +118,18 @@ TEST_F(WindowTest, FocusStartsOnDrive1AndTabAndTheAccessKeysMoveItAsInADialog) {
   EXPECT_TRUE(Eventually([&] { return window_.Focus() == c[7]; }));
 }
 
+TEST_F(WindowTest, TabThenTheArrowsAndEnterGoIntoASubFolderAndShowIt) {
+  const std::vector<HWND> c = window_.Controls();
+  ASSERT_TRUE(Eventually([&] { return window_.Focus() == c[0] && !TextOf(c[4]).empty(); }));
+  window_.Press(VK_TAB);
+  ASSERT_TRUE(Eventually([&] { return window_.Focus() == c[1]; }));
+  window_.Press(VK_DOWN);  // from the folder to its first sub-folder
+  window_.Press(VK_RETURN);
+  const std::wstring sub1 = quorvane::platform::ToWide(folder_ / "sub1") + L"\\";
+  EXPECT_TRUE(Eventually([&] { return TextOf(c[3]) == sub1; })) << TextOf(c[3]);
+  EXPECT_EQ(TextOf(c[4]), L"0");
+}
+
 TEST_F(WindowTest, Drive1ListsTheDrivesWithTheFoldersOwnChosenAndDir1TheWayDownToIt) {
   const HWND drives = Control(0);
   const LRESULT count = SendMessageW(drives, CB_GETCOUNT, 0, 0);
@@ -202,6 +217,66 @@ TEST(ScaledWindowTest, AtOneAndAHalfTimesTheDotsPerInchEverythingIsOneAndAHalfTi
 TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
   PostMessageW(window_.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(Eventually([&] { return window_.Status() == 0; }));
+}
+
+// quorvane.exe as the table of both windows' cases drives it: from outside, by its access keys.
+class Win32Window final : public quorvane::testing::WindowUnderTest {
+ public:
+  bool Start(const TempFolder& folder) override {
+    page_ = quorvane::platform::ToWide(folder / "quorvane_index.html");
+    window_.emplace(quorvane::testing::BuiltProgram(QUORVANE_PROGRAM_FROM_TESTS), folder.Path());
+    return window_->Window() != nullptr && Eventually([&] { return !TextOf(Control(4)).empty(); });
+  }
+  void Refresh() override {
+    // The count is shown anew once the folder has been read again.
+    SetWindowTextW(Control(4), L"");
+    window_->PressAlt(L'r');
+    Eventually([&] { return !TextOf(Control(4)).empty(); });
+  }
+  void Make() override {
+    window_->PressAlt(L'h');
+    // The page is in place, and once the run has ended the controls take input again; or a
+    // message box says why not.
+    Eventually([&] {
+      const DWORD page = GetFileAttributesW(page_.c_str());
+      const bool placed = page != INVALID_FILE_ATTRIBUTES && (page & FILE_ATTRIBUTE_DIRECTORY) == 0;
+      return Box() != nullptr || (placed && IsWindowEnabled(Control(7)));
+    });
+  }
+  std::string PathText() const override { return Utf8(TextOf(Control(3))); }
+  std::string CountText() const override { return Utf8(TextOf(Control(4))); }
+  bool GenerationEnabled() const override {
+    return IsWindowEnabled(Control(8)) && IsWindowEnabled(Control(6)) &&
+           IsWindowEnabled(Control(5));
+  }
+  bool RefreshEnabled() const override { return IsWindowEnabled(Control(7)); }
+  std::string Reported() override {
+    const HWND box = Box();
+    if (box == nullptr) {
+      return {};
+    }
+    const std::string words = Utf8(TextOf(GetDlgItem(box, 0xFFFF)));  // a message box's text
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    Eventually([&] { return Box() == nullptr; });
+    return words;
+  }
+
+ private:
+  HWND Control(std::size_t i) const { return window_->Controls().at(i); }
+  // The program's message box, while one shows.
+  HWND Box() const { return window_->MessageBoxShown(); }
+  static std::string Utf8(const std::wstring& text) { return quorvane::platform::ToUtf8(text); }
+
+  std::wstring page_;
+  std::optional<RunningWindow> window_;
+};
+
+TEST(BothWindowsTest, TheCasesBothWindowsShare) {
+  for (const quorvane::testing::WindowCase& c : quorvane::testing::kWindowCases) {
+    Win32Window window;
+    const std::vector<std::string> mismatches = Mismatches(c, window);
+    EXPECT_TRUE(mismatches.empty()) << c.name << ": " << ::testing::PrintToString(mismatches);
+  }
 }
 
 }  // namespace
