@@ -214,6 +214,56 @@ TEST(ScaledWindowTest, AtOneAndAHalfTimesTheDotsPerInchEverythingIsOneAndAHalfTi
   }
 }
 
+// A folder of many files, whose page takes long enough to make (a tenth of a second and more)
+// that a key pressed once the run is seen under way comes while it is, with a page made before.
+class StoppedRunTest : public ::testing::TestWithParam<bool> {
+ protected:
+  // Made once for both cases: many files take a while to make under Wine.
+  static void SetUpTestSuite() {
+    folder_ = new TempFolder;
+    for (int i = 0; i < 10000; ++i) {
+      folder_->AddFile("file" + std::to_string(i) + ".txt");
+    }
+  }
+  static void TearDownTestSuite() { delete folder_; }
+  void SetUp() override {
+    quorvane::testing::WriteFile(*folder_ / "quorvane_index.html", "the page made before");
+  }
+  static TempFolder* folder_;
+};
+TempFolder* StoppedRunTest::folder_ = nullptr;
+
+TEST_P(StoppedRunTest, EscapeOrClosingStopsTheRunAndKeepsTheOldPage) {
+  const bool closing = GetParam();
+  const std::vector<std::string> before = quorvane::testing::Entries(folder_->Path());
+  {
+    const RunningWindow window(quorvane::testing::BuiltProgram(QUORVANE_PROGRAM_FROM_TESTS),
+                               folder_->Path());
+    ASSERT_NE(window.Window(), nullptr);
+    const HWND count = window.Controls().at(4);
+    ASSERT_TRUE(Eventually([&] { return TextOf(count) == L"10001"; }));
+    const HWND make = window.Controls().at(8);
+    window.PressAlt(L'h');
+    // Under way: the controls take no input while the page is made.
+    ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(make); }));
+    if (closing) {
+      PostMessageW(window.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+      EXPECT_TRUE(Eventually([&] { return window.Status() == 0; }));
+    } else {
+      window.Press(VK_ESCAPE);
+      // Stopped, the window takes input again and says nothing.
+      EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(make) != FALSE; }));
+      EXPECT_EQ(window.MessageBoxShown(), nullptr);
+    }
+  }
+  // Compared whole, without printing a page of thousands of lines where it differs.
+  EXPECT_TRUE(quorvane::testing::ReadFile(*folder_ / "quorvane_index.html") ==
+              "the page made before");
+  EXPECT_TRUE(quorvane::testing::Entries(folder_->Path()) == before);  // no hidden name left
+}
+
+INSTANTIATE_TEST_SUITE_P(EscapeAndClosing, StoppedRunTest, ::testing::Bool());
+
 TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
   PostMessageW(window_.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(Eventually([&] { return window_.Status() == 0; }));
