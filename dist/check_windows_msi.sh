@@ -22,6 +22,9 @@ for property in 'ProductName	quorvane' "ProductVersion	1.0.6" 'Manufacturer	the 
 done
 
 windows_msi="Z:${msi//\//\\}"
+# What the prefix holds of that name already (the tests' own folders, say) is no leftover.
+named() { find "$prefix/drive_c" -iname '*quorvane*' | LC_ALL=C sort; }
+before=$(named)
 run msiexec /i "$windows_msi" /qn || fail "msiexec /i failed with status $?"
 folder="$prefix/drive_c/Program Files/quorvane"
 listing=$(cd "$folder" 2>/dev/null && find . -type f | LC_ALL=C sort | tr '\n' ' ')
@@ -47,7 +50,7 @@ if [ -n "$window_tests" ]; then
 fi
 
 run msiexec /x "$windows_msi" /qn || fail "msiexec /x failed with status $?"
-left=$(find "$prefix/drive_c" -iname '*quorvane*' | tr '\n' ' ')
+left=$(comm -13 <(echo "$before") <(named) | tr '\n' ' ')
 [ -z "$left" ] || fail "uninstalling left $left"
 run reg query 'HKLM\Software\quorvane' >/dev/null 2>&1 && fail "uninstalling left HKLM\\Software\\quorvane"
 

@@ -15,23 +15,19 @@ using win32::Control;
 
 void frmQuorvane::FolderRead(const Place& place, bool report, FolderReading& reading) {
   const FolderViewState& state = reading.state;
-  if (reading.files == nullptr) {
-    // Out of memory: what the window shows stays, and the navigator goes elsewhere.
-    if (report) {
-      ShowFailure(state.listed.Error());
-      FallBack(place);
+  // Without files the read ran out of memory: what the window shows stays as it was.
+  const bool read = reading.files != nullptr;
+  if (read) {
+    files_.Adopt(*reading.files);
+    CurPath = state.CurPath;
+    SetText(Control::lblFCount, CountText(state.count));
+    SetText(Control::lblPath, CurPath);
+    for (const Control control : {Control::cmdMake, Control::chkView, Control::chkImg}) {
+      EnableWindow(controls_[control], state.generation_enabled);  // a tick stays, greyed
     }
-    return;
-  }
-  files_.Adopt(*reading.files);
-  CurPath = state.CurPath;
-  SetText(Control::lblFCount, CountText(state.count));
-  SetText(Control::lblPath, CurPath);
-  for (const Control control : {Control::cmdMake, Control::chkView, Control::chkImg}) {
-    EnableWindow(controls_[control], state.generation_enabled);  // a tick stays, greyed
   }
   const bool make = std::exchange(make_when_shown_, false);
-  if (state.listed) {
+  if (read && state.listed) {
     navigator_.Shown(place);
     if (make && !reads_.Reading()) {
       cmdMake_Click();
