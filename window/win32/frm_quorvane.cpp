@@ -107,44 +107,51 @@ LRESULT frmQuorvane::Handle(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_CREATE:
       return OnCreate() ? 0 : -1;
-    case WM_DPICHANGED:
-      OnDpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
-      return 0;
-    case WM_ACTIVATE:
-      OnActivate(w);
-      return 0;
-    case WM_SETFOCUS:
-      SetFocus(focus_ != nullptr ? focus_ : controls_[Control::Drive1]);
-      return 0;
     case DM_GETDEFID:  // Enter presses Make HTML, as in a dialog whose default button it is
       return MAKELRESULT(win32::ControlId(Control::cmdMake), DC_HASDEFID);
-    case WM_COMMAND:
-      OnCommand(LOWORD(w), HIWORD(w));
-      return 0;
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<NMHDR*>(l));
+    default:
+      return Handled(message, w, l) ? 0 : DefWindowProcW(hwnd_, message, w, l);
+  }
+}
+
+bool frmQuorvane::Handled(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
+      return true;
+    case WM_ACTIVATE:
+      OnActivate(w);
+      return true;
+    case WM_SETFOCUS:
+      SetFocus(focus_ != nullptr ? focus_ : controls_[Control::Drive1]);
+      return true;
+    case WM_COMMAND:
+      OnCommand(LOWORD(w), HIWORD(w));
+      return true;
     case WM_TIMER:
       generation_.Follow();
-      return 0;
+      return true;
     case win32::WindowPost::kMessage:
       post_.RunQueued();
-      return 0;
+      return true;
     case kShowFailures:
       ShowFailures();
-      return 0;
+      return true;
     case WM_CLOSE:
       generation_.Stop();  // the page stays as it was before the press
       DestroyWindow(hwnd_);
-      return 0;
+      return true;
     case WM_DESTROY:
       OnDestroy();
-      return 0;
+      return true;
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
-      return 0;
+      return true;
     default:
-      return DefWindowProcW(hwnd_, message, w, l);
+      return false;
   }
 }
 

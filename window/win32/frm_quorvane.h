@@ -51,6 +51,8 @@ class frmQuorvane {
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
   LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+  // The messages whose answer is 0 once handled; false for those left to Windows.
+  bool Handled(UINT message, WPARAM w, LPARAM l);
   bool OnCreate();
   void OnDestroy();
   void Scale(UINT dpi);

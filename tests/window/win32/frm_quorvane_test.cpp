@@ -307,6 +307,10 @@ class Win32Window final : public quorvane::testing::WindowUnderTest {
     if (box == nullptr) {
       return {};
     }
+    // Titled with the program's name, with one button, OK.
+    EXPECT_EQ(TextOf(box), L"quorvane");
+    EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
     const std::string words = Utf8(TextOf(GetDlgItem(box, 0xFFFF)));  // a message box's text
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     Eventually([&] { return Box() == nullptr; });
