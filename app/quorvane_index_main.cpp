@@ -3,6 +3,7 @@
 #include <clocale>    // std::setlocale
 #include <exception>  // std::exception
 #include <string>     // std::string
+#include <utility>    // std::move
 #include <vector>     // std::vector
 
 #include "platform/failure.h"
@@ -18,13 +19,15 @@ namespace {
 
 constexpr int kBadUsage = 2;
 
-// `words` on standard error, as the program's (after its name, unless `named` is false).
+// `words` on standard error, as the program's (after its name, unless `named` is false); nothing
+// is left to tell where that fails.
 void Say(const std::string& words, bool named = true) {
-  (void)quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
-                                      (named ? "quorvane-index: " : "") + words + "\n");
+  static_cast<void>(
+      quorvane::platform::WriteText(quorvane::platform::StandardStream::kError,
+                                    (named ? "quorvane-index: " : "") + words + "\n"));
 }
 
-int Run(int argc, char** argv) {
+quorvane::platform::Result<int> Run(int argc, char** argv) {
   const quorvane::platform::Result<quorvane::tool::CommandLine> line =
       quorvane::tool::ParseCommandLine(argc, argv);
   if (!line) {
@@ -41,7 +44,9 @@ int Run(int argc, char** argv) {
     console.Print(quorvane::tool::VersionText());
     return console.Finish(0);
   }
-  const quorvane::platform::SystemServices system;
+  QUORVANE_TRY_ASSIGN(quorvane::platform::Regional regional,
+                      quorvane::platform::Regional::FromProcessLocale());
+  const quorvane::platform::SystemServices system(std::move(regional));
   return console.Finish(quorvane::tool::IndexFolders(line->options, system.Get(), console));
 }
 

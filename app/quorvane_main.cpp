@@ -6,6 +6,7 @@
 #include <cstdio>       // std::fputs, std::fprintf
 #include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <utility>      // std::move
 #include <vector>       // std::vector
 
 #include "index/program_version.h"
@@ -100,7 +101,13 @@ void AnswerOptions(const QApplication& application) {
 
 // Shows the window on `folders` (one at most) until it is closed.
 int RunWindow(QApplication& application, const std::vector<std::string>& folders) {
-  const quorvane::platform::SystemServices services;
+  quorvane::platform::Result<quorvane::platform::Regional> regional =
+      quorvane::platform::Regional::FromProcessLocale();
+  if (!regional) {
+    std::fprintf(stderr, "quorvane: %s\n", quorvane::platform::Describe(regional.Error()).c_str());
+    return 1;
+  }
+  const quorvane::platform::SystemServices services(std::move(*regional));
   const quorvane::platform::SystemDefaultHandler opener;
   // A mount table of its own, for a demonstration that shows no host's mounts.
   const QByteArray mountinfo = qgetenv("QUORVANE_MOUNTINFO");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bench/bench_folder.h"
+#include "bench/process_regional.h"
 #include "index/folder_listing.h"
 #include "index/index_page_writer.h"
 #include "platform/system_services.h"
@@ -14,7 +15,7 @@ namespace {
 using quorvane::bench::FolderOf;
 
 struct Engine {
-  quorvane::platform::SystemServices system;
+  quorvane::platform::SystemServices system{quorvane::bench::ProcessRegional()};
   const quorvane::platform::Services& services = system.Get();
   quorvane::FileList list{services.regional, services.files};
 };

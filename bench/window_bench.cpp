@@ -10,6 +10,7 @@
 #include <filesystem>  // std::filesystem::path
 
 #include "bench/bench_folder.h"
+#include "bench/process_regional.h"
 #include "platform/default_handler.h"
 #include "platform/system_services.h"
 #include "platform/volumes.h"
@@ -49,7 +50,7 @@ struct Window {
 
   const std::string& folder;
   const std::string above;
-  const quorvane::platform::SystemServices system;
+  const quorvane::platform::SystemServices system{quorvane::bench::ProcessRegional()};
   const quorvane::platform::SystemDefaultHandler opener;
   quorvane::frmQuorvane form;
   QTreeView* Dir1 = nullptr;

@@ -28,6 +28,7 @@
 #include <string>      // std::string
 #include <vector>      // std::vector
 
+#include "bench/process_regional.h"
 #include "platform/default_handler.h"
 #include "platform/system_services.h"
 #include "platform/volumes.h"
@@ -153,7 +154,7 @@ class Window {
 
   const std::string folder_;
   const std::string above_;
-  const quorvane::platform::SystemServices system_;
+  const quorvane::platform::SystemServices system_{quorvane::bench::ProcessRegional()};
   const quorvane::platform::SystemDefaultHandler opener_;
   quorvane::frmQuorvane form_;
   PaintWatch watch_;

@@ -56,6 +56,8 @@ namespace quorvane::platform {
   STEP(kRemovePage, "Cannot remove the page ", "")                                           \
   /* the page was replaced between its check and its removal */                              \
   STEP(kPageChanged, "The page ", " changed while it was checked; it was kept")              \
+  /* the old page, moved aside for the new one, could be neither put back nor removed */     \
+  STEP(kOldPageLeft, "The old page was left at ", "")                                        \
   /* a file of the page's name that this program did not write */                            \
   STEP(kNotAPage, "The file ", " is not a page quorvane wrote; it was kept")                 \
   /* a folder of a walk moved elsewhere while the walk was below it */                       \

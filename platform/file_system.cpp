@@ -6,26 +6,20 @@
 namespace quorvane::platform {
 
 Result<> Folder::ReadNames(NameSink& files, NameSink* folders) const {
-  if (Result<> read = ReadFileNames(files); !read || folders == nullptr) {
-    return read;
+  QUORVANE_TRY(ReadFileNames(files));
+  if (folders == nullptr) {
+    return {};
   }
-  Result<std::vector<std::string>> names = SubFolderNames();
-  if (!names) {
-    return names.Error();
-  }
-  for (const std::string& name : *names) {
-    if (Result<> added = folders->Add(name); !added) {
-      return added;
-    }
+  QUORVANE_TRY_ASSIGN(const std::vector<std::string> names, SubFolderNames());
+  for (const std::string& name : names) {
+    QUORVANE_TRY(folders->Add(name));
   }
   return {};
 }
 
 Result<std::vector<std::string>> ListingFolder::SubFolderNames() const {
   NameVector folders;
-  if (Result<> listed = List(nullptr, &folders); !listed) {
-    return listed.Error();
-  }
+  QUORVANE_TRY(List(nullptr, &folders));
   return std::move(folders.names);
 }
 

@@ -101,7 +101,9 @@ class Folder : public FactsSource {
 
   // Gives `names` the name of every entry that is not a folder, in the order the system gives
   // them: regular files, dot-files, symlinks to files, dangling symlinks, fifos, sockets and
-  // devices. The program's own temporary page names are left out.
+  // devices. The program's own temporary page names are left out. An entry gone since the
+  // listing is passed over; one whose kind cannot be told fails the listing (kReadFileFacts),
+  // naming it.
   virtual Result<> ReadFileNames(NameSink& names) const = 0;
 
   // The names of the sub-folders that are on the same volume, symlinks left out.

@@ -27,7 +27,8 @@ struct RegionalSettings {
 class Regional {
  public:
   // The settings of the process locale, as setlocale(LC_ALL, "") or a later setlocale left it.
-  static Regional FromProcessLocale();
+  // Fails (kOutOfMemory) where there is no memory for a copy of the locale.
+  static Result<Regional> FromProcessLocale();
 
   // Fixed settings, for tests and for callers that want a given rendering. Fails (kLocaleMissing)
   // when settings.locale_name is not available.

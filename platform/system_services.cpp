@@ -1,6 +1,7 @@
 #include "platform/system_services.h"
 
-#include <thread>  // std::thread
+#include <thread>   // std::thread
+#include <utility>  // std::move
 
 namespace quorvane::platform {
 namespace {
@@ -10,8 +11,8 @@ constexpr std::size_t kMostWaits = 64;
 
 }  // namespace
 
-SystemServices::SystemServices()
-    : regional_(Regional::FromProcessLocale()),
+SystemServices::SystemServices(Regional regional)
+    : regional_(std::move(regional)),
       executor_(std::thread::hardware_concurrency() + kMostWaits),
       services_{clock_, regional_, files_, executor_} {}
 

@@ -7,12 +7,12 @@
 
 namespace quorvane::platform {
 
-// The machine's own clock, regional settings and file system, and the program's threads, kept
-// together for a program's lifetime. Build it after the process locale is set (QApplication sets
-// it), because the regional settings are read once, here.
+// The machine's own clock and file system, the program's threads and the regional settings it
+// is given, kept together for a program's lifetime. Those are the process locale's
+// (Regional::FromProcessLocale()), read once, after the locale is set (QApplication sets it).
 class SystemServices {
  public:
-  SystemServices();
+  explicit SystemServices(Regional regional);
   SystemServices(const SystemServices&) = delete;
   SystemServices& operator=(const SystemServices&) = delete;
 

@@ -2,30 +2,44 @@
 
 namespace quorvane::platform {
 
-// Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE first remove the hidden page names that are still in
-// place, then end the program as the signal would have; and ignores SIGXFSZ, so that a page over
-// the file-size limit is a write that fails with a message rather than a silent end. A signal
-// ignored when the program started (under nohup, say) stays ignored. Programs call it once at
-// start-up.
+// Makes the program remove the hidden page names still held (see HeldName) before it ends on
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE, or on Windows on the console's Ctrl+C, Ctrl+Break and
+// close, and then end as it would have. On POSIX it also ignores SIGXFSZ, so that a page over the
+// file-size limit is a write that fails with a message rather than a silent end; a signal ignored
+// when the program started (under nohup, say) stays ignored. Programs call it once at start-up.
 void RemoveTemporaryNamesOnSignals();
 
-// A hidden name in a folder, removed by the signals above while it is held. The folder
-// descriptor must stay open as long.
-class TemporaryNameHold {
+// A name that this process made and removes if the program ends before it is done with it.
+class Removable {
  public:
-  TemporaryNameHold() = default;
-  TemporaryNameHold(const TemporaryNameHold&) = delete;
-  TemporaryNameHold& operator=(const TemporaryNameHold&) = delete;
-  ~TemporaryNameHold() { Release(); }
+  // Removes the name now. Called from a signal handler: no lock, no allocation, no exception.
+  virtual void RemoveNow() const noexcept = 0;
 
-  // Holds `name` (at most 31 bytes) in the folder `dir_fd`, releasing any name held before. Only
-  // a name this process has made, so that a signal never removes another's file.
-  void Hold(int dir_fd, const char* name);
-  // Stops holding: a signal no longer removes the name.
+ protected:
+  ~Removable() = default;
+};
+
+// Holds a name for the clean-up above. Only a name this process has made is held, and only until
+// it is placed or removed, so that the clean-up never removes another's file.
+class HeldName {
+ public:
+  HeldName() = default;
+  HeldName(const HeldName&) = delete;
+  HeldName& operator=(const HeldName&) = delete;
+  ~HeldName() { Release(); }
+
+  // Holds `made`, which must stay in place, and its name unchanged, until released; any name
+  // held before is released first.
+  void Hold(const Removable& made);
+  // Stops holding: the clean-up no longer removes the name. Waits for a clean-up that is
+  // removing it at the moment.
   void Release();
 
  private:
   int slot_ = -1;
 };
+
+// Removes every name held now; the clean-up above calls it. Safe in a signal handler.
+void RemoveHeldNames() noexcept;
 
 }  // namespace quorvane::platform

@@ -1,13 +1,19 @@
 #pragma once
 
-#include <string>        // std::string
-#include <string_view>   // std::string_view
-#include <system_error>  // std::error_code
-#include <vector>        // std::vector
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
+
+#include "platform/failure.h"
 
 namespace quorvane::platform {
 
 enum class StandardStream { kOutput, kError };
+
+// How failures name the stream.
+inline const char* StreamName(StandardStream stream) {
+  return stream == StandardStream::kOutput ? "standard output" : "standard error";
+}
 
 // What a program sets up once, at the start, before writing text: a closed pipe is then a write
 // that fails rather than the end of the program, and a Windows console takes the escape
@@ -22,9 +28,9 @@ bool IsTerminal(StandardStream stream);
 bool OutputSharesErrorsTerminal();
 
 // Writes all of `text`, UTF-8: as bytes into files and pipes, and on Windows through the
-// console's own wide call to a console, so that every character shows. Returns no error, or the
-// system's.
-std::error_code WriteText(StandardStream stream, std::string_view text);
+// console's own wide call to a console, so that every character shows. Fails (kWriteOutput)
+// naming the stream: "standard output" or "standard error".
+Result<> WriteText(StandardStream stream, std::string_view text);
 
 // The program's arguments in UTF-8, the program's name first: on Windows from the wide command
 // line, so that any name given arrives whole; elsewhere `argv` as it is.

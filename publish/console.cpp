@@ -95,9 +95,9 @@ bool Console::ProgressShown() {
 Console::~Console() { Finish(0); }
 
 void Console::Write(StandardStream stream, std::string_view text) {
-  const std::error_code error = platform::WriteText(stream, text);
-  if (error && stream == StandardStream::kOutput && !out_error_) {
-    out_error_ = error;
+  const platform::Result<> written = platform::WriteText(stream, text);
+  if (!written && stream == StandardStream::kOutput && !out_error_) {
+    out_error_ = written.Error().error;
   }
 }
 

@@ -22,17 +22,10 @@ class Carrier {
       : calls_(calls), old_fd_(old_fd), old_(old), page_fd_(page_fd), page_path_(page_path) {}
 
   Result<> Run() {
-    Result<> carried = Owner();
-    if (carried) {
-      carried = Acl();
-    }
-    if (carried) {
-      carried = Mode();
-    }
-    if (carried) {
-      carried = UserAttributes();
-    }
-    return carried;
+    QUORVANE_TRY(Owner());
+    QUORVANE_TRY(Acl());
+    QUORVANE_TRY(Mode());
+    return UserAttributes();
   }
 
  private:
@@ -47,11 +40,8 @@ class Carrier {
   }
 
   Result<> Owner() {
-    const Result<struct stat> page = PageStatus();
-    if (!page) {
-      return page.Error();
-    }
-    if (page->st_uid != old_.st_uid) {
+    QUORVANE_TRY_ASSIGN(const struct stat page, PageStatus());
+    if (page.st_uid != old_.st_uid) {
       if (calls_.ChangeOwner(page_fd_, old_.st_uid, old_.st_gid) == 0) {
         return {};
       }
@@ -59,7 +49,7 @@ class Carrier {
         return Fail(Step::kKeepPermissions, errno);
       }
     }
-    if (page->st_gid == old_.st_gid ||
+    if (page.st_gid == old_.st_gid ||
         calls_.ChangeOwner(page_fd_, static_cast<uid_t>(-1), old_.st_gid) == 0) {
       return {};
     }
@@ -76,22 +66,16 @@ class Carrier {
   Result<> Acl() {
     std::string acl;
     std::string page_acl;
-    const Result<bool> page_has_acl =
-        ReadAttribute(page_fd_, kAccessAcl, page_acl, Step::kKeepPermissions);
-    if (!page_has_acl) {
-      return page_has_acl.Error();
-    }
-    const Result<bool> old_has_acl =
-        ReadAttribute(old_fd_, kAccessAcl, acl, Step::kKeepPermissions);
-    if (!old_has_acl) {
-      return old_has_acl.Error();
-    }
-    if (*old_has_acl) {
-      if ((!*page_has_acl || page_acl != acl) &&
+    QUORVANE_TRY_ASSIGN(const bool page_has_acl,
+                        ReadAttribute(page_fd_, kAccessAcl, page_acl, Step::kKeepPermissions));
+    QUORVANE_TRY_ASSIGN(const bool old_has_acl,
+                        ReadAttribute(old_fd_, kAccessAcl, acl, Step::kKeepPermissions));
+    if (old_has_acl) {
+      if ((!page_has_acl || page_acl != acl) &&
           calls_.SetAttribute(page_fd_, kAccessAcl, acl.data(), acl.size()) != 0) {
         return Fail(Step::kKeepPermissions, errno);
       }
-    } else if (*page_has_acl && calls_.RemoveAttribute(page_fd_, kAccessAcl) != 0 &&
+    } else if (page_has_acl && calls_.RemoveAttribute(page_fd_, kAccessAcl) != 0 &&
                errno != ENODATA) {
       return Fail(Step::kKeepPermissions, errno);
     }
@@ -100,11 +84,8 @@ class Carrier {
 
   // After the ACL, which sets the group's bits.
   Result<> Mode() {
-    const Result<struct stat> status = PageStatus();
-    if (!status) {
-      return status.Error();
-    }
-    const mode_t page = status->st_mode & 07777;
+    QUORVANE_TRY_ASSIGN(const struct stat status, PageStatus());
+    const mode_t page = status.st_mode & 07777;
     const mode_t wanted = old_.st_mode & 07777;
     if (page == wanted || calls_.ChangeMode(page_fd_, wanted) == 0) {
       return {};
@@ -134,12 +115,10 @@ class Carrier {
       if (name.rfind("user.", 0) != 0) {
         continue;
       }
-      const Result<bool> has = ReadAttribute(old_fd_, name.c_str(), value, Step::kKeepAttributes);
-      if (!has) {
-        return has.Error();
-      }
+      QUORVANE_TRY_ASSIGN(const bool has,
+                          ReadAttribute(old_fd_, name.c_str(), value, Step::kKeepAttributes));
       // None when removed meanwhile.
-      if (*has && calls_.SetAttribute(page_fd_, name.c_str(), value.data(), value.size()) != 0) {
+      if (has && calls_.SetAttribute(page_fd_, name.c_str(), value.data(), value.size()) != 0) {
         return Fail(Step::kKeepAttributes, errno);
       }
     }

@@ -2,8 +2,10 @@
 
 #include <sys/types.h>  // mode_t
 #include <cerrno>       // errno
+#include <string_view>  // std::string_view
 #include <utility>      // std::exchange
 
+#include "platform/failure.h"
 #include "platform/posix/system_calls.h"
 
 namespace quorvane::platform {
@@ -27,10 +29,14 @@ class Descriptor {
   }
   ~Descriptor() { Drop(); }
 
-  // openat(): none, with errno, when it fails.
-  static Descriptor Open(const SystemCalls& calls, int dir, const char* path, int flags,
-                         mode_t mode = 0) {
-    return Descriptor(calls, calls.OpenAt(dir, path, flags, mode));
+  // openat(): the descriptor, or the failure of `step` naming `shown`, with the system's error.
+  static Result<Descriptor> Open(const SystemCalls& calls, int dir, const char* path, int flags,
+                                 Step step, std::string_view shown, mode_t mode = 0) {
+    Descriptor fd(calls, calls.OpenAt(dir, path, flags, mode));
+    if (!fd.IsOpen()) {
+      return Failure(step, shown, errno);
+    }
+    return fd;
   }
 
   int Get() const { return fd_; }

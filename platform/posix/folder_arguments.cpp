@@ -53,11 +53,15 @@ bool ShellPathFits(const char* shell_says) {
   return plain && SameFolder(shell_says, ".");
 }
 
-// The system's path of `path`, without symlinks, "." or ".."; empty with errno when it has none.
-std::string RealPath(const std::string& path) {
+// The system's path of `path`, without symlinks, "." or ".."; fails (kReadFolder) naming `path`
+// where it has none.
+Result<std::string> RealPath(const std::string& path) {
   const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
                                                              &std::free);
-  return resolved ? std::string(resolved.get()) : std::string();
+  if (!resolved) {
+    return Failure(Step::kReadFolder, path, errno);
+  }
+  return std::string(resolved.get());
 }
 
 }  // namespace
@@ -82,11 +86,8 @@ Result<std::string> AbsoluteFolder(std::string_view given) {
   if (given.empty()) {
     return Failure(Step::kReadFolder, given, ENOENT);
   }
-  Result<std::string> working = given.front() == '/' ? std::string("/") : WorkingFolder(given);
-  if (!working) {
-    return working;
-  }
-  std::string path = std::move(*working);
+  QUORVANE_TRY_ASSIGN(std::string path,
+                      given.front() == '/' ? std::string("/") : WorkingFolder(given));
   // Up to the last "..", the system walks the path; after it, names only go down.
   std::size_t down_from = 0;
   ForEachName(given, [&](std::string_view name, std::size_t end) {
@@ -98,10 +99,7 @@ Result<std::string> AbsoluteFolder(std::string_view given) {
     const std::size_t skip = given.front() == '/' ? 1 : 0;  // Append gives the root's "/"
     std::string walked = skip == 1 ? std::string() : path;
     Append(walked, given.substr(skip, down_from - skip));
-    path = RealPath(walked);
-    if (path.empty()) {
-      return Failure(Step::kReadFolder, walked, errno);
-    }
+    QUORVANE_TRY_ASSIGN(path, RealPath(walked));
   }
   ForEachName(given.substr(down_from), [&](std::string_view name, std::size_t) {
     if (name != ".") {
@@ -112,12 +110,9 @@ Result<std::string> AbsoluteFolder(std::string_view given) {
 }
 
 Result<std::string> ResolvedFolder(std::string_view given) {
-  Result<std::string> absolute = AbsoluteFolder(given);
-  if (!absolute) {
-    return absolute;
-  }
-  std::string resolved = RealPath(*absolute);
-  return resolved.empty() ? std::move(absolute) : Result<std::string>(std::move(resolved));
+  QUORVANE_TRY_ASSIGN(std::string absolute, AbsoluteFolder(given));
+  Result<std::string> resolved = RealPath(absolute);
+  return resolved ? std::move(resolved) : std::move(absolute);
 }
 
 }  // namespace quorvane::platform

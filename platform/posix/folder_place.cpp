@@ -3,6 +3,8 @@
 #include <fcntl.h>  // AT_*
 #include <sys/stat.h>
 #include <sys/sysmacros.h>  // makedev
+#include <cerrno>           // errno
+#include <string>           // std::string
 
 #include "platform/posix/system_calls.h"
 
@@ -10,12 +12,14 @@ namespace quorvane::platform {
 
 // A folder's place, without following a symlink or triggering an automount: merely looking at a
 // folder of automount points must neither mount them nor wait for an unreachable server.
-bool PlaceOf(const SystemCalls& calls, int dir_fd, const char* name, int flags, Place& place) {
+Result<Place> PlaceOf(const SystemCalls& calls, int dir_fd, const char* name, int flags, Step step,
+                      std::string_view folder_path) {
   struct statx st {};
   const unsigned mask = STATX_TYPE | STATX_INO | STATX_MNT_ID;
   if (calls.StatxAt(dir_fd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &st) != 0) {
-    return false;
+    return Failure(step, std::string(folder_path) + name, errno);
   }
+  Place place;
   place.is_folder = S_ISDIR(st.stx_mode);
   place.is_link = S_ISLNK(st.stx_mode);
   place.is_automount = (st.stx_attributes & st.stx_attributes_mask & STATX_ATTR_AUTOMOUNT) != 0;
@@ -23,7 +27,7 @@ bool PlaceOf(const SystemCalls& calls, int dir_fd, const char* name, int flags, 
   place.mount_id = st.stx_mnt_id;
   place.device = makedev(st.stx_dev_major, st.stx_dev_minor);
   place.inode = st.stx_ino;
-  return true;
+  return place;
 }
 
 // Mount ids tell a bind mount of the same device apart; where they are missing the device has

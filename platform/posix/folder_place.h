@@ -2,6 +2,9 @@
 
 #include <sys/types.h>  // dev_t
 #include <cstdint>      // std::uint64_t
+#include <string_view>  // std::string_view
+
+#include "platform/failure.h"
 
 namespace quorvane::platform {
 
@@ -19,8 +22,10 @@ struct Place {
 };
 
 // The place of `name` in the folder `dir_fd` ("" with AT_EMPTY_PATH in `flags`: the folder's
-// own), without following a symlink or triggering an automount. False with errno when it fails.
-bool PlaceOf(const SystemCalls& calls, int dir_fd, const char* name, int flags, Place& place);
+// own), without following a symlink or triggering an automount. Fails with `step`, naming
+// `folder_path` followed by `name`.
+Result<Place> PlaceOf(const SystemCalls& calls, int dir_fd, const char* name, int flags, Step step,
+                      std::string_view folder_path);
 
 // Whether two places are on the same mount.
 bool SameVolume(const Place& a, const Place& b);

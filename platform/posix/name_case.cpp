@@ -29,14 +29,14 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Sets `found` to the entry of the folder `dir_fd` listed under `name`, else to one whose name
-// differs from it only in letter case, else to nothing. Returns 0 or the error.
-int ListedName(const SystemCalls& calls, int dir_fd, const std::string& name, std::string& found) {
-  const Descriptor fd = Descriptor::Open(calls, dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (!fd.IsOpen()) {
-    return errno;
-  }
-  found.clear();
+// The entry of the folder `dir_fd` listed under `name`, else one whose name differs from it only
+// in letter case, else "".
+Result<std::string> ListedName(const SystemCalls& calls, int dir_fd, const std::string& name,
+                               std::string_view page_path) {
+  QUORVANE_TRY_ASSIGN(const Descriptor fd,
+                      Descriptor::Open(calls, dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC,
+                                       Step::kWritePage, page_path));
+  std::string found;
   std::vector<char> buffer(32 * 1024);
   ssize_t size = 0;
   while (found != name && (size = calls.GetEntries(fd.Get(), buffer.data(), buffer.size())) > 0) {
@@ -48,31 +48,30 @@ int ListedName(const SystemCalls& calls, int dir_fd, const std::string& name, st
       }
     }
   }
-  return size < 0 ? errno : 0;
+  if (size < 0) {
+    return Failure(Step::kWritePage, page_path, errno);
+  }
+  return found;
 }
 
 }  // namespace
 
-int FindOtherCase(const SystemCalls& calls, int dir_fd, const std::string& name,
-                  std::string& other) {
-  other.clear();
+Result<std::string> FindOtherCase(const SystemCalls& calls, int dir_fd, const std::string& name,
+                                  std::string_view page_path) {
   std::string swapped = name;
   for (char& c : swapped) {
     c = SwapCase(c);
   }
   struct stat st {};
   if (swapped == name || calls.StatAt(dir_fd, swapped.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    return 0;  // case is told apart, so nothing but `name` answers to it
+    return std::string();  // case is told apart, so nothing but `name` answers to it
   }
-  std::string found;
-  if (const int error = ListedName(calls, dir_fd, name, found)) {
-    return error;
+  QUORVANE_TRY_ASSIGN(const std::string found, ListedName(calls, dir_fd, name, page_path));
+  if (found == name) {
+    return std::string();
   }
-  if (found != name) {
-    // None listed: the system folds more than ASCII letters, so the spelling it answered to.
-    other = found.empty() ? swapped : found;
-  }
-  return 0;
+  // None listed: the system folds more than ASCII letters, so the spelling it answered to.
+  return found.empty() ? swapped : found;
 }
 
 }  // namespace quorvane::platform

@@ -1,17 +1,20 @@
 #pragma once
 
-#include <string>  // std::string
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+
+#include "platform/failure.h"
 
 namespace quorvane::platform {
 
 class SystemCalls;
 
 // Where letter case is not told apart (FAT, exFAT, SMB shares, ext4 with casefold), `name` also
-// finds a file listed under another name. Sets `other` to that name when `name` in the folder
-// `dir_fd` finds a file that is not listed under `name` itself, and clears it otherwise. Costs a
-// listing of the folder only where `name` and its spelling in swapped case find the same file or
-// files of both spellings exist. Returns 0, or the error that stopped it.
-int FindOtherCase(const SystemCalls& calls, int dir_fd, const std::string& name,
-                  std::string& other);
+// finds a file listed under another name. Gives that name when `name` in the folder `dir_fd`
+// finds a file that is not listed under `name` itself, and "" otherwise. Costs a listing of the
+// folder only where `name` and its spelling in swapped case find the same file or files of both
+// spellings exist. Fails (kWritePage) naming `page_path`.
+Result<std::string> FindOtherCase(const SystemCalls& calls, int dir_fd, const std::string& name,
+                                  std::string_view page_path);
 
 }  // namespace quorvane::platform

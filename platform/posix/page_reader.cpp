@@ -2,7 +2,8 @@
 
 #include <fcntl.h>  // O_*, AT_*
 #include <sys/stat.h>
-#include <cerrno>  // errno, E*
+#include <cerrno>        // errno, E*
+#include <system_error>  // std::errc, std::error_code
 
 #include "platform/posix/descriptor.h"
 #include "platform/posix/system_calls.h"
@@ -47,11 +48,8 @@ class SystemPageReader final : public PageReader {
       return Failure(Step::kPageChanged, path_);
     }
     // The system's own answer to whether the user may write the page, as replacing it asks.
-    Descriptor writable = Descriptor::Open(calls_, dir_fd_, name_.c_str(), O_WRONLY | kPageFlags);
-    if (!writable.IsOpen()) {
-      return Failure(Step::kRemovePage, path_, errno);
-    }
-    writable.Close();
+    QUORVANE_TRY(Descriptor::Open(calls_, dir_fd_, name_.c_str(), O_WRONLY | kPageFlags,
+                                  Step::kRemovePage, path_));
     if (calls_.UnlinkAt(dir_fd_, name_.c_str(), 0) != 0) {
       return Failure(Step::kRemovePage, path_, errno);
     }
@@ -74,25 +72,28 @@ Result<std::unique_ptr<PageReader>> ReadSystemPage(const SystemCalls& calls, int
                                                    std::string_view name) {
   std::string path = folder_path + std::string(name);
   // Only a regular file found here is read.
-  Descriptor fd = Descriptor::Open(calls, dir_fd, std::string(name).c_str(), O_RDONLY | kPageFlags);
-  if (!fd.IsOpen()) {
-    if (errno == ENOENT) {
+  Result<Descriptor> fd = Descriptor::Open(calls, dir_fd, std::string(name).c_str(),
+                                           O_RDONLY | kPageFlags, Step::kReadPage, path);
+  if (!fd) {
+    const std::error_code error = fd.Error().error;
+    if (error == std::errc::no_such_file_or_directory) {
       return nullptr;
     }
     // A symlink, or a socket, which cannot be opened at all.
-    if (errno == ELOOP || errno == ENXIO) {
+    if (error == std::errc::too_many_symbolic_link_levels ||
+        error == std::errc::no_such_device_or_address) {
       return Failure(Step::kPageNotAFile, path);
     }
-    return Failure(Step::kReadPage, path, errno);
+    return std::move(fd).Error();
   }
   struct stat st {};
-  if (calls.StatAt(fd.Get(), "", &st, AT_EMPTY_PATH) != 0) {
+  if (calls.StatAt(fd->Get(), "", &st, AT_EMPTY_PATH) != 0) {
     return Failure(Step::kReadPage, path, errno);
   }
   if (!S_ISREG(st.st_mode)) {
     return Failure(Step::kPageNotAFile, path);
   }
-  return std::make_unique<SystemPageReader>(calls, dir_fd, std::move(path), name, std::move(fd),
+  return std::make_unique<SystemPageReader>(calls, dir_fd, std::move(path), name, std::move(*fd),
                                             st);
 }
 

@@ -19,10 +19,8 @@ class TargetFinder {
       : calls_(calls), page_path_(page_path) {}
 
   Result<PageTarget> Find(int dir_fd, std::string_view name) {
-    target_.dir = Descriptor::Open(calls_, dir_fd, ".", kFolderPathFlags);
-    if (!target_.dir.IsOpen()) {
-      return Fail(Step::kWritePage, errno);
-    }
+    QUORVANE_TRY_ASSIGN(target_.dir, Descriptor::Open(calls_, dir_fd, ".", kFolderPathFlags,
+                                                      Step::kWritePage, page_path_));
     target_.name = std::string(name);
     struct stat st {};
     if (calls_.StatAt(target_.dir.Get(), target_.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -31,20 +29,15 @@ class TargetFinder {
       }
       return Fail(Step::kWritePage, errno);
     }
-    Result<> found = CheckNameIsItsOwn();
-    if (found && S_ISLNK(st.st_mode)) {
-      found = FollowLink(st);
-    } else if (found && S_ISDIR(st.st_mode)) {
-      found = Fail(Step::kWritePage, EISDIR);
-    } else if (found && !S_ISREG(st.st_mode)) {
-      found = Fail(Step::kPageNotAFile);
+    QUORVANE_TRY(CheckNameIsItsOwn());
+    if (S_ISLNK(st.st_mode)) {
+      QUORVANE_TRY(FollowLink(st));
+    } else if (S_ISDIR(st.st_mode)) {
+      return Fail(Step::kWritePage, EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+      return Fail(Step::kPageNotAFile);
     }
-    if (found) {
-      found = OpenOld();
-    }
-    if (!found) {
-      return found.Error();
-    }
+    QUORVANE_TRY(OpenOld());
     return std::move(target_);
   }
 
@@ -54,10 +47,8 @@ class TargetFinder {
   // Where letter case is not told apart, the page's name may find the user's file of another
   // name, which the rename would replace.
   Result<> CheckNameIsItsOwn() const {
-    std::string other;
-    if (const int error = FindOtherCase(calls_, target_.dir.Get(), target_.name, other)) {
-      return Fail(Step::kWritePage, error);
-    }
+    QUORVANE_TRY_ASSIGN(const std::string other,
+                        FindOtherCase(calls_, target_.dir.Get(), target_.name, page_path_));
     if (!other.empty()) {
       return Failure(Step::kPageNameClash,
                      page_path_.substr(0, page_path_.size() - target_.name.size()) + other);
@@ -81,11 +72,12 @@ class TargetFinder {
     const std::string destination(buffer.data(), static_cast<std::size_t>(size));
     const std::size_t slash = destination.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : destination.substr(0, slash + 1);
-    Descriptor dir = Descriptor::Open(calls_, target_.dir.Get(), folder.c_str(), kFolderPathFlags);
-    if (!dir.IsOpen()) {
-      return Fail(Step::kPageLinkRefused);
+    Result<Descriptor> dir = Descriptor::Open(calls_, target_.dir.Get(), folder.c_str(),
+                                              kFolderPathFlags, Step::kPageLinkRefused, page_path_);
+    if (!dir) {
+      return Fail(Step::kPageLinkRefused);  // what stops the link says all
     }
-    target_.dir = std::move(dir);
+    target_.dir = std::move(*dir);
     target_.name = slash == std::string::npos ? destination : destination.substr(slash + 1);
     struct stat st {};
     if (target_.name.empty() ||
@@ -100,11 +92,10 @@ class TargetFinder {
   // system's own answer to whether the user may write it (effective ids, ACLs, a read-only
   // mount). The descriptor then gives its permissions and attributes to the new page.
   Result<> OpenOld() {
-    target_.old = Descriptor::Open(calls_, target_.dir.Get(), target_.name.c_str(),
-                                   O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (!target_.old.IsOpen()) {
-      return Fail(Step::kWritePage, errno);
-    }
+    QUORVANE_TRY_ASSIGN(target_.old,
+                        Descriptor::Open(calls_, target_.dir.Get(), target_.name.c_str(),
+                                         O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                                         Step::kWritePage, page_path_));
     if (calls_.StatAt(target_.old.Get(), "", &target_.old_status, AT_EMPTY_PATH) != 0) {
       return Fail(Step::kWritePage, errno);
     }

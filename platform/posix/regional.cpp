@@ -2,11 +2,10 @@
 
 #include <langinfo.h>  // nl_langinfo_l
 #include <locale.h>    // newlocale, duplocale, freelocale, uselocale
-#include <cerrno>      // errno
+#include <cerrno>      // errno, ENOMEM
 #include <climits>     // MB_LEN_MAX
 #include <cwchar>      // std::mbrtowc, std::wcrtomb, std::mbstate_t
 #include <cwctype>     // towlower_l
-#include <new>         // std::bad_alloc
 #include <utility>     // std::move
 
 #include "platform/clock.h"
@@ -44,11 +43,15 @@ struct Regional::Locale {
   locale_t handle = nullptr;
 };
 
-Regional Regional::FromProcessLocale() {
+Result<Regional> Regional::FromProcessLocale() {
   auto locale = std::make_unique<Locale>();
   locale->handle = duplocale(LC_GLOBAL_LOCALE);
+  const int error = errno;
+  const char* name = setlocale(LC_CTYPE, nullptr);
   if (locale->handle == nullptr) {
-    throw std::bad_alloc();  // its one failure: no memory for the copy
+    // Its one failure but for a locale gone bad: no memory for the copy.
+    return error == ENOMEM ? Failure(Step::kOutOfMemory, {})
+                           : Failure(Step::kLocaleMissing, name != nullptr ? name : "", error);
   }
   const locale_t handle = locale->handle;
   RegionalSettings settings;
@@ -56,7 +59,6 @@ Regional Regional::FromProcessLocale() {
   settings.decimal_separator = nl_langinfo_l(RADIXCHAR, handle);
   settings.date_format = nl_langinfo_l(D_FMT, handle);
   settings.time_format = nl_langinfo_l(T_FMT, handle);
-  const char* name = setlocale(LC_CTYPE, nullptr);
   settings.locale_name = name != nullptr ? name : "C";
   return Regional(std::move(settings), std::move(locale));
 }

@@ -13,8 +13,8 @@ bool OpenClosedStandardStreams() {
       continue;
     }
     // The lowest free number is this one, as those below it are open by now.
-    Descriptor opened =
-        Descriptor::Open(SystemCalls::Real(), AT_FDCWD, "/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+    const SystemCalls& calls = SystemCalls::Real();
+    Descriptor opened(calls, calls.OpenAt(AT_FDCWD, "/dev/null", fd == 0 ? O_WRONLY : O_RDONLY, 0));
     if (opened.Get() != fd) {
       return false;
     }

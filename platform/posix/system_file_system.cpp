@@ -5,12 +5,12 @@
 #include <limits.h>        // PATH_MAX
 #include <sys/resource.h>  // getrlimit
 #include <sys/stat.h>
-#include <atomic>   // std::atomic
-#include <cerrno>   // errno
-#include <memory>   // std::make_unique
-#include <string>   // std::string
-#include <utility>  // std::move
-#include <vector>   // std::vector
+#include <atomic>        // std::atomic
+#include <cerrno>        // errno, E*
+#include <memory>        // std::make_unique
+#include <string>        // std::string
+#include <system_error>  // std::errc, std::error_code
+#include <utility>       // std::move
 
 #include "platform/failure.h"
 #include "platform/posix/descriptor.h"
@@ -25,24 +25,24 @@ namespace {
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 constexpr std::size_t kEntryBufferSize = 128 * 1024;
 
-// Opens the folder at `path`; none, with errno, when it cannot. A path longer than the system
-// takes in one call is opened a stretch of whole names at a time.
-Descriptor OpenFolderPath(const SystemCalls& calls, std::string_view path) {
+// Opens the folder at `path`. A path longer than the system takes in one call is opened a stretch
+// of whole names at a time.
+Result<Descriptor> OpenFolderPath(const SystemCalls& calls, std::string_view path) {
+  const auto open = [&](int dir, const char* name) {
+    return Descriptor::Open(calls, dir, name, kFolderFlags, Step::kReadFolder, path);
+  };
   if (path.size() < PATH_MAX) {
-    return Descriptor::Open(calls, AT_FDCWD, std::string(path).c_str(), kFolderFlags);
+    return open(AT_FDCWD, std::string(path).c_str());
   }
   Descriptor fd;
   std::size_t start = 0;
   if (path.front() == '/') {
-    fd = Descriptor::Open(calls, AT_FDCWD, "/", kFolderFlags);
+    QUORVANE_TRY_ASSIGN(fd, open(AT_FDCWD, "/"));
     start = 1;
-    if (!fd.IsOpen()) {
-      return fd;
-    }
   }
   for (;;) {
     if (start >= path.size()) {
-      return fd.IsOpen() ? std::move(fd) : Descriptor::Open(calls, AT_FDCWD, ".", kFolderFlags);
+      return fd.IsOpen() ? Result<Descriptor>(std::move(fd)) : open(AT_FDCWD, ".");
     }
     std::size_t end = path.size();
     if (end - start >= PATH_MAX) {
@@ -52,25 +52,29 @@ Descriptor OpenFolderPath(const SystemCalls& calls, std::string_view path) {
       }
     }
     const std::string stretch(path.substr(start, end - start));
-    fd = Descriptor::Open(calls, fd.IsOpen() ? fd.Get() : AT_FDCWD, stretch.c_str(), kFolderFlags);
-    if (!fd.IsOpen()) {
-      return fd;
-    }
+    QUORVANE_TRY_ASSIGN(fd, open(fd.IsOpen() ? fd.Get() : AT_FDCWD, stretch.c_str()));
     start = end + 1;
   }
 }
 
 // The failure of a folder at `path` that could not be opened with `error`: its path ends in the
 // separator as a folder's does, unless it is no folder at all.
-Failure OpenFailure(std::string_view path, int error) {
+Failure OpenFailure(std::string_view path, std::error_code error) {
+  const bool no_folder = error == std::errc::not_a_directory;
   std::string shown(path);
-  while (error == ENOTDIR && shown.size() > 1 && shown.back() == '/') {
+  while (no_folder && shown.size() > 1 && shown.back() == '/') {
     shown.pop_back();
   }
-  if (error != ENOTDIR && !shown.empty() && shown.back() != '/') {
+  if (!no_folder && !shown.empty() && shown.back() != '/') {
     shown += '/';
   }
   return Failure(Step::kReadFolder, shown, error);
+}
+
+// Whether a status call that follows a symlink failed because the link leads nowhere: to nothing,
+// through a file, round a loop or where the user may not look. Such a link is a file.
+bool LeadsNowhere(int error) {
+  return error == ENOENT || error == ENOTDIR || error == ELOOP || error == EACCES;
 }
 
 bool IsDot(const char* name) {
@@ -93,21 +97,19 @@ class SystemFolder final : public ListingFolder {
   SystemFolder(const SystemCalls& calls, Descriptor&& fd, std::string path, const Place& own)
       : calls_(calls), fd_(std::move(fd)), path_(std::move(path)), own_(own) {}
 
-  // The folder `fd` opened at `path`; the failure to open it, with errno, when it is not open.
-  static Result<std::unique_ptr<Folder>> Of(const SystemCalls& calls, Descriptor fd,
+  // The folder `fd` opened at `path`, or the failure to open it.
+  static Result<std::unique_ptr<Folder>> Of(const SystemCalls& calls, Result<Descriptor> fd,
                                             std::string path) {
-    if (!fd.IsOpen()) {
-      return OpenFailure(path, errno);
+    if (!fd) {
+      return OpenFailure(path, fd.Error().error);
     }
     if (path.empty() || path.back() != '/') {
       path += '/';
     }
-    Place own;
-    if (!PlaceOf(calls, fd.Get(), "", AT_EMPTY_PATH, own)) {
-      return Failure(Step::kReadFolder, path, errno);
-    }
+    QUORVANE_TRY_ASSIGN(const Place own,
+                        PlaceOf(calls, fd->Get(), "", AT_EMPTY_PATH, Step::kReadFolder, path));
     // Where the allocation throws, `fd` still closes it.
-    return std::make_unique<SystemFolder>(calls, std::move(fd), std::move(path), own);
+    return std::make_unique<SystemFolder>(calls, std::move(*fd), std::move(path), own);
   }
 
   const std::string& Path() const override { return path_; }
@@ -120,9 +122,9 @@ class SystemFolder final : public ListingFolder {
     struct stat st {};
     if (calls_.StatAt(fd_.Get(), name, &st, AT_NO_AUTOMOUNT) != 0) {
       const int error = errno;
-      // A symlink that leads nowhere (no target, a loop) is still a listed file: show the
-      // link's own facts.
-      if (calls_.StatAt(fd_.Get(), name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0 ||
+      // A symlink that leads nowhere is still a listed file: show the link's own facts.
+      if (!LeadsNowhere(error) ||
+          calls_.StatAt(fd_.Get(), name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0 ||
           !S_ISLNK(st.st_mode)) {
         return Failure(Step::kReadFileFacts, path_ + name, error);
       }
@@ -131,10 +133,11 @@ class SystemFolder final : public ListingFolder {
   }
 
   Result<std::unique_ptr<Folder>> OpenSubFolder(std::string_view name) const override {
-    return Of(
-        calls_,
-        Descriptor::Open(calls_, fd_.Get(), std::string(name).c_str(), kFolderFlags | O_NOFOLLOW),
-        path_ + std::string(name));
+    std::string path = path_ + std::string(name);
+    return Of(calls_,
+              Descriptor::Open(calls_, fd_.Get(), std::string(name).c_str(),
+                               kFolderFlags | O_NOFOLLOW, Step::kReadFolder, path),
+              path);
   }
 
   Result<std::unique_ptr<PageOutput>> CreatePage(std::string_view name) const override {
@@ -142,12 +145,10 @@ class SystemFolder final : public ListingFolder {
   }
 
   Result<std::unique_ptr<Folder>> OpenParent() const override {
-    const std::string path = ParentPath(path_);
-    Descriptor parent = Descriptor::Open(calls_, fd_.Get(), "..", kFolderFlags);
-    if (!parent.IsOpen()) {
-      return Failure(Step::kReadFolder, path, errno);
-    }
-    return Of(calls_, std::move(parent), path);
+    std::string path = ParentPath(path_);
+    return Of(calls_,
+              Descriptor::Open(calls_, fd_.Get(), "..", kFolderFlags, Step::kReadFolder, path),
+              path);
   }
 
   bool HasFile(std::string_view path) const override {
@@ -172,12 +173,12 @@ class SystemFolder final : public ListingFolder {
     // The first listing reads the folder's own descriptor, at its start still: a walk lists each
     // folder once, and a descriptor fewer to open and close counts over many small folders.
     const bool first = !listed_.exchange(true);
-    const Descriptor own =
-        first ? Descriptor() : Descriptor::Open(calls_, fd_.Get(), ".", kFolderFlags);
-    const int dir = first ? fd_.Get() : own.Get();
-    if (dir < 0) {
-      return Failure(Step::kReadFolder, path_, errno);
+    Descriptor own;
+    if (!first) {
+      QUORVANE_TRY_ASSIGN(
+          own, Descriptor::Open(calls_, fd_.Get(), ".", kFolderFlags, Step::kReadFolder, path_));
     }
+    const int dir = first ? fd_.Get() : own.Get();
     // Not cleared: the system fills what it returns.
     const std::unique_ptr<char[]> buffer(new char[kEntryBufferSize]);
     for (;;) {
@@ -194,45 +195,69 @@ class SystemFolder final : public ListingFolder {
         if (IsDot(entry->d_name)) {
           continue;
         }
-        if (Result<> visited = visit(dir, *entry); !visited) {
-          return visited;
-        }
+        QUORVANE_TRY(visit(dir, *entry));
       }
     }
   }
 
+  // What an entry is to a listing: a file, a folder it lists, or neither (a folder of another
+  // mount, a symlink to a folder, a name gone since the listing).
+  enum class Kind { kFile, kFolder, kNeither };
+
   // Gives `files` the entries that are not folders and lead to none, and `folders` those that
-  // are folders on this one's mount and no automount points. The entry's type from the listing
-  // settles most; only symlinks, folders and file systems that give no type cost a status call.
+  // are folders on this one's mount and no automount points.
   Result<> List(NameSink* files, NameSink* folders) const override {
     return ForEachEntry([&](int dir_fd, const dirent64& entry) -> Result<> {
-      unsigned char type = entry.d_type;
-      Place place;
-      if (type == DT_UNKNOWN) {
-        if (!PlaceOf(calls_, dir_fd, entry.d_name, 0, place)) {
-          return {};  // gone since the listing
-        }
-        type = place.is_folder ? DT_DIR : (place.is_link ? DT_LNK : DT_REG);
-      } else if (type == DT_DIR && folders != nullptr &&
-                 !PlaceOf(calls_, dir_fd, entry.d_name, 0, place)) {
-        return {};
-      }
-      if (type == DT_DIR) {
-        if (folders != nullptr && place.is_folder && !place.is_automount &&
-            SameVolume(place, own_)) {
-          return folders->Add(entry.d_name);
-        }
-      } else if (files != nullptr && !IsTemporaryPageName(entry.d_name) &&
-                 (type != DT_LNK || !LeadsToFolder(dir_fd, entry.d_name))) {
-        return files->Add(entry.d_name);
-      }
-      return {};
+      NameSink* const file_sink = IsTemporaryPageName(entry.d_name) ? nullptr : files;
+      QUORVANE_TRY_ASSIGN(const Kind kind,
+                          KindOf(dir_fd, entry, file_sink != nullptr, folders != nullptr));
+      NameSink* const sink = kind == Kind::kFile     ? file_sink
+                             : kind == Kind::kFolder ? folders
+                                                     : nullptr;
+      return sink != nullptr ? sink->Add(entry.d_name) : Result<>();
     });
   }
 
-  bool LeadsToFolder(int dir_fd, const char* name) const {
+  // The entry's type from the listing settles most; only symlinks where files are wanted, folders
+  // where folders are, and file systems that give no type cost a status call.
+  Result<Kind> KindOf(int dir_fd, const dirent64& entry, bool files, bool folders) const {
+    if (entry.d_type == DT_LNK) {
+      return files ? LinkKind(dir_fd, entry.d_name) : Kind::kNeither;
+    }
+    if (entry.d_type != DT_DIR && entry.d_type != DT_UNKNOWN) {
+      return Kind::kFile;
+    }
+    if (entry.d_type == DT_DIR && !folders) {
+      return Kind::kNeither;
+    }
+    Result<Place> place = PlaceOf(calls_, dir_fd, entry.d_name, 0, Step::kReadFileFacts, path_);
+    if (!place) {
+      // Only a name gone since the listing is passed over: any other error fails the listing.
+      if (place.Error().error == std::errc::no_such_file_or_directory) {
+        return Kind::kNeither;
+      }
+      return std::move(place).Error();
+    }
+    if (place->is_link) {
+      return files ? LinkKind(dir_fd, entry.d_name) : Kind::kNeither;
+    }
+    if (!place->is_folder) {
+      return Kind::kFile;
+    }
+    return !place->is_automount && SameVolume(*place, own_) ? Kind::kFolder : Kind::kNeither;
+  }
+
+  // A symlink is a file unless it leads to a folder.
+  Result<Kind> LinkKind(int dir_fd, const char* name) const {
     struct stat st {};
-    return calls_.StatAt(dir_fd, name, &st, AT_NO_AUTOMOUNT) == 0 && S_ISDIR(st.st_mode);
+    if (calls_.StatAt(dir_fd, name, &st, AT_NO_AUTOMOUNT) == 0) {
+      return S_ISDIR(st.st_mode) ? Kind::kNeither : Kind::kFile;
+    }
+    const int error = errno;
+    if (LeadsNowhere(error)) {
+      return Kind::kFile;
+    }
+    return Failure(Step::kReadFileFacts, path_ + name, error);
   }
 
   const SystemCalls& calls_;
@@ -258,7 +283,7 @@ SystemFileSystem::SystemFileSystem() : SystemFileSystem(SystemCalls::Real()) {}
 
 Result<std::unique_ptr<Folder>> SystemFileSystem::OpenFolder(std::string_view path) const {
   if (path.empty()) {
-    return OpenFailure(path, ENOENT);
+    return OpenFailure(path, ErrnoError(ENOENT));
   }
   return SystemFolder::Of(calls_, OpenFolderPath(calls_, path), std::string(path));
 }

@@ -28,14 +28,14 @@ bool OutputSharesErrorsTerminal() {
          out.st_rdev == err.st_rdev;
 }
 
-std::error_code WriteText(StandardStream stream, std::string_view text) {
+Result<> WriteText(StandardStream stream, std::string_view text) {
   while (!text.empty()) {
     const ssize_t written = write(Descriptor(stream), text.data(), text.size());
     if (written < 0) {
       if (errno == EINTR) {
         continue;
       }
-      return ErrnoError(errno);
+      return Failure(Step::kWriteOutput, StreamName(stream), errno);
     }
     text.remove_prefix(static_cast<std::size_t>(written));
   }

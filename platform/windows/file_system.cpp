@@ -175,9 +175,7 @@ class WindowsFolder final : public ListingFolder {
         const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + at);
         const std::wstring_view name(record->FileName, record->FileNameLength / sizeof(wchar_t));
         if (!IsDot(name)) {
-          if (Result<> visited = visit(Entry{name, record->FileAttributes}); !visited) {
-            return visited;
-          }
+          QUORVANE_TRY(visit(Entry{name, record->FileAttributes}));
         }
         if (record->NextEntryOffset == 0) {
           break;
@@ -247,14 +245,12 @@ SystemFileSystem::SystemFileSystem() : SystemFileSystem(SystemCalls::Real()) {}
 
 Result<std::unique_ptr<Folder>> SystemFileSystem::OpenFolder(std::string_view path) const {
   // The folder is shown by its full path, which is how a path given as C: or ..\x is read.
-  const std::wstring full = FullPath(path);
-  std::string shown = full.empty() ? std::string(path) : ToUtf8(full);
-  std::wstring extended = ExtendedPath(path);
-  if (extended.empty()) {
-    const std::error_code error = LastError();
-    return Failure(Step::kReadFolder, EndingInSeparator(std::move(shown)), error);
+  const Result<std::wstring> full = FullPath(path);
+  if (!full) {
+    return Failure(Step::kReadFolder, EndingInSeparator(std::string(path)), full.Error().error);
   }
-  return WindowsFolder::Open(calls_, std::move(extended), std::move(shown), 0);
+  QUORVANE_TRY_ASSIGN(std::wstring extended, ExtendedPath(path));
+  return WindowsFolder::Open(calls_, std::move(extended), ToUtf8(*full), 0);
 }
 
 }  // namespace quorvane::platform

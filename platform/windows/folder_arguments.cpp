@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>  // std::move
+
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
 
@@ -51,20 +53,18 @@ Result<std::string> WorkingFolder(std::string_view asked) {
 // Windows takes ".." by the names before it, not by where they lead, so the full path is the
 // folder the system opens.
 Result<std::string> AbsoluteFolder(std::string_view given) {
-  const std::wstring full = FullPath(given);
-  if (full.empty()) {
-    return Failure(Step::kReadFolder, given, LastError());
-  }
-  return ToUtf8(WithoutEndingSeparators(full));
+  QUORVANE_TRY_ASSIGN(std::wstring full, FullPath(given));
+  return ToUtf8(WithoutEndingSeparators(std::move(full)));
 }
 
 Result<std::string> ResolvedFolder(std::string_view given) {
-  Result<std::string> absolute = AbsoluteFolder(given);
-  if (!absolute) {
+  QUORVANE_TRY_ASSIGN(std::string absolute, AbsoluteFolder(given));
+  const Result<std::wstring> extended = ExtendedPath(absolute);
+  if (!extended) {
     return absolute;
   }
   const SystemCalls& calls = SystemCalls::Real();
-  const Handle folder(calls, calls.Open(ExtendedPath(*absolute).c_str(), FILE_READ_ATTRIBUTES,
+  const Handle folder(calls, calls.Open(extended->c_str(), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   if (!folder.IsOpen()) {

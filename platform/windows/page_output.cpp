@@ -1,9 +1,11 @@
 #include "platform/windows/page_output.h"
 
 #include <algorithm>  // std::min
+#include <optional>   // std::optional
+#include <utility>    // std::move
 
 #include "platform/page_names.h"
-#include "platform/windows/held_names.h"
+#include "platform/page_replacement.h"
 #include "platform/windows/system_calls.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/win32.h"
@@ -17,10 +19,14 @@ constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr DWORD kLargestWrite = 1 << 30;
 
-class WindowsPageOutput final : public PageOutput {
+bool IsNameTaken(std::error_code error) {
+  return error.value() == ERROR_FILE_EXISTS || error.value() == ERROR_ALREADY_EXISTS;
+}
+
+class WindowsReplaceSteps final : public ReplaceSteps {
  public:
-  WindowsPageOutput(const SystemCalls& calls, const std::wstring& folder,
-                    const std::string& folder_path, std::string_view name)
+  WindowsReplaceSteps(const SystemCalls& calls, const std::wstring& folder,
+                      const std::string& folder_path, std::string_view name)
       : calls_(calls),
         folder_(folder),
         page_(folder + ToWide(name)),
@@ -28,24 +34,58 @@ class WindowsPageOutput final : public PageOutput {
         name_size_(name.size()),
         file_(calls, INVALID_HANDLE_VALUE) {}
 
-  WindowsPageOutput(const WindowsPageOutput&) = delete;
-  WindowsPageOutput& operator=(const WindowsPageOutput&) = delete;
+  // The page may be replaced where it is a file (neither a folder nor a reparse point), not
+  // read-only, and the user may write it.
+  Result<bool> CheckOld() override {
+    QUORVANE_TRY_ASSIGN(const std::optional<DWORD> attributes, OldAttributes());
+    if (!attributes) {
+      return false;  // a first page
+    }
+    if ((*attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      return Fail(Step::kPageIsALink);
+    }
+    if ((*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return Fail(Step::kPageNotAFile);
+    }
+    // Windows refuses to write a read-only file, whoever asks; so does the page.
+    if ((*attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      return Fail(Step::kWritePage, WindowsError(ERROR_ACCESS_DENIED));
+    }
+    // Opening it for writing, without writing, is the system's own answer to whether the user
+    // may write it.
+    const Handle writable(calls_, calls_.Open(page_.c_str(), FILE_WRITE_DATA, kAnyShare,
+                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!writable.IsOpen()) {
+      return Fail(Step::kWritePage, LastError());
+    }
+    old_attributes_ = *attributes;
+    return true;
+  }
 
-  ~WindowsPageOutput() override {
+  Result<bool> CreateUnnamed() override { return false; }
+
+  // The new page starts hidden. It shares deletion so that Ctrl+C can remove it while it is open.
+  Result<bool> TakeName(const std::string& name) override {
+    std::wstring temporary = folder_ + ToWide(name);
+    const HANDLE file = calls_.Open(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW,
+                                    FILE_ATTRIBUTE_HIDDEN);
+    if (file == INVALID_HANDLE_VALUE) {
+      const std::error_code error = LastError();
+      return IsNameTaken(error) ? Result<bool>(false) : Fail(Step::kWritePage, error);
+    }
+    file_.Reset(file);
+    temporary_ = std::move(temporary);
+    return true;
+  }
+
+  void DropName() override {
     file_.Reset();
-    if (!temporary_.empty() && !committed_) {
+    if (!moved_) {
       calls_.Delete(temporary_.c_str());
     }
   }
 
-  // Apart from the constructor, so that a failure part of the way is undone by the destructor.
-  Result<> Start() {
-    Result<> started = CheckOldPage();
-    return started ? Create() : started;
-  }
-
-  // Settles that the page may be replaced, creating nothing.
-  Result<> Check() { return CheckOldPage(); }
+  void RemoveNow() const noexcept override { DeleteFileW(temporary_.c_str()); }
 
   Result<> Write(std::string_view bytes) override {
     while (!bytes.empty()) {
@@ -59,15 +99,14 @@ class WindowsPageOutput final : public PageOutput {
     return {};
   }
 
-  Result<> Commit() override {
-    Result<> sealed = Seal();
-    return sealed ? Place() : sealed;
-  }
+  // The page stays hidden until it ends, when it takes the old page's attributes; ReplaceFileW
+  // gives it the old page's security.
+  Result<> Carry() override { return {}; }
 
   // The page shows as a page, no longer hidden, and is on disk before its name moves to it, or
   // a crash could leave an empty page in its place. Each page waits for the disk on its own:
   // Windows lets only an administrator wait for all that is written to a volume.
-  Result<> Seal() override {
+  Result<> End(bool /*wait*/) override {
     const DWORD attributes = (old_attributes_ & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE;
     if (!calls_.SetAttributes(file_.Get(), attributes) || !calls_.Flush(file_.Get()) ||
         !file_.Reset()) {
@@ -76,13 +115,20 @@ class WindowsPageOutput final : public PageOutput {
     return {};
   }
 
-  Result<> Place() override {
-    if (Result<> placed = has_old_page_ ? ReplaceOldPage() : MoveIntoPlace(); !placed) {
-      return placed;
+  // A first page never replaces a file that took its name meanwhile.
+  Result<bool> PutInPlace(bool over_old, bool last) override {
+    if (over_old) {
+      QUORVANE_TRY_ASSIGN(const bool replaced, ReplaceOld());
+      if (replaced) {
+        return true;
+      }
     }
-    committed_ = true;
-    hold_.Release();
-    return {};
+    if (calls_.Move(temporary_.c_str(), page_.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      moved_ = true;
+      return true;
+    }
+    const std::error_code error = LastError();
+    return !last && IsNameTaken(error) ? Result<bool>(false) : Fail(Step::kWritePage, error);
   }
 
  private:
@@ -90,109 +136,62 @@ class WindowsPageOutput final : public PageOutput {
     return Failure(step, page_path_, error);
   }
 
-  Result<> MoveIntoPlace() {
-    if (!calls_.Move(temporary_.c_str(), page_.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  // The attributes of the file that has the page's name; none where no file has it.
+  Result<std::optional<DWORD>> OldAttributes() const {
+    const Handle old(calls_,
+                     calls_.Open(page_.c_str(), FILE_READ_ATTRIBUTES, kAnyShare, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!old.IsOpen()) {
+      if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+        return std::optional<DWORD>();
+      }
       return Fail(Step::kWritePage, LastError());
     }
-    return {};
-  }
-
-  // Without a backup name, a replacement that fails half-way leaves no old page at all; with
-  // one, the old page is put back from it, and it goes once the new page is in place.
-  Result<> ReplaceOldPage() {
-    const std::wstring backup = folder_ + ToWide(TemporaryPageName());
-    if (calls_.Replace(page_.c_str(), temporary_.c_str(), backup.c_str())) {
-      calls_.Delete(backup.c_str());
-      return {};
-    }
-    const std::error_code error = LastError();
-    if (error.value() == ERROR_FILE_NOT_FOUND) {
-      return MoveIntoPlace();  // the old page went since it was looked at: this is a first page
-    }
-    if (error.value() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-      calls_.Move(backup.c_str(), page_.c_str(), MOVEFILE_WRITE_THROUGH);
-    }
-    return Fail(Step::kWritePage, error);
-  }
-
-  // Settles that the page may be replaced: it is a file (neither a folder nor a reparse point),
-  // not read-only, and the user may write it.
-  Result<> CheckOldPage() {
     BY_HANDLE_FILE_INFORMATION information{};
-    {
-      const Handle old(calls_,
-                       calls_.Open(page_.c_str(), FILE_READ_ATTRIBUTES, kAnyShare, OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
-      if (!old.IsOpen()) {
-        if (GetLastError() == ERROR_FILE_NOT_FOUND) {
-          return {};  // a first page
-        }
-        return Fail(Step::kWritePage, LastError());
-      }
-      if (!calls_.Information(old.Get(), &information)) {
-        return Fail(Step::kWritePage, LastError());
-      }
-      if (Result<> own = RefuseAnotherName(old.Get()); !own) {
-        return own;
-      }
-    }
-    const DWORD attributes = information.dwFileAttributes;
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      return Fail(Step::kPageIsALink);
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      return Fail(Step::kPageNotAFile);
-    }
-    // Windows refuses to write a read-only file, whoever asks; so does the page.
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      return Fail(Step::kWritePage, WindowsError(ERROR_ACCESS_DENIED));
-    }
-    // Opening it for writing, without writing, is the system's own answer to whether the user
-    // may write it.
-    const Handle writable(calls_, calls_.Open(page_.c_str(), FILE_WRITE_DATA, kAnyShare,
-                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
-    if (!writable.IsOpen()) {
+    if (!calls_.Information(old.Get(), &information)) {
       return Fail(Step::kWritePage, LastError());
     }
-    has_old_page_ = true;
-    old_attributes_ = attributes;
-    return {};
+    QUORVANE_TRY(RefuseAnotherName(old.Get()));
+    return std::optional<DWORD>(information.dwFileAttributes);
   }
 
   // Names that differ only in letter case find the same file on Windows: a file of the user's
   // under another spelling is not the page, and is not replaced.
   Result<> RefuseAnotherName(HANDLE old) const {
-    std::wstring name;
-    if (!NameOnDisk(calls_, old, name)) {
-      return Fail(Step::kWritePage, LastError());
-    }
+    QUORVANE_TRY_ASSIGN(const std::wstring name,
+                        NameOnDisk(calls_, old, Step::kWritePage, page_path_));
     if (name != page_.substr(folder_.size())) {
-      return Failure(Step::kPageNameClash,
-                     page_path_.substr(0, page_path_.size() - name_size_) + ToUtf8(name));
+      return Failure(Step::kPageNameClash, InFolder(name));
     }
     return {};
   }
 
-  // The new page starts hidden under a name of its own, one that another run has not taken. It
-  // shares deletion so that Ctrl+C can remove it while it is open.
-  Result<> Create() {
-    for (;;) {
-      std::wstring temporary = folder_ + ToWide(TemporaryPageName());
-      hold_.Hold(temporary);
-      HANDLE file = calls_.Open(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW,
-                                FILE_ATTRIBUTE_HIDDEN);
-      if (file != INVALID_HANDLE_VALUE) {
-        file_.Reset(file);
-        temporary_ = std::move(temporary);
-        return {};
+  // Without a backup name, a replacement that fails half-way leaves no old page at all; with
+  // one, the old page is put back from it, and it goes once the new page is in place. False
+  // where the old page went since it was checked.
+  Result<bool> ReplaceOld() {
+    const std::wstring backup = folder_ + ToWide(TemporaryPageName());
+    if (calls_.Replace(page_.c_str(), temporary_.c_str(), backup.c_str())) {
+      moved_ = true;
+      if (!calls_.Delete(backup.c_str())) {
+        return Failure(Step::kOldPageLeft, InFolder(backup.substr(folder_.size())), LastError());
       }
-      const std::error_code error = LastError();
-      if (error.value() != ERROR_FILE_EXISTS && error.value() != ERROR_ALREADY_EXISTS) {
-        hold_.Release();
-        return Fail(Step::kWritePage, error);
-      }
+      return true;
     }
+    const std::error_code error = LastError();
+    if (error.value() == ERROR_FILE_NOT_FOUND) {
+      return false;
+    }
+    if (error.value() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+        !calls_.Move(backup.c_str(), page_.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      return Failure(Step::kOldPageLeft, InFolder(backup.substr(folder_.size())), LastError());
+    }
+    return Fail(Step::kWritePage, error);
+  }
+
+  // The path, as the user knows it, of `name` in the page's folder.
+  std::string InFolder(std::wstring_view name) const {
+    return page_path_.substr(0, page_path_.size() - name_size_) + ToUtf8(name);
   }
 
   const SystemCalls& calls_;
@@ -202,28 +201,23 @@ class WindowsPageOutput final : public PageOutput {
   std::size_t name_size_;  // of the page's name at the end of page_path_
   Handle file_;
   std::wstring temporary_;  // the hidden name the new page has, once it has one
-  HeldName hold_;
-  bool has_old_page_ = false;
   DWORD old_attributes_ = 0;
-  bool committed_ = false;
+  bool moved_ = false;  // whether the new page has left its hidden name
 };
 
 }  // namespace
 
 Result<> CheckSystemPage(const SystemCalls& calls, const std::wstring& folder,
                          const std::string& folder_path, std::string_view name) {
-  return WindowsPageOutput(calls, folder, folder_path, name).Check();
+  QUORVANE_TRY(WindowsReplaceSteps(calls, folder, folder_path, name).CheckOld());
+  return {};
 }
 
 Result<std::unique_ptr<PageOutput>> CreateSystemPage(const SystemCalls& calls,
                                                      const std::wstring& folder,
                                                      const std::string& folder_path,
                                                      std::string_view name) {
-  auto page = std::make_unique<WindowsPageOutput>(calls, folder, folder_path, name);
-  if (Result<> started = page->Start(); !started) {
-    return started.Error();
-  }
-  return std::unique_ptr<PageOutput>(std::move(page));
+  return StartReplacing(std::make_unique<WindowsReplaceSteps>(calls, folder, folder_path, name));
 }
 
 }  // namespace quorvane::platform

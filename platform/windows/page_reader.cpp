@@ -42,11 +42,11 @@ class WindowsPageReader final : public PageReader {
       }
       return Failure(Step::kReadPage, path_, LastError());
     }
-    std::wstring spelt;
-    if (!calls_.Information(file_.Get(), &information_) ||
-        !NameOnDisk(calls_, file_.Get(), spelt)) {
+    if (!calls_.Information(file_.Get(), &information_)) {
       return Failure(Step::kReadPage, path_, LastError());
     }
+    QUORVANE_TRY_ASSIGN(const std::wstring spelt,
+                        NameOnDisk(calls_, file_.Get(), Step::kReadPage, path_));
     if ((information_.dwFileAttributes &
          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
       return Failure(Step::kPageNotAFile, path_);
@@ -116,11 +116,8 @@ Result<std::unique_ptr<PageReader>> ReadSystemPage(const SystemCalls& calls,
                                                    const std::string& folder_path,
                                                    std::string_view name) {
   auto reader = std::make_unique<WindowsPageReader>(calls, folder, folder_path, name);
-  const Result<bool> opened = reader->Open();
+  QUORVANE_TRY_ASSIGN(const bool opened, reader->Open());
   if (!opened) {
-    return opened.Error();
-  }
-  if (!*opened) {
     return std::unique_ptr<PageReader>();
   }
   return std::unique_ptr<PageReader>(std::move(reader));

@@ -40,7 +40,7 @@ void AppendFilled(std::string& out, Format&& format) {
 
 }  // namespace
 
-Regional Regional::FromProcessLocale() {
+Result<Regional> Regional::FromProcessLocale() {
   wchar_t name[LOCALE_NAME_MAX_LENGTH];
   if (GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH) == 0) {
     name[0] = L'\0';  // the invariant locale

@@ -23,7 +23,7 @@ bool IsConsole(HANDLE handle) {
   return GetConsoleMode(handle, &mode) != 0;
 }
 
-std::error_code WriteToConsole(HANDLE console, std::string_view text) {
+Result<> WriteToConsole(HANDLE console, StandardStream stream, std::string_view text) {
   const std::wstring wide = ToWide(text);
   for (std::wstring_view left = wide; !left.empty();) {
     std::size_t size = std::min(left.size(), kConsoleChunk);
@@ -33,7 +33,7 @@ std::error_code WriteToConsole(HANDLE console, std::string_view text) {
     }
     DWORD written = 0;
     if (!WriteConsoleW(console, left.data(), static_cast<DWORD>(size), &written, nullptr)) {
-      return LastError();
+      return Failure(Step::kWriteOutput, StreamName(stream), LastError());
     }
     left.remove_prefix(written);
   }
@@ -60,19 +60,20 @@ bool OutputSharesErrorsTerminal() {
   return IsTerminal(StandardStream::kOutput) && IsTerminal(StandardStream::kError);
 }
 
-std::error_code WriteText(StandardStream stream, std::string_view text) {
+Result<> WriteText(StandardStream stream, std::string_view text) {
   const HANDLE handle = StreamHandle(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-    return WindowsError(ERROR_INVALID_HANDLE);  // the stream was not given to the program
+    // The stream was not given to the program.
+    return Failure(Step::kWriteOutput, StreamName(stream), WindowsError(ERROR_INVALID_HANDLE));
   }
   if (IsConsole(handle)) {
-    return WriteToConsole(handle, text);
+    return WriteToConsole(handle, stream, text);
   }
   while (!text.empty()) {
     const auto size = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1 << 30));
     DWORD written = 0;
     if (!WriteFile(handle, text.data(), size, &written, nullptr)) {
-      return LastError();
+      return Failure(Step::kWriteOutput, StreamName(stream), LastError());
     }
     text.remove_prefix(written);
   }

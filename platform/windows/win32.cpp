@@ -40,10 +40,12 @@ std::size_t RootLength(std::wstring_view path) {
 
 }  // namespace
 
-std::wstring FullPath(std::string_view path) {
+Result<std::wstring> FullPath(std::string_view path) {
   const std::wstring wide = ToWide(path);
-  if (wide.empty() || StartsWith(wide, kExtended)) {
-    SetLastError(wide.empty() ? ERROR_PATH_NOT_FOUND : ERROR_SUCCESS);
+  if (wide.empty()) {
+    return Failure(Step::kReadFolder, path, WindowsError(ERROR_PATH_NOT_FOUND));
+  }
+  if (StartsWith(wide, kExtended)) {
     return wide;
   }
   std::wstring full(MAX_PATH, L'\0');
@@ -51,7 +53,7 @@ std::wstring FullPath(std::string_view path) {
     const DWORD length =
         GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0) {
-      return {};
+      return Failure(Step::kReadFolder, path, LastError());
     }
     if (length < full.size()) {
       full.resize(length);
@@ -61,9 +63,9 @@ std::wstring FullPath(std::string_view path) {
   }
 }
 
-std::wstring ExtendedPath(std::string_view path) {
-  std::wstring full = FullPath(path);
-  if (full.empty() || StartsWith(full, kExtended) || StartsWith(full, L"\\\\.\\")) {
+Result<std::wstring> ExtendedPath(std::string_view path) {
+  QUORVANE_TRY_ASSIGN(std::wstring full, FullPath(path));
+  if (StartsWith(full, kExtended) || StartsWith(full, L"\\\\.\\")) {
     return full;
   }
   if (StartsWith(full, L"\\\\")) {
@@ -81,16 +83,16 @@ std::wstring ParentOf(std::wstring_view path) {
   return std::wstring(path.substr(0, slash + 1));
 }
 
-bool NameOnDisk(const SystemCalls& calls, HANDLE file, std::wstring& name) {
+Result<std::wstring> NameOnDisk(const SystemCalls& calls, HANDLE file, Step step,
+                                std::string_view shown) {
   // Room for the longest path a volume holds.
   std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t)) / sizeof(DWORD));
   if (!calls.NameOf(file, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
-    return false;
+    return Failure(step, shown, LastError());
   }
   const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
   const std::wstring_view path(info->FileName, info->FileNameLength / sizeof(wchar_t));
-  name = path.substr(path.rfind(L'\\') + 1);
-  return true;
+  return std::wstring(path.substr(path.rfind(L'\\') + 1));
 }
 
 std::time_t ToTimeT(const FILETIME& time) {

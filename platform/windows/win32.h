@@ -8,6 +8,7 @@
 #include <system_error>  // std::error_code
 #include <utility>       // std::exchange
 
+#include "platform/failure.h"
 #include "platform/windows/system_calls.h"
 
 namespace quorvane::platform {
@@ -60,22 +61,23 @@ class Handle {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-// `path` (UTF-8, relative or absolute, / or \ between names) as the full \\?\ path that the wide
-// API takes whatever its length; empty when it cannot be made one, with the reason in
-// GetLastError().
-std::wstring ExtendedPath(std::string_view path);
+// `path`'s full form as a user reads it: C:\photos, \\server\share\photos. Fails (kReadFolder)
+// naming `path` where it has none.
+Result<std::wstring> FullPath(std::string_view path);
 
-// `path`'s full form as a user reads it: C:\photos, \\server\share\photos.
-std::wstring FullPath(std::string_view path);
+// `path` (UTF-8, relative or absolute, / or \ between names) as the full \\?\ path that the wide
+// API takes whatever its length. Fails as FullPath() does.
+Result<std::wstring> ExtendedPath(std::string_view path);
 
 // The folder that the folder at `path` (a full path, with \\?\ or without, ending in \) is in,
 // ending in \; empty for the root of a drive or a share, which is in none.
 std::wstring ParentOf(std::wstring_view path);
 
 // The name the open file `file` has in its folder, spelt as it is there, which may differ in
-// letter case from the name it was opened by. False, with the reason in GetLastError(), where it
-// cannot be told.
-bool NameOnDisk(const SystemCalls& calls, HANDLE file, std::wstring& name);
+// letter case from the name it was opened by. Fails with `step` naming `shown` where it cannot be
+// told.
+Result<std::wstring> NameOnDisk(const SystemCalls& calls, HANDLE file, Step step,
+                                std::string_view shown);
 
 // A file time (100 ns since 1601, UTC) in seconds since 1970, rounded down.
 std::time_t ToTimeT(const FILETIME& time);

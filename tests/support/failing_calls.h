@@ -13,6 +13,7 @@ enum class Call {
   kOpenAt,
   kGetEntries,
   kStatAt,
+  kStatxAt,
   kWrite,
   kSync,
   kSyncFileSystem,
@@ -30,7 +31,7 @@ enum class Call {
 // The system's own calls, but for those a test makes fail: the `nth` call of a kind (counted
 // among those that match the rule's path and flags) fails with the rule's error number. Counts
 // are kept across threads.
-class FailingCalls final : public platform::SystemCalls {
+class FailingCalls : public platform::SystemCalls {
  public:
   struct Rule {
     Call call;
@@ -50,6 +51,10 @@ class FailingCalls final : public platform::SystemCalls {
   }
   int StatAt(int dir, const char* path, struct stat* st, int flags) const override {
     return Check(Call::kStatAt, path) ? SystemCalls::StatAt(dir, path, st, flags) : -1;
+  }
+  int StatxAt(int dir, const char* path, int flags, unsigned mask,
+              struct statx* st) const override {
+    return Check(Call::kStatxAt, path) ? SystemCalls::StatxAt(dir, path, flags, mask, st) : -1;
   }
   ssize_t Write(int fd, const void* data, std::size_t size) const override {
     return Check(Call::kWrite) ? SystemCalls::Write(fd, data, size) : -1;

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/regional.h"
 #include "tests/support/fakes.h"
+#include "tests/support/platform_probes.h"
 
 namespace quorvane::platform {
 namespace {
@@ -18,7 +19,7 @@ using quorvane::testing::LocalTm;
 using quorvane::testing::RegionalOf;
 
 TEST(WindowsRegionalTest, TheUsersUsEnglishLocaleAsTheClassicExamplesShowIt) {
-  const Regional user = Regional::FromProcessLocale();
+  const Regional user = quorvane::testing::Ok(Regional::FromProcessLocale());
   if (user.Settings().locale_name != "en-US") {
     GTEST_SKIP() << "the user's locale is " << user.Settings().locale_name
                  << ", not en-US (wine-run sets it)";

@@ -11,7 +11,7 @@ namespace quorvane {
 namespace {
 
 TEST(FolderViewTest, CurPathEndsInOneBackslashOnWindows) {
-  const platform::Regional regional = platform::Regional::FromProcessLocale();
+  const platform::Regional regional = testing::Ok(platform::Regional::FromProcessLocale());
   const platform::SystemFileSystem files;
   const struct {
     const char* FolderPath;
