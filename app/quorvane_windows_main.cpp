@@ -57,6 +57,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
       ICC_STANDARD_CLASSES | ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
   InitCommonControlsEx(&controls);
 
+  quorvane::platform::Result<quorvane::platform::Regional> regional =
+      quorvane::platform::Regional::FromProcessLocale();
+  if (!regional) {
+    // No console to say it on: said in a box, as the window says what fails.
+    MessageBoxW(nullptr,
+                quorvane::platform::ToWide(quorvane::platform::Describe(regional.Error())).c_str(),
+                L"quorvane", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  const quorvane::platform::SystemServices services(std::move(*regional));
   const quorvane::StartFolders start = StartFoldersOf(Arguments());
   std::vector<quorvane::platform::Volume> volumes = quorvane::platform::SystemVolumes();
   // A folder on a share with no drive letter is on a volume of its own.
@@ -64,10 +74,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   if (start.asked) {
     quorvane::platform::AddShareHolding(volumes, *start.asked);
   }
-  const quorvane::platform::SystemServices services;
   quorvane::frmQuorvane window(services.Get(), std::move(volumes), start);
-  if (!window.Open(show)) {
-    return 1;
-  }
-  return window.Run();
+  return window.Open(show) ? window.Run() : 1;
 }
