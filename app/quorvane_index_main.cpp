@@ -44,6 +44,12 @@ quorvane::platform::Result<int> Run(int argc, char** argv) {
     console.Print(quorvane::tool::VersionText());
     return console.Finish(0);
   }
+  if (line->options.watch) {
+    // The parts of watching are here, the run that keeps a tree current is not yet: say so
+    // rather than write the pages once and end as if watching.
+    Say("--watch is not available in this build yet");
+    return console.Finish(1);
+  }
   QUORVANE_TRY_ASSIGN(quorvane::platform::Regional regional,
                       quorvane::platform::Regional::FromProcessLocale());
   const quorvane::platform::SystemServices system(std::move(regional));

@@ -31,6 +31,7 @@ expected=(
   share/icons/hicolor/scalable/apps/$id.svg
   share/man/man1/quorvane.1.gz share/man/man1/quorvane-index.1.gz
   share/bash-completion/completions/quorvane-index
+  lib/systemd/system/quorvane-index@.service
   share/doc/quorvane/README.md share/doc/quorvane/LICENSE
   share/doc/quorvane/copyright share/doc/quorvane/changelog.gz
 )
@@ -67,6 +68,15 @@ for page in "$usr"/share/man/man1/*.1.gz; do
     fail "man --warnings ${page##*/}: $out"
 done
 
+# An instance of the service, as systemd reads it, started on the tool installed here.
+instance=$root/quorvane-index@srv-pub.service
+sed "s|/usr/bin/quorvane-index|$usr/bin/quorvane-index|" \
+  "$usr/lib/systemd/system/quorvane-index@.service" >"$instance"
+out=$(systemd-analyze verify --man=no "$instance" 2>&1) && [[ -z $out ]] ||
+  fail "systemd-analyze verify: $out"
+grep -q "^ExecStart=/usr/bin/quorvane-index --watch --recursive .* %f$" \
+  "$usr/lib/systemd/system/quorvane-index@.service" || fail "the service starts no watch of %f"
+
 # The installed tool runs, and every option its help names is documented and completed.
 tool=$usr/bin/quorvane-index
 [[ $("$tool" --version 2>&1) == *"$version"* ]] || fail "quorvane-index --version lacks $version"
@@ -81,7 +91,8 @@ done
 work=$root/work
 mkdir -p "$work/sub dir" "$work/-drafts" && touch "$work/subfile" "$work/-file" "$work/page.html"
 cases=(
-  "--re|--recursive"
+  "--rec|--recursive"
+  "--re|--recursive --rescan="
   "--v|--version --view"
   "-i sub|sub dir"
   "-- -|-drafts"
@@ -89,6 +100,9 @@ cases=(
   "--ex|--exclude="
   "-O pa|page.html"
   "-rx sub|"
+  "--wa|--watch"
+  "-rw --se|--settle="
+  "-rw --rescan sub|"
 )
 for case in "${cases[@]}"; do
   line="quorvane-index ${case%%|*}" want=${case#*|}

@@ -26,6 +26,7 @@ _quorvane_index() {
     # Also at the end of a bundle of short options: -rx, -sO.
     case $prev in
       -x | -[!-]*x | --exclude) return ;;  # a pattern, of the user's own
+      --settle | --rescan) return ;;       # seconds
       -O | -[!-]*O | --output)
         _quorvane_index_files -f
         return
@@ -33,7 +34,8 @@ _quorvane_index() {
     esac
     if [[ $cur == -* ]]; then
       mapfile -t COMPREPLY < <(compgen -W '--images --open --view --recursive --subfolders
-        --all --exclude= --update --dry-run --clean --output= --help --version' -- "$cur")
+        --all --exclude= --update --dry-run --clean --output= --watch --settle= --rescan=
+        --help --version' -- "$cur")
       [[ ${COMPREPLY[0]-} == *= ]] && compopt -o nospace 2>/dev/null
       return
     fi

@@ -20,7 +20,7 @@ constexpr Words kWords[] = {
 
 // The steps whose words say all without naming a path.
 bool NamesNoPath(Step step) {
-  return step == Step::kOutOfMemory || step == Step::kNameTooLongToList;
+  return step == Step::kOutOfMemory || step == Step::kNameTooLongToList || step == Step::kWatch;
 }
 
 }  // namespace

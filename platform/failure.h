@@ -69,6 +69,10 @@ namespace quorvane::platform {
   STEP(kNameTooLongToList, "A file name is too long to list", "")                            \
   /* a command line that asks for what cannot be done: the path holds what is wrong */       \
   STEP(kBadUsage, "", "")                                                                    \
+  /* watching a folder for changes */                                                        \
+  STEP(kWatchFolder, "Cannot watch the folder ", "")                                         \
+  /* the system's watch as a whole: starting it, or waiting on it */                         \
+  STEP(kWatch, "Cannot watch folders for changes", "")                                       \
   STEP(kOutOfMemory, "Out of memory", "")
 
 enum class Step {

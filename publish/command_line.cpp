@@ -1,6 +1,10 @@
 #include "publish/command_line.h"
 
-#include <vector>  // std::vector
+#include <algorithm>    // std::min
+#include <optional>     // std::optional
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
 
 #include "index/program_version.h"
 #include "publish/gnu_options.h"
@@ -28,6 +32,12 @@ const char kUsage[] =
     "      --clean         remove the pages quorvane wrote instead of writing them\n"
     "  -O, --output=FILE   write the page of the one FOLDER to FILE instead (- for standard\n"
     "                      output); its links stay relative to FOLDER\n"
+    "  -w, --watch         with -r, keep running after the first pass and rewrite the page of\n"
+    "                      each folder whose listing changes, until stopped\n"
+    "      --settle=SECONDS  with -w, write a changed folder's page once it has been quiet\n"
+    "                        this long (default 1; 0.5 is half a second)\n"
+    "      --rescan=SECONDS  with -w, where the system can watch no more folders, read the\n"
+    "                        whole tree again this often instead (default 60)\n"
     "  -h, --help          show this help and exit\n"
     "      --version       show the version and exit\n"
     "\n"
@@ -48,7 +58,7 @@ std::string VersionText() {
 
 namespace {
 
-enum LongOnly { kVersionOption = 256, kCleanOption };
+enum LongOnly { kVersionOption = 256, kCleanOption, kSettleOption, kRescanOption };
 
 constexpr GnuOptions::Long kOptions[] = {
     {"images", false, 'i'},
@@ -62,53 +72,92 @@ constexpr GnuOptions::Long kOptions[] = {
     {"dry-run", false, 'n'},
     {"clean", false, kCleanOption},
     {"output", true, 'O'},
+    {"watch", false, 'w'},
+    {"settle", true, kSettleOption},
+    {"rescan", true, kRescanOption},
     {"help", false, 'h'},
     {"version", false, kVersionOption},
 };
 
+// The options that only switch something on.
+constexpr struct {
+  int value;
+  bool ToolOptions::*member;
+} kSwitches[] = {
+    {'i', &ToolOptions::images},    {'o', &ToolOptions::open},
+    {'r', &ToolOptions::recursive}, {'s', &ToolOptions::subfolders},
+    {'a', &ToolOptions::all},       {'u', &ToolOptions::update},
+    {'n', &ToolOptions::dry_run},   {kCleanOption, &ToolOptions::clean},
+    {'w', &ToolOptions::watch},
+};
+
+// What the command line asks besides the options' values.
+struct Asked {
+  bool help = false;
+  bool version = false;
+  std::optional<std::string> settle;  // as given, read once help and version are not asked
+  std::optional<std::string> rescan;
+};
+
 // Takes one option found, with its argument; false when it is none of ours.
-bool Take(int got, const std::string& argument, ToolOptions& options, bool& help, bool& version) {
+bool Take(int got, const std::string& argument, ToolOptions& options, Asked& asked) {
+  for (const auto& option : kSwitches) {
+    if (option.value == got) {
+      options.*option.member = true;
+      return true;
+    }
+  }
   switch (got) {
-    case 'i':
-      options.images = true;
-      break;
-    case 'o':
-      options.open = true;
-      break;
-    case 'r':
-      options.recursive = true;
-      break;
-    case 's':
-      options.subfolders = true;
-      break;
-    case 'a':
-      options.all = true;
-      break;
     case 'x':
       options.excludes.push_back(argument);
-      break;
-    case 'u':
-      options.update = true;
-      break;
-    case 'n':
-      options.dry_run = true;
-      break;
-    case kCleanOption:
-      options.clean = true;
-      break;
+      return true;
     case 'O':
       options.output = argument;
-      break;
+      return true;
+    case kSettleOption:
+      asked.settle = argument;
+      return true;
+    case kRescanOption:
+      asked.rescan = argument;
+      return true;
     case 'h':
-      help = true;
-      break;
+      asked.help = true;
+      return true;
     case kVersionOption:
-      version = true;
-      break;
+      asked.version = true;
+      return true;
     default:
       return false;
   }
-  return true;
+}
+
+// The milliseconds of `text`, a number of seconds written with digits and at most one point (as
+// in every locale: 0.5, 2, 1.25); none for anything else or more than a million seconds.
+std::optional<std::chrono::milliseconds> Seconds(std::string_view text) {
+  constexpr long long kMostSeconds = 1'000'000;
+  const std::size_t point = std::min(text.find('.'), text.size());
+  const std::string_view whole = text.substr(0, point);
+  const std::string_view fraction = text.substr(std::min(point + 1, text.size()));
+  const auto digits = [](std::string_view part) {
+    return part.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  // Past seven digits of whole seconds (zeros before them aside) it is too many anyway.
+  const std::size_t zeros = std::min(whole.find_first_not_of('0'), whole.size());
+  if (whole.size() + fraction.size() == 0 || !digits(whole) || !digits(fraction) ||
+      whole.size() - zeros > 7) {
+    return std::nullopt;
+  }
+  long long milliseconds = 0;
+  for (char digit : whole) {
+    milliseconds = milliseconds * 10 + (digit - '0');
+  }
+  for (std::size_t i = 0; i < 3; ++i) {
+    milliseconds = milliseconds * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+  }
+  if (milliseconds > kMostSeconds * 1000) {
+    return std::nullopt;
+  }
+  return std::chrono::milliseconds(milliseconds);
 }
 
 // Options that cannot go together; none when they can.
@@ -140,25 +189,69 @@ platform::Failure Wrong(std::string_view words) {
   return platform::Failure(platform::Step::kBadUsage, words);
 }
 
+// Why `text`, given to `option`, is not a number of seconds it takes; none when it is, and
+// `seconds` then holds it.
+std::optional<std::string> ReadSeconds(const std::optional<std::string>& text, const char* option,
+                                       bool above_zero, std::chrono::milliseconds& seconds) {
+  if (!text) {
+    return std::nullopt;
+  }
+  const std::optional<std::chrono::milliseconds> read = Seconds(*text);
+  if (!read || (above_zero && read->count() == 0)) {
+    return std::string(option) + " takes a number of seconds" + (above_zero ? " above 0" : "") +
+           ", such as 2 or 0.5, not '" + *text + "'";
+  }
+  seconds = *read;
+  return std::nullopt;
+}
+
+// What is wrong with the options of --watch; none when nothing is. With --output, --recursive is
+// wrong already.
+std::optional<std::string> WatchConflict(ToolOptions& options, const Asked& asked) {
+  if (!options.watch) {
+    return asked.settle || asked.rescan ? std::optional<std::string>(
+                                              "--settle and --rescan go "
+                                              "with --watch")
+                                        : std::nullopt;
+  }
+  if (!options.recursive) {
+    return "--watch keeps a tree's pages current, and needs --recursive";
+  }
+  if (options.dry_run) {
+    return "--watch keeps writing pages, and cannot go with --dry-run";
+  }
+  if (options.clean) {
+    return "--clean removes pages, and cannot go with --watch";
+  }
+  if (std::optional<std::string> wrong =
+          ReadSeconds(asked.settle, "--settle", false, options.settle)) {
+    return wrong;
+  }
+  return ReadSeconds(asked.rescan, "--rescan", true, options.rescan);
+}
+
 }  // namespace
 
 platform::Result<CommandLine> ParseCommandLine(int argc, char** argv) {
-  GnuOptions arguments(std::vector<std::string>(argv, argv + argc), "iorsax:unO:h", kOptions);
+  GnuOptions arguments(std::vector<std::string>(argv, argv + argc), "iorsax:unO:hw", kOptions);
   CommandLine line;
-  bool help = false;
-  bool version = false;
+  Asked asked;
   for (int got; (got = arguments.Next()) != -1;) {
-    if (!Take(got, arguments.Argument(), line.options, help, version)) {
+    if (!Take(got, arguments.Argument(), line.options, asked)) {
       return Wrong(arguments.Error());
     }
   }
   line.options.folders = arguments.Operands();
-  if (help || version) {
-    line.request = help ? Request::kHelp : Request::kVersion;
+  if (asked.help || asked.version) {
+    line.request = asked.help ? Request::kHelp : Request::kVersion;
     return line;
   }
-  if (const char* conflict = Conflict(line.options)) {
-    return Wrong(conflict);
+  const char* conflict = Conflict(line.options);
+  const std::optional<std::string> wrong = conflict != nullptr
+                                               ? std::optional<std::string>(conflict)
+                                               : WatchConflict(line.options, asked);
+  if (wrong) {
+    return Wrong(*wrong);
   }
   return line;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>    // std::chrono::milliseconds
 #include <optional>  // std::optional
 #include <string>    // std::string
 #include <vector>    // std::vector
@@ -19,8 +20,11 @@ struct ToolOptions {
   bool dry_run = false;
   bool clean = false;   // remove the pages instead of writing them
   bool update = false;  // leave a page that would be the same but for its date and seconds
-  std::optional<std::string> output;  // the file the one page goes to; "-": standard output
-  std::vector<std::string> folders;   // as given; none means the current folder
+  std::optional<std::string> output;        // the file the one page goes to; "-": standard output
+  bool watch = false;                       // keep the tree's pages current as its folders change
+  std::chrono::milliseconds settle{1000};   // how long a changed folder rests before its page
+  std::chrono::milliseconds rescan{60000};  // how often to read a tree that cannot be watched
+  std::vector<std::string> folders;         // as given; none means the current folder
 };
 
 enum class Request { kRun, kHelp, kVersion };

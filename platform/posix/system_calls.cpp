@@ -1,10 +1,12 @@
 #include "platform/posix/system_calls.h"
 
-#include <dirent.h>     // getdents64
-#include <fcntl.h>      // openat, sync_file_range
-#include <sys/xattr.h>  // fgetxattr, fsetxattr, fremovexattr, flistxattr
-#include <unistd.h>     // close, write, pread, fsync, syncfs, linkat, unlinkat, readlinkat, fchown
-#include <cstdio>       // renameat
+#include <dirent.h>       // getdents64
+#include <fcntl.h>        // openat, sync_file_range
+#include <sys/eventfd.h>  // eventfd
+#include <sys/inotify.h>  // inotify_init1, inotify_add_watch, inotify_rm_watch
+#include <sys/xattr.h>    // fgetxattr, fsetxattr, fremovexattr, flistxattr
+#include <unistd.h>  // close, read, write, pread, fsync, syncfs, linkat, unlinkat, readlinkat, fchown
+#include <cstdio>    // renameat
 
 namespace quorvane::platform {
 
@@ -81,6 +83,26 @@ ssize_t SystemCalls::ListAttributes(int fd, char* names, std::size_t size) const
 }
 
 uid_t SystemCalls::EffectiveUser() const { return geteuid(); }
+
+int SystemCalls::WatchInit(int flags) const { return inotify_init1(flags); }
+
+int SystemCalls::AddWatch(int inotify, const char* path, std::uint32_t mask) const {
+  return inotify_add_watch(inotify, path, mask);
+}
+
+int SystemCalls::RemoveWatch(int inotify, int watch) const {
+  return inotify_rm_watch(inotify, watch);
+}
+
+ssize_t SystemCalls::Read(int fd, void* buffer, std::size_t size) const {
+  return read(fd, buffer, size);
+}
+
+int SystemCalls::Poll(struct pollfd* fds, nfds_t count, int timeout_ms) const {
+  return poll(fds, count, timeout_ms);
+}
+
+int SystemCalls::EventFd(unsigned initial, int flags) const { return eventfd(initial, flags); }
 
 const SystemCalls& SystemCalls::Real() {
   static const SystemCalls real;

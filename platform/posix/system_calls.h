@@ -1,8 +1,10 @@
 #pragma once
 
+#include <poll.h>       // struct pollfd, nfds_t
 #include <sys/stat.h>   // struct stat, mode_t
 #include <sys/types.h>  // ssize_t, off_t, uid_t, gid_t
 #include <cstddef>      // std::size_t
+#include <cstdint>      // std::uint32_t
 
 namespace quorvane::platform {
 
@@ -39,6 +41,14 @@ class SystemCalls {
   virtual int RemoveAttribute(int fd, const char* name) const;
   virtual ssize_t ListAttributes(int fd, char* names, std::size_t size) const;
   virtual uid_t EffectiveUser() const;
+  // What watching folders makes: an inotify instance, its watches, reading its events, and an
+  // eventfd to wake a poll() with.
+  virtual int WatchInit(int flags) const;
+  virtual int AddWatch(int inotify, const char* path, std::uint32_t mask) const;
+  virtual int RemoveWatch(int inotify, int watch) const;
+  virtual ssize_t Read(int fd, void* buffer, std::size_t size) const;
+  virtual int Poll(struct pollfd* fds, nfds_t count, int timeout_ms) const;
+  virtual int EventFd(unsigned initial, int flags) const;
 
   // The calls as the system makes them.
   static const SystemCalls& Real();

@@ -14,6 +14,7 @@
 
 #include "platform/failure.h"
 #include "platform/posix/descriptor.h"
+#include "platform/posix/descriptor_folder.h"
 #include "platform/posix/folder_place.h"
 #include "platform/posix/page_output.h"
 #include "platform/posix/page_reader.h"
@@ -91,7 +92,7 @@ std::string ParentPath(const std::string& path) {
   return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
-class SystemFolder final : public ListingFolder {
+class SystemFolder final : public DescriptorFolder {
  public:
   // Takes `fd`, an open folder of place `own` at `path`, which ends in "/".
   SystemFolder(const SystemCalls& calls, Descriptor&& fd, std::string path, const Place& own)
@@ -113,6 +114,7 @@ class SystemFolder final : public ListingFolder {
   }
 
   const std::string& Path() const override { return path_; }
+  int Fd() const override { return fd_.Get(); }
   FolderIdentity Identity() const override {
     return {static_cast<std::uint64_t>(own_.device), own_.inode};
   }

@@ -64,6 +64,11 @@ BOOL SystemCalls::MarkForDeletion(HANDLE file) const {
   return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
+BOOL SystemCalls::ReadChanges(HANDLE folder, void* buffer, DWORD size, DWORD filter,
+                              OVERLAPPED* overlapped) const {
+  return ReadDirectoryChangesW(folder, buffer, size, TRUE, filter, nullptr, overlapped, nullptr);
+}
+
 const SystemCalls& SystemCalls::Real() {
   static const SystemCalls real;
   return real;

@@ -40,6 +40,10 @@ class SystemCalls {
   virtual BOOL Delete(const wchar_t* path) const;
   // Removes the open file `file` once its last handle is closed, whatever its name by then.
   virtual BOOL MarkForDeletion(HANDLE file) const;
+  // ReadDirectoryChangesW on the open folder `folder` and everything below it, for the changes
+  // `filter` names, completing through `overlapped`.
+  virtual BOOL ReadChanges(HANDLE folder, void* buffer, DWORD size, DWORD filter,
+                           OVERLAPPED* overlapped) const;
 
   // The calls as the system makes them.
   static const SystemCalls& Real();

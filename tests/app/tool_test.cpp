@@ -54,6 +54,27 @@ TEST(QuorvaneIndexToolTest, AnswersHelpVersionAndBadUsageTheGnuWay) {
        2,
        "",
        std::string("quorvane-index: option '--images' doesn't allow an argument\n") + kTryHelp},
+      {{"-w"},
+       2,
+       "",
+       std::string(
+           "quorvane-index: --watch keeps a tree's pages current, and needs --recursive\n") +
+           kTryHelp},
+      {{"--watch", "-r", "--clean"},
+       2,
+       "",
+       std::string("quorvane-index: --clean removes pages, and cannot go with --watch\n") +
+           kTryHelp},
+      {{"-r", "--settle=2"},
+       2,
+       "",
+       std::string("quorvane-index: --settle and --rescan go with --watch\n") + kTryHelp},
+      {{"-rw", "--rescan=0"},
+       2,
+       "",
+       std::string("quorvane-index: --rescan takes a number of seconds above 0, such as 2 or 0.5, "
+                   "not '0'\n") +
+           kTryHelp},
   };
   for (const auto& c : cases) {
     const ToolResult result = RunTool({scratch.Path(), c.arguments});

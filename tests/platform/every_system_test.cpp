@@ -1,16 +1,21 @@
 // What the platform does alike on every system, run on each: which entries a folder lists, the
-// facts of its files, what is beside it, how a page takes the old one's place and how an old
-// page is read and removed; and the paths of POSIX and of Windows alike, whichever is built.
+// facts of its files, what is beside it, how a page takes the old one's place, how an old page is
+// read and removed, and which changes a watch tells; and the paths of POSIX and of Windows alike,
+// whichever is built.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
+#include "platform/folder_watch.h"
 #include "platform/path_separator.h"
 #include "platform/system_file_system.h"
 #include "platform/volumes.h"
@@ -18,6 +23,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/platform_probes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/watch_reports.h"
 
 namespace quorvane::platform {
 namespace {
@@ -31,6 +37,8 @@ using quorvane::testing::Ok;
 using quorvane::testing::ReadFile;
 using quorvane::testing::Stage;
 using quorvane::testing::TempFolder;
+using quorvane::testing::Told;
+using quorvane::testing::WatchedTree;
 using quorvane::testing::WriteFile;
 
 TEST(FolderBehaviourTest, ListsEveryFileButFoldersAndItsOwnHiddenPageNames) {
@@ -330,6 +338,91 @@ TEST(FolderPathsTest, OnlyASystemWithOneRootGetsItAndAShareGetsAVolumeOfItsOwn) 
   }
   EXPECT_EQ(mount_points,
             (std::vector<std::string>{"C:\\", "\\\\server\\share\\", "\\\\server\\other\\"}));
+}
+
+}  // namespace
+}  // namespace quorvane::platform
+
+namespace quorvane::platform {
+namespace {
+
+TEST(FolderWatchTest, TellsEachFolderWhoseListingChangedAndNoOther) {
+  using Change = std::function<void(const TempFolder&)>;
+  const struct {
+    const char* what;
+    Change change;
+    std::vector<const char*> changed;
+    std::vector<const char*> unchanged;
+  } cases[] = {
+      {"a file added", [](const TempFolder& t) { t.AddFile("a/new.txt"); }, {"a"}, {"", "b"}},
+      {"a file removed",
+       [](const TempFolder& t) { EXPECT_TRUE(testing::RemoveFile(t / "a/old.txt")); },
+       {"a"},
+       {"", "b"}},
+      {"a file moved to another folder",
+       [](const TempFolder& t) { EXPECT_TRUE(testing::Rename(t / "a/old.txt", t / "b/old")); },
+       {"a", "b"},
+       {"", "a/deep"}},
+      {"a file written",
+       [](const TempFolder& t) { WriteFile(t / "b/kept.txt", "more"); },
+       {"b"},
+       {"", "a"}},
+      {"a file's time changed",
+       [](const TempFolder& t) {
+         std::filesystem::last_write_time(t / "b/kept.txt", std::filesystem::file_time_type());
+       },
+       {"b"},
+       {"", "a"}},
+      {"a sub-tree added",
+       [](const TempFolder& t) {
+         t.AddFolder("b/new");
+         t.AddFile("b/new/y.txt");
+       },
+       {"b"},
+       {"", "a"}},
+      {"a sub-tree removed",
+       [](const TempFolder& t) { std::filesystem::remove_all(t / "a/deep"); },
+       {"a"},
+       {"", "b"}},
+      {"a folder renamed",
+       [](const TempFolder& t) { EXPECT_TRUE(testing::Rename(t / "a/deep", t / "a/moved")); },
+       {"a"},
+       {"", "b"}},
+      {"the program's own pages written",
+       [](const TempFolder& t) {
+         for (const char* name : {"a", "a/deep", "b"}) {
+           EXPECT_TRUE(
+               testing::ReplacePage(SystemFileSystem(), t / name, "quorvane_index.html", "page"));
+         }
+       },
+       {},
+       {"", "a", "a/deep", "b"}},
+  };
+  for (const auto& c : cases) {
+    WatchedTree tree;
+    c.change(tree.scratch);
+    const Told told = tree.ToldSoFar();
+    for (const char* name : c.changed) {
+      EXPECT_TRUE(told.changed.contains(tree.Path(name))) << c.what << ": " << name;
+    }
+    for (const char* name : c.unchanged) {
+      EXPECT_FALSE(told.changed.contains(tree.Path(name))) << c.what << ": " << name;
+    }
+    EXPECT_FALSE(told.rescan) << c.what;
+  }
+}
+
+TEST(FolderWatchTest, AWaitEndsWhenItsTimeRunsOutOrTheWatchIsStopped) {
+  WatchedTree tree;
+  EXPECT_TRUE(Ok(tree.watch->Wait(std::chrono::milliseconds(0))).Empty());
+  // From another thread, before the wait or during it.
+  std::jthread stopper([&] { tree.watch->Stop(); });
+  EXPECT_TRUE(Ok(tree.watch->Wait(std::nullopt)).stopped);
+  stopper.join();
+  // Stopped once, the watch stays stopped, whatever changes.
+  tree.watch->Stop();
+  tree.scratch.AddFile("a/new.txt");
+  EXPECT_TRUE(Ok(tree.watch->Wait(std::nullopt)).stopped);
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ enum class Call {
   kSetAttribute,
   kRemoveAttribute,
   kListAttributes,
+  kWatchInit,
+  kAddWatch,
 };
 
 // The system's own calls, but for those a test makes fail: the `nth` call of a kind (counted
@@ -91,6 +93,12 @@ class FailingCalls : public platform::SystemCalls {
   }
   ssize_t ListAttributes(int fd, char* names, std::size_t size) const override {
     return Check(Call::kListAttributes) ? SystemCalls::ListAttributes(fd, names, size) : -1;
+  }
+  int WatchInit(int flags) const override {
+    return Check(Call::kWatchInit) ? SystemCalls::WatchInit(flags) : -1;
+  }
+  int AddWatch(int inotify, const char* path, std::uint32_t mask) const override {
+    return Check(Call::kAddWatch) ? SystemCalls::AddWatch(inotify, path, mask) : -1;
   }
 
  private:
