@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks the Windows zip as a user meets it: one folder holding quorvane-index.exe, the README and
-# the licence; a program that needs no DLL but Windows' own; and, run under Wine, one that writes
-# the classic examples' pages and keeps a read-only page with status 1.
+# Checks the Windows zip as a user meets it: one folder holding quorvane.exe, quorvane-index.exe,
+# the README and the licence; programs that need no DLL but Windows' own; and, run under Wine, a
+# tool that writes the classic examples' pages and keeps a read-only page with status 1.
 # Usage: check_windows_zip.sh ZIP WINE_RUN OBJDUMP
 set -uo pipefail
 zip=$(realpath "$1") wine_run=$(realpath "$2") objdump=$3
@@ -15,18 +15,24 @@ fail() {
 
 name=$(basename "$zip" .zip)
 (cd "$scratch" && cmake -E tar xf "$zip") || { echo "FAIL: cannot unpack $zip"; exit 1; }
-listing=$(cd "$scratch" && find . -type f | sort | tr '\n' ' ')
-expected="./$name/LICENSE ./$name/README.md ./$name/quorvane-index.exe "
+# Sorted by bytes: a locale's collation would put the lower-case names between the others.
+listing=$(cd "$scratch" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+expected="./$name/LICENSE ./$name/README.md ./$name/quorvane-index.exe ./$name/quorvane.exe "
 [ "$listing" = "$expected" ] || fail "the zip holds $listing, not $expected"
 exe=$scratch/$name/quorvane-index.exe
 
 # Windows' own DLLs only: the C++ runtime, libgcc and the threads are linked in.
-for dll in $("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
-  case $dll in
-    kernel32.dll | msvcrt.dll | shell32.dll | ole32.dll | advapi32.dll | user32.dll) ;;
-    *) fail "quorvane-index.exe needs $dll" ;;
-  esac
+for program in "$exe" "$scratch/$name/quorvane.exe"; do
+  for dll in $("$objdump" -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+    case $dll in
+      kernel32.dll | msvcrt.dll | shell32.dll | ole32.dll | advapi32.dll | user32.dll) ;;
+      gdi32.dll | comctl32.dll) ;;
+      *) fail "$(basename "$program") needs $dll" ;;
+    esac
+  done
 done
+[[ "$("$objdump" -p "$scratch/$name/quorvane.exe")" == *$'Subsystem\t\t00000002'* ]] ||
+  fail "quorvane.exe is no GUI program: it would open a console window"
 
 # Wine shows the machine's / as drive Z:.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }

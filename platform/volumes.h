@@ -11,7 +11,7 @@ namespace quorvane::platform {
 
 // A mounted file system whose folders can be browsed.
 struct Volume {
-  std::string mount_point;  // the file system's bytes; ends in "/" only when it is "/"
+  std::string mount_point;  // the file system's bytes; ends in a separator only when a root
   std::string source;       // what is mounted, as the system names it: /dev/sda1, server:/export
   std::string type;         // ext4, vfat, nfs4...
   std::string label;        // empty when the file system has none
@@ -66,14 +66,33 @@ std::vector<Volume> MountedVolumes(const VolumeSource& source);
 std::vector<Volume> SystemVolumes();
 
 // Adds the root at the end of `volumes` where none of them is mounted at "/": in a chroot, or
-// when the mount table cannot be read, the root is still there to browse.
+// when the mount table cannot be read, the root is still there to browse. Windows' drives are
+// each a root of their own, and get none.
 void AddRootWhereMissing(std::vector<Volume>& volumes);
 
-// Whether the folder `folder` is `path` or a folder above it; both absolute, without symlinks
-// and without a trailing separator but for "/".
+// Adds the share that holds `path` (\\server\share\, which has no drive letter) as a volume of
+// its own, where `path` is on a share and no volume holds it.
+void AddShareHolding(std::vector<Volume>& volumes, std::string_view path);
+
+// Paths here are absolute and without symlinks, as the system names them: "/home/ann" or, on
+// Windows, "C:\photos" and "\\server\share\photos", where "/" separates names too and the case of
+// ASCII letters makes no difference.
+
+// The length of the root `path` starts with: 1 for "/", 3 for "C:\", all of
+// "\\server\share\" for a share; 0 for a relative path.
+std::size_t RootLength(std::string_view path);
+
+// `path` without the separators that end it, but for a root, which ends in one.
+std::string WithoutTrailingSeparator(std::string_view path);
+
+// The folder above `folder`, given without a trailing separator; a root for a root.
+std::string ParentFolder(std::string_view folder);
+
+// Whether the folder `folder` is `path` or a folder above it; both without a trailing separator
+// but for a root.
 bool Holds(std::string_view folder, std::string_view path);
 
-// The position in `volumes` of the one that holds `path`, an absolute path without symlinks:
+// The position in `volumes` of the one that holds `path`:
 // the one with the longest mount point that is `path` or a folder above it. volumes.size() when
 // none holds it.
 std::size_t VolumeHolding(const std::vector<Volume>& volumes, std::string_view path);

@@ -1,7 +1,7 @@
 #include "platform/volumes.h"
 
 #include <sys/stat.h>  // stat
-#include <algorithm>   // std::sort, std::remove_if, std::none_of
+#include <algorithm>   // std::sort, std::remove_if
 #include <cstdlib>     // realpath, std::free
 #include <fstream>     // std::ifstream
 #include <iterator>    // std::istreambuf_iterator
@@ -100,14 +100,6 @@ std::string Resolved(const std::string& path) {
 
 }  // namespace
 
-bool Holds(std::string_view folder, std::string_view path) {
-  if (folder == "/") {
-    return !path.empty() && path.front() == '/';
-  }
-  return path.substr(0, folder.size()) == folder &&
-         (path.size() == folder.size() || path[folder.size()] == '/');
-}
-
 SystemVolumeSource::SystemVolumeSource(std::string mountinfo, std::string by_label_folder)
     : mountinfo_(std::move(mountinfo)), by_label_folder_(std::move(by_label_folder)) {}
 
@@ -198,24 +190,5 @@ std::vector<Volume> MountedVolumes(const VolumeSource& source) {
 }
 
 std::vector<Volume> SystemVolumes() { return MountedVolumes(SystemVolumeSource()); }
-
-void AddRootWhereMissing(std::vector<Volume>& volumes) {
-  if (std::none_of(volumes.begin(), volumes.end(),
-                   [](const Volume& volume) { return volume.mount_point == "/"; })) {
-    volumes.push_back(Volume{"/", {}, {}, {}});
-  }
-}
-
-std::size_t VolumeHolding(const std::vector<Volume>& volumes, std::string_view path) {
-  std::size_t holder = volumes.size();
-  for (std::size_t i = 0; i < volumes.size(); ++i) {
-    if (Holds(volumes[i].mount_point, path) &&
-        (holder == volumes.size() ||
-         volumes[i].mount_point.size() > volumes[holder].mount_point.size())) {
-      holder = i;
-    }
-  }
-  return holder;
-}
 
 }  // namespace quorvane::platform

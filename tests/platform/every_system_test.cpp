@@ -1,6 +1,7 @@
 // What the platform does alike on every system, run on each: which entries a folder lists, the
 // facts of its files, what is beside it, how a page takes the old one's place, how an old page is
-// read and removed, and which changes a watch tells.
+// read and removed, and which changes a watch tells; and the paths of POSIX and of Windows alike,
+// whichever is built.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include "platform/folder_watch.h"
 #include "platform/path_separator.h"
 #include "platform/system_file_system.h"
+#include "platform/volumes.h"
 #include "tests/support/failing_files.h"
 #include "tests/support/fakes.h"
 #include "tests/support/platform_probes.h"
@@ -259,6 +261,83 @@ TEST(PageReaderTest, AFolderInThePagesPlaceIsNoPage) {
   EXPECT_NE(FailureOf(open->CheckPage("page.html")).find(folder / "page.html"), std::string::npos);
   EXPECT_EQ(FailureOf(open->CheckPage("new.html")), "");
   EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
+}
+
+TEST(FolderPathsTest, RootsParentsAndTrailingSeparatorsOfBothSystems) {
+  const struct {
+    const char* path;
+    std::size_t root;
+    const char* without_trailing;
+    const char* parent;
+  } cases[] = {
+      {"/", 1, "/", "/"},
+      {"//", 1, "/", "/"},
+      {"/home/ann/", 1, "/home/ann", "/home"},
+      {"/a\\b", 1, "/a\\b", "/"},  // a backslash is part of a POSIX name
+      {"relative/x", 0, "relative/x", "relative"},
+      {"C:\\", 3, "C:\\", "C:\\"},
+      {"c:\\photos\\", 3, "c:\\photos", "c:\\"},
+      {"D:/pub/2002", 3, "D:/pub/2002", "D:/pub"},
+      {"\\\\server\\share", 14, "\\\\server\\share\\", "\\\\server\\share\\"},
+      {"\\\\server\\share\\", 15, "\\\\server\\share\\", "\\\\server\\share\\"},
+      {"\\\\server\\share\\pub\\a", 15, "\\\\server\\share\\pub\\a", "\\\\server\\share\\pub"},
+      {"\\\\server", 0, "\\\\server", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RootLength(c.path), c.root) << c.path;
+    EXPECT_EQ(WithoutTrailingSeparator(c.path), c.without_trailing) << c.path;
+    EXPECT_EQ(ParentFolder(WithoutTrailingSeparator(c.path)), c.parent) << c.path;
+  }
+}
+
+TEST(FolderPathsTest, TheVolumeWithTheLongestMountPointAboveThePathHoldsIt) {
+  const std::vector<Volume> posix = {
+      {"/", "", "", ""}, {"/home", "", "", ""}, {"/media/usb", "", "", ""}};
+  const std::vector<Volume> windows = {
+      {"C:\\", "", "", ""}, {"D:\\", "", "", ""}, {"\\\\server\\share\\", "", "", ""}};
+  const struct {
+    const std::vector<Volume>& volumes;
+    const char* path;
+    std::size_t volume;
+  } cases[] = {
+      {posix, "/", 0},
+      {posix, "/etc/x", 0},
+      {posix, "/home", 1},
+      {posix, "/home/me/a", 1},
+      {posix, "/homework", 0},
+      {posix, "/media/usb/DCIM", 2},
+      {posix, "/media/usb2", 0},
+      {posix, "/HOME/me", 0},
+      {posix, "relative/path", 3},
+      {posix, "", 3},
+      {posix, "C:\\photos", 3},
+      {windows, "C:\\", 0},
+      {windows, "c:\\Photos", 0},
+      {windows, "D:/pub", 1},
+      {windows, "E:\\", 3},
+      {windows, "\\\\server\\share\\pub", 2},
+      {windows, "\\\\SERVER\\Share", 3},  // a share's root is written with its separator
+      {windows, "\\\\server\\shared\\pub", 3},
+      {windows, "/home", 3},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(VolumeHolding(c.volumes, c.path), c.volume) << c.path;
+  }
+}
+
+TEST(FolderPathsTest, OnlyASystemWithOneRootGetsItAndAShareGetsAVolumeOfItsOwn) {
+  std::vector<Volume> volumes = {{"C:\\", "", "", ""}};
+  AddRootWhereMissing(volumes);
+  for (const char* path : {"C:\\x", "\\\\server\\share\\pub\\a", "\\\\server\\share\\b",
+                           "\\\\server\\other", "/home"}) {
+    AddShareHolding(volumes, path);
+  }
+  std::vector<std::string> mount_points;
+  for (const Volume& volume : volumes) {
+    mount_points.push_back(volume.mount_point);
+  }
+  EXPECT_EQ(mount_points,
+            (std::vector<std::string>{"C:\\", "\\\\server\\share\\", "\\\\server\\other\\"}));
 }
 
 }  // namespace

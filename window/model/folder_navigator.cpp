@@ -3,23 +3,6 @@
 #include <utility>  // std::move
 
 namespace quorvane {
-namespace {
-
-// `path` without trailing separators, "/" staying "/".
-std::string WithoutTrailingSeparator(std::string path) {
-  while (path.size() > 1 && path.back() == '/') {
-    path.pop_back();
-  }
-  return path;
-}
-
-// The folder above `folder`; "/" for a folder at the top. Not called for "/" itself.
-std::string Parent(const std::string& folder) {
-  const std::size_t slash = folder.rfind('/');
-  return slash == 0 || slash == std::string::npos ? std::string("/") : folder.substr(0, slash);
-}
-
-}  // namespace
 
 FolderNavigator::FolderNavigator(const platform::FileSystem& files,
                                  std::vector<platform::Volume> volumes)
@@ -34,7 +17,7 @@ StartPlace FolderNavigator::Start(const StartFolders& start) const {
     result.asked = start.asked.Error();
   } else if (!start.asked->empty()) {
     const auto folder = files_.OpenFolder(*start.asked);
-    const std::string asked = WithoutTrailingSeparator(*start.asked);
+    const std::string asked = platform::WithoutTrailingSeparator(*start.asked);
     const std::size_t volume = platform::VolumeHolding(volumes_, asked);
     if (!folder) {
       result.asked = folder.Error();
@@ -66,7 +49,8 @@ void FolderNavigator::Shown(const Place& place) {
 
 Place FolderNavigator::AfterFailure(const Place& failed) const {
   const Place& from = shown_ ? *shown_ : failed;
-  const std::optional<std::string> folder = NearestReadable(from.folder, "/");
+  const std::optional<std::string> folder =
+      NearestReadable(from.folder, from.folder.substr(0, platform::RootLength(from.folder)));
   if (!folder) {
     return from;  // nothing at all can be read; showing it again says so
   }
@@ -87,10 +71,10 @@ std::optional<std::string> FolderNavigator::NearestReadable(std::string folder,
     if (CanRead(folder)) {
       return folder;
     }
-    if (folder == "/") {
+    if (folder.size() == platform::RootLength(folder)) {
       break;
     }
-    folder = Parent(folder);
+    folder = platform::ParentFolder(folder);
   }
   return std::nullopt;
 }

@@ -15,7 +15,7 @@ namespace quorvane {
 // A folder on one of the navigator's volumes.
 struct Place {
   std::size_t volume = 0;  // its position among the navigator's volumes
-  std::string folder;      // absolute, without a trailing separator but for "/"
+  std::string folder;      // absolute, without a trailing separator but for a root
   friend bool operator==(const Place&, const Place&) = default;
 };
 
@@ -37,7 +37,8 @@ struct StartPlace {
 class FolderNavigator {
  public:
   // `files` must outlive the navigator. The root is always a volume to browse: where none of
-  // `volumes` is mounted at "/", one is added at the end.
+  // `volumes` is mounted at "/" (and they are no Windows drives), one is added at the end. A
+  // folder on a share is on no drive: AddShareHolding() gives it a volume first.
   FolderNavigator(const platform::FileSystem& files, std::vector<platform::Volume> volumes);
 
   const std::vector<platform::Volume>& Volumes() const { return volumes_; }

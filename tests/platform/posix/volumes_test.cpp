@@ -102,29 +102,6 @@ TEST(SystemVolumeSourceTest, ReadsTheTableAndTheLabelsFromTheirFiles) {
   EXPECT_EQ(SystemVolumeSource(devices / "missing", devices / "missing").MountInfo(), "");
 }
 
-struct HoldingCase {
-  const char* path;
-  std::size_t volume;
-
-  friend void PrintTo(const HoldingCase& c, std::ostream* out) { *out << '"' << c.path << '"'; }
-};
-
-class VolumeHoldingTest : public ::testing::TestWithParam<HoldingCase> {};
-
-TEST_P(VolumeHoldingTest, LongestMountPointAboveThePathWins) {
-  const std::vector<Volume> volumes = {
-      {"/", "", "", ""}, {"/home", "", "", ""}, {"/media/usb", "", "", ""}};
-  EXPECT_EQ(VolumeHolding(volumes, GetParam().path), GetParam().volume);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, VolumeHoldingTest,
-                         ::testing::Values(HoldingCase{"/", 0}, HoldingCase{"/etc/x", 0},
-                                           HoldingCase{"/home", 1}, HoldingCase{"/home/me/a", 1},
-                                           HoldingCase{"/homework", 0},
-                                           HoldingCase{"/media/usb/DCIM", 2},
-                                           HoldingCase{"/media/usb2", 0},
-                                           HoldingCase{"relative/path", 3}, HoldingCase{"", 3}));
-
 // A mount table given as text, with the folders and labels a test names.
 class FakeVolumeSource final : public VolumeSource {
  public:

@@ -6,12 +6,14 @@
 #include <cmath>       // std::lround
 #include <filesystem>  // std::filesystem::remove_all, rename
 #include <memory>      // std::unique_ptr
+#include <optional>    // std::optional
 #include <string>
 #include <utility>  // std::pair
 #include <vector>
 
 #include "index/program_version.h"
 #include "tests/support/qt_test_main.h"
+#include "tests/support/window_cases.h"
 #include "tests/support/window_fixture.h"
 #include "window/qt/volume_box.h"
 
@@ -64,6 +66,7 @@ class FrmQuorvaneTest : public QObject {
   void makeHtmlWritesThePage();
   void failedPageIsReportedAndNothingOpened();
   void viewHtmlHandsThePageToTheDefaultHandler();
+  void casesBothWindowsShare();
 
  private:
   std::unique_ptr<frmQuorvane> Open(const std::vector<const TempFolder*>& volumes,
@@ -748,6 +751,61 @@ void FrmQuorvaneTest::viewHtmlHandsThePageToTheDefaultHandler() {
   c.cmdMake->click();
   QVERIFY(c.Settled());
   QCOMPARE(Opened(), QStringList({Text(page)}));
+}
+
+namespace {
+
+// The Qt window as the table of both windows' cases drives it.
+class QtWindow final : public quorvane::testing::WindowUnderTest {
+ public:
+  explicit QtWindow(quorvane::testing::WindowFixture& fixture) : fixture_(fixture) {}
+
+  bool Start(const TempFolder& folder) override {
+    window_ = fixture_.Open({&folder}, folder.Path());
+    controls_.emplace(*window_);
+    return true;
+  }
+  void Refresh() override {
+    controls_->cmdRefresh->click();
+    controls_->Settled();
+  }
+  void Make() override {
+    controls_->cmdMake->click();
+    controls_->Settled();
+  }
+  std::string PathText() const override { return controls_->lblPath->text().toStdString(); }
+  std::string CountText() const override { return controls_->lblFCount->text().toStdString(); }
+  bool GenerationEnabled() const override {
+    return controls_->cmdMake->isEnabled() && controls_->chkView->isEnabled() &&
+           controls_->chkImg->isEnabled();
+  }
+  bool RefreshEnabled() const override { return controls_->cmdRefresh->isEnabled(); }
+  std::string Reported() override {
+    // A failure's box shows as the run's end is handled, which Settled() waited for.
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      return {};
+    }
+    const std::string words = box->text().toStdString();
+    box->reject();
+    return words;
+  }
+
+ private:
+  quorvane::testing::WindowFixture& fixture_;
+  std::unique_ptr<frmQuorvane> window_;
+  std::optional<Controls> controls_;
+};
+
+}  // namespace
+
+void FrmQuorvaneTest::casesBothWindowsShare() {
+  for (const quorvane::testing::WindowCase& c : quorvane::testing::kWindowCases) {
+    QtWindow window(fixture_);
+    const std::vector<std::string> mismatches = Mismatches(c, window);
+    QVERIFY2(mismatches.empty(), qPrintable(QString::fromUtf8(c.name) % u": " %
+                                            Text(mismatches.empty() ? "" : mismatches.front())));
+  }
 }
 
 QUORVANE_QTEST_MAIN(FrmQuorvaneTest)
