@@ -10,6 +10,7 @@
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
+#include "platform/stop_signals.h"
 #include "platform/system_file_system.h"
 #include "platform/temporary_names.h"
 #include "tests/support/posix_probes.h"
@@ -150,6 +151,66 @@ TEST(PageOutputTest, SignalNeverRemovesAnotherRunsHiddenName) {
     ASSERT_EQ(names.size(), 2u) << unnamed;
     EXPECT_TRUE(IsTemporaryPageName(names[0])) << names[0];  // the other run's, still there
     EXPECT_EQ(ReadFile(folder / "page.html"), "old") << unnamed;
+  }
+}
+
+// Tells on a pipe that it was asked to stop, as a signal handler may.
+class ToldToStop final : public SignalStoppable {
+ public:
+  explicit ToldToStop(int tell_fd) : tell_fd_(tell_fd) {}
+  void StopNow() noexcept override { static_cast<void>(::write(tell_fd_, "s", 1)); }
+
+ private:
+  int tell_fd_;
+};
+
+// While work may be stopped, the first signal asks it to stop and ends nothing; a second one ends
+// the program as before. A signal ignored when the program started stays ignored, and once the
+// work is done, a signal ends the program again.
+TEST(StopOnSignalsTest, TheFirstSignalAsksToStopAndTheSecondEnds) {
+  const struct {
+    int signal_number;
+    bool ignored_at_start;
+    bool done_first;  // the work done before the signal comes
+    const char* told;
+  } cases[] = {{SIGINT, false, false, "s"},
+               {SIGTERM, false, false, "s"},
+               {SIGHUP, false, false, "s"},
+               {SIGHUP, true, false, ""},
+               {SIGTERM, false, true, ""}};
+  for (const auto& c : cases) {
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (c.ignored_at_start) {
+        signal(c.signal_number, SIG_IGN);
+      }
+      RemoveTemporaryNamesOnSignals();
+      ToldToStop work(pipe_fds[1]);
+      {
+        const StopOnSignals stop(work);
+        if (!c.done_first) {
+          raise(c.signal_number);
+          raise(c.signal_number);
+        }
+      }
+      if (c.done_first) {
+        raise(c.signal_number);
+      }
+      _exit(0);
+    }
+    close(pipe_fds[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    char told[2] = {};
+    EXPECT_EQ(read(pipe_fds[0], told, 1) == 1 ? told : "", std::string(c.told)) << c.signal_number;
+    close(pipe_fds[0]);
+    if (c.ignored_at_start) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.signal_number;
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number) << c.signal_number;
+    }
   }
 }
 
