@@ -1,8 +1,9 @@
 #include "publish/tree_pages.h"
 
-#include <algorithm>  // std::clamp
-#include <string>     // std::string
-#include <utility>    // std::exchange, std::move
+#include <algorithm>    // std::clamp
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <utility>      // std::exchange, std::move
 
 namespace quorvane::tool {
 namespace {
@@ -12,6 +13,11 @@ constexpr int kPageWriters = 3;
 constexpr std::size_t kPagesWaiting = 8;
 // Descriptors kept for all else: the standard ones, each writer's page, a listing, the opener.
 constexpr std::size_t kDescriptorsKept = 32 + kPageWriters * 6 + kPagesWaiting;
+
+// The folder of the page at `page`, which a walk writes in its folder under its own name.
+std::string FolderOf(const std::string& page) {
+  return page.substr(0, page.size() - std::string_view(IndexFileName).size());
+}
 
 }  // namespace
 
@@ -45,16 +51,16 @@ TreePages::TreePages(PageMaker& maker, const platform::Services& services, Conso
       batch_(
           budget_.sealed_pages, services.executor, [this](const SealedPage& page) { Placed(page); },
           [this](const SealedPage& page, const platform::Failure& failure) {
-            Ended(page, failure);
+            Unplaced(page, failure);
           }) {
   writers_.emplace(services.executor, kPageWriters, kPagesWaiting,
                    [this](PageJob& job) { WritePage(job); });
 }
 
-void TreePages::Follow(TreeWalk::Opened opened, Listed listed) {
+void TreePages::Follow(TreeWalk::Opened opened, Listed listed, Ended ended) {
   opened_ = std::move(opened);
   listed_ = std::move(listed);
-  following_ = true;
+  ended_ = std::move(ended);
 }
 
 void TreePages::Walk(std::shared_ptr<const platform::Folder> folder, bool top) {
@@ -81,6 +87,7 @@ void TreePages::Walk(std::shared_ptr<const platform::Folder> folder, bool top) {
 
 void TreePages::Write(Listing listing, FolderLinks links, bool top) {
   writers_->Add(PageJob{std::move(listing), std::move(links), top});
+  TellEnded();
 }
 
 // On a thread of its own, where running out of memory ends the one page.
@@ -88,31 +95,15 @@ void TreePages::WritePage(PageJob& job) {
   if (Stopped()) {
     return;
   }
-  const std::string folder = job.listing.folder->Path();
-  if (following_) {
-    // Before the page is sealed: its batch may put it in place before Make() returns.
-    const std::lock_guard lock(mutex_);
-    sealed_.emplace(folder + IndexFileName, PageOutcome{folder, std::nullopt, job.links.down});
-  }
   const platform::Result<PageEnd> made = platform::CatchOutOfMemory([&] {
     return maker_.Make(job.listing, job.links, {job.top, &batch_, compare_},
                        services_.clock.MonotonicSeconds());
   });
-  if (made && *made == PageEnd::kSealed) {
-    return;  // told of once in place
-  }
-  PageOutcome outcome = Unsealed(folder + IndexFileName, folder);
   if (!made) {
-    outcome.failure = made.Error();
+    Keep({job.listing.folder->Path(), made.Error()});
+  } else if (*made != PageEnd::kSealed) {  // a sealed page is told of once in place
+    Keep({job.listing.folder->Path(), std::nullopt});
   }
-  Keep(std::move(outcome));
-}
-
-// What is noted of the page at `page`, of the folder at `folder`, taken out of those waiting.
-PageOutcome TreePages::Unsealed(const std::string& page, const std::string& folder) {
-  const std::lock_guard lock(mutex_);
-  auto noted = sealed_.extract(page);
-  return noted ? std::move(noted.mapped()) : PageOutcome{folder, std::nullopt, {}};
 }
 
 void TreePages::Placed(const SealedPage& page) {
@@ -120,21 +111,15 @@ void TreePages::Placed(const SealedPage& page) {
   if (page.open) {
     maker_.Open(page.path);
   }
-  if (following_) {
-    PageOutcome outcome = Unsealed(page.path, {});
-    const std::lock_guard lock(mutex_);
-    outcomes_.push_back(std::move(outcome));
-  }
+  Keep({FolderOf(page.path), std::nullopt});
 }
 
-void TreePages::Ended(const SealedPage& page, const platform::Failure& failure) {
-  PageOutcome outcome = Unsealed(page.path, {});
-  outcome.failure = failure;
-  Keep(std::move(outcome));
+void TreePages::Unplaced(const SealedPage& page, const platform::Failure& failure) {
+  Keep({FolderOf(page.path), failure});
 }
 
 void TreePages::Keep(PageOutcome outcome) {
-  if (!following_) {
+  if (!ended_) {
     if (outcome.failure) {
       fail_(*outcome.failure);
     }
@@ -144,11 +129,24 @@ void TreePages::Keep(PageOutcome outcome) {
   outcomes_.push_back(std::move(outcome));
 }
 
-std::vector<PageOutcome> TreePages::Finish() {
+void TreePages::TellEnded() {
+  if (!ended_) {
+    return;
+  }
+  std::vector<PageOutcome> ended;
+  {
+    const std::lock_guard lock(mutex_);
+    ended.swap(outcomes_);
+  }
+  for (const PageOutcome& outcome : ended) {
+    ended_(outcome);
+  }
+}
+
+void TreePages::Finish() {
   writers_.reset();
   batch_.Flush();
-  const std::lock_guard lock(mutex_);
-  return std::exchange(outcomes_, {});
+  TellEnded();
 }
 
 }  // namespace quorvane::tool

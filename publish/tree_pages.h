@@ -3,7 +3,6 @@
 #include <atomic>      // std::atomic
 #include <cstddef>     // std::size_t
 #include <functional>  // std::function
-#include <map>         // std::multimap
 #include <memory>      // std::shared_ptr
 #include <mutex>       // std::mutex
 #include <optional>    // std::optional
@@ -38,7 +37,6 @@ FolderLinks TreeLinks(const ToolOptions& options, const platform::Folder& folder
 struct PageOutcome {
   std::string folder;                        // the folder's path
   std::optional<platform::Failure> failure;  // none: the page is in place, written or kept
-  std::vector<std::string> links;            // the sub-folders the page links down to
 };
 
 // The pages of a tree, or of some of its folders, written as a run down a tree writes them: by
@@ -53,9 +51,11 @@ class TreePages {
   ~TreePages() { Finish(); }
 
   using Listed = std::function<void(const Listing&)>;
-  // Tells of each folder a walk comes to: `opened` once it is open and before it is read,
-  // `listed` once it is read; and keeps what becomes of each page, for Finish().
-  void Follow(TreeWalk::Opened opened, Listed listed);
+  using Ended = std::function<void(const PageOutcome&)>;
+  // Tells of each folder a walk comes to, `opened` once it is open and before it is read,
+  // `listed` once it is read; and `ended` of what became of each page (its failure goes there
+  // rather than to `fail`), on the thread that walks, writes and finishes, as it goes.
+  void Follow(TreeWalk::Opened opened, Listed listed, Ended ended);
   // Writes no page more, and ends a walk, once `stop` is set; the pages begun are finished.
   void StopWhen(const std::atomic<bool>& stop) { stop_ = &stop; }
 
@@ -63,15 +63,15 @@ class TreePages {
   void Walk(std::shared_ptr<const platform::Folder> folder, bool top);
   // Writes the page of a folder read already.
   void Write(Listing listing, FolderLinks links, bool top);
-  // Puts every page in place; gives what became of each followed.
-  std::vector<PageOutcome> Finish();
+  // Puts every page in place.
+  void Finish();
 
  private:
   void WritePage(PageJob& job);
   void Placed(const SealedPage& page);
-  void Ended(const SealedPage& page, const platform::Failure& failure);
-  PageOutcome Unsealed(const std::string& page, const std::string& folder);
+  void Unplaced(const SealedPage& page, const platform::Failure& failure);
   void Keep(PageOutcome outcome);
+  void TellEnded();
   bool Stopped() const { return stop_ != nullptr && stop_->load(); }
 
   PageMaker& maker_;
@@ -84,10 +84,9 @@ class TreePages {
   const std::atomic<bool>* stop_ = nullptr;
   TreeWalk::Opened opened_;
   Listed listed_;
-  bool following_ = false;
+  Ended ended_;
   std::mutex mutex_;
-  std::multimap<std::string, PageOutcome> sealed_;  // followed pages by their paths, until placed
-  std::vector<PageOutcome> outcomes_;
+  std::vector<PageOutcome> outcomes_;  // of pages followed, until told
   PageBatch batch_;
   std::optional<PageWriters> writers_;  // last, so that they end first
 };

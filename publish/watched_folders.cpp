@@ -1,6 +1,7 @@
 #include "publish/watched_folders.h"
 
-#include <utility>  // std::move
+#include <algorithm>  // std::any_of, std::find
+#include <utility>    // std::move
 
 #include "platform/path_separator.h"
 
@@ -15,10 +16,22 @@ void WatchedFolders::Listed(const Listing& listing) {
     folder.identity = identity;
   }
   folder.subfolders = listing.subfolders;
+  folder.unlinked.clear();
   folder.read = true;
   // Read, its page is on its way: linked until it fails.
   folder.failed = false;
   folder.seen = sweep_;
+}
+
+void WatchedFolders::Linked(const std::string& path, const std::vector<std::string>& links) {
+  if (Folder* folder = Find(path)) {
+    folder->unlinked.clear();
+    for (const std::string& name : folder->subfolders) {
+      if (std::find(links.begin(), links.end(), name) == links.end()) {
+        folder->unlinked.push_back(name);
+      }
+    }
+  }
 }
 
 bool WatchedFolders::Failed(const std::string& path, const platform::Failure& failure) {
@@ -33,15 +46,19 @@ bool WatchedFolders::Failed(const std::string& path, const platform::Failure& fa
   return true;
 }
 
-void WatchedFolders::Published(const std::string& path, std::vector<std::string> links) {
+void WatchedFolders::Published(const std::string& path) {
   if (Folder* folder = Find(path)) {
     folder->failed = false;
     folder->told.clear();
-    folder->links = std::move(links);
   }
 }
 
 WatchedFolders::Folder* WatchedFolders::Find(std::string_view path) {
+  const auto found = folders_.find(path);
+  return found == folders_.end() ? nullptr : &found->second;
+}
+
+const WatchedFolders::Folder* WatchedFolders::Find(std::string_view path) const {
   const auto found = folders_.find(path);
   return found == folders_.end() ? nullptr : &found->second;
 }
@@ -67,17 +84,43 @@ std::vector<std::string> WatchedFolders::Swept() {
 
 std::vector<std::string> WatchedFolders::LinksOf(const std::string& path) const {
   std::vector<std::string> links;
-  const auto found = folders_.find(path);
-  if (found == folders_.end()) {
-    return links;
-  }
-  for (const std::string& name : found->second.subfolders) {
-    const auto below = folders_.find(path + name + platform::kPathSeparator);
-    if (below != folders_.end() && !below->second.failed) {
-      links.push_back(name);
+  if (const Folder* folder = Find(path)) {
+    for (const std::string& name : folder->subfolders) {
+      if (Linkable(path, name)) {
+        links.push_back(name);
+      }
     }
   }
   return links;
+}
+
+bool WatchedFolders::LinksWrong(const std::string& path) const {
+  const Folder* folder = Find(path);
+  if (folder == nullptr || !folder->read || folder->failed) {
+    return false;  // no page of its own to be wrong
+  }
+  const std::vector<std::string>& unlinked = folder->unlinked;
+  return std::any_of(folder->subfolders.begin(), folder->subfolders.end(), [&](const auto& name) {
+    return Linkable(path, name) ==
+           (std::find(unlinked.begin(), unlinked.end(), name) != unlinked.end());
+  });
+}
+
+std::vector<std::string> WatchedFolders::AllLinksWrong() const {
+  std::vector<std::string> wrong;
+  for (const auto& [path, folder] : folders_) {
+    if (LinksWrong(path)) {
+      wrong.push_back(path);
+    }
+  }
+  return wrong;
+}
+
+// Whether a page of the folder at `path` may link to its sub-folder `name`: a walk entered it,
+// and its page is in place or on its way.
+bool WatchedFolders::Linkable(const std::string& path, const std::string& name) const {
+  const Folder* below = Find(path + name + platform::kPathSeparator);
+  return below != nullptr && !below->failed;
 }
 
 std::string WatchedFolders::ParentOf(std::string_view path) {

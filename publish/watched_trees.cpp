@@ -43,34 +43,45 @@ bool WatchedTrees::AddTop(const std::string& folder) {
 void WatchedTrees::ReadWhole(bool compare) {
   out_of_watches_ = false;
   folders_.StartSweep();
-  std::vector<std::string> wrong;
   {
+    reading_whole_ = true;
     const std::unique_ptr<TreePages> pages = Pages(compare);
     for (const auto& [path, top] : tops_) {
       pages->Walk(top.folder, true);
     }
-    wrong = Settle(pages->Finish());
+    pages->Finish();
+    reading_whole_ = false;
   }
   options_.open = false;
-  if (!stop_) {
-    for (const std::string& path : folders_.Swept()) {
-      watch_.Forget(path);
-    }
+  if (stop_) {
+    return;
   }
-  Refresh(std::move(wrong));
+  for (const std::string& path : folders_.Swept()) {
+    watch_.Forget(path);
+  }
+  check_.clear();
+  Refresh(options_.subfolders ? folders_.AllLinksWrong() : std::vector<std::string>());
 }
 
 void WatchedTrees::Refresh(std::vector<std::string> paths) {
   // Pages whose links went wrong meanwhile (a sub-folder's page failed, or is back) are written
   // again at once, linking only to the pages in place.
   while (!paths.empty() && !stop_) {
-    const std::unique_ptr<TreePages> pages = Pages(false);
-    // The deepest first, so that a page links to the pages of sub-folders read again with it.
-    std::sort(paths.begin(), paths.end(), std::greater<>());
-    for (const std::string& path : paths) {
-      RefreshOne(*pages, path);
+    {
+      const std::unique_ptr<TreePages> pages = Pages(false);
+      // The deepest first, so that a page links to the pages of sub-folders read again with it.
+      std::sort(paths.begin(), paths.end(), std::greater<>());
+      for (const std::string& path : paths) {
+        RefreshOne(*pages, path);
+      }
+      pages->Finish();
     }
-    paths = Settle(pages->Finish());
+    paths.clear();
+    for (const std::string& path : std::exchange(check_, {})) {
+      if (options_.subfolders && folders_.LinksWrong(path)) {
+        paths.push_back(path);
+      }
+    }
   }
 }
 
@@ -86,7 +97,8 @@ std::unique_ptr<TreePages> WatchedTrees::Pages(bool compare) {
       maker_, services_, console_, rules_, [this](const Failure& failure) { WalkFailed(failure); },
       compare);
   pages->Follow([this](const platform::Folder& folder) { Watch(folder); },
-                [this](const Listing& listing) { folders_.Listed(listing); });
+                [this](const Listing& listing) { folders_.Listed(listing); },
+                [this](const PageOutcome& outcome) { Ended(outcome); });
   pages->StopWhen(stop_);
   return pages;
 }
@@ -138,6 +150,7 @@ void WatchedTrees::RefreshOne(TreePages& pages, const std::string& path) {
   folders_.Listed(*listing);
   FollowSubFolders(pages, **folder, before);
   FolderLinks links = TreeLinks(options_, **folder, top, folders_.LinksOf(path));
+  folders_.Linked(path, links.down);
   pages.Write(std::move(*listing), std::move(links), false);
 }
 
@@ -210,30 +223,21 @@ void WatchedTrees::Forget(const std::string& path) {
   watch_.Forget(path);
 }
 
-// Notes what became of each page; gives the folders whose pages link otherwise than to the pages
-// in place now.
-std::vector<std::string> WatchedTrees::Settle(std::vector<PageOutcome> outcomes) {
-  std::vector<std::string> touched;
-  for (PageOutcome& outcome : outcomes) {
-    if (folders_.Find(outcome.folder) == nullptr) {
-      continue;  // forgotten meanwhile
-    }
-    if (!outcome.failure) {
-      folders_.Published(outcome.folder, std::move(outcome.links));
-    } else {
-      Unreadable(outcome.folder, *outcome.failure);
-    }
-    touched.push_back(WatchedFolders::ParentOf(outcome.folder));
-    touched.push_back(std::move(outcome.folder));
+// Notes what became of a page; the pages that may link to it are checked once all are done.
+void WatchedTrees::Ended(const PageOutcome& outcome) {
+  if (folders_.Find(outcome.folder) == nullptr) {
+    return;  // forgotten meanwhile
   }
-  std::sort(touched.begin(), touched.end());
-  touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
-  std::erase_if(touched, [this](const std::string& path) {
-    const WatchedFolders::Folder* folder = folders_.Find(path);
-    return !options_.subfolders || folder == nullptr || !folder->read || folder->failed ||
-           folder->links == folders_.LinksOf(path);
-  });
-  return touched;
+  if (outcome.failure) {
+    Unreadable(outcome.folder, *outcome.failure);
+  } else {
+    folders_.Published(outcome.folder);
+  }
+  // Checked for the whole tree at once after a reading of all of it.
+  if (!reading_whole_) {
+    check_.insert(outcome.folder);
+    check_.insert(WatchedFolders::ParentOf(outcome.folder));
+  }
 }
 
 platform::Result<std::shared_ptr<const platform::Folder>> WatchedTrees::Open(

@@ -5,6 +5,7 @@
 #include <functional>   // std::less
 #include <map>          // std::map
 #include <memory>       // std::shared_ptr, std::unique_ptr
+#include <set>          // std::set
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
@@ -64,7 +65,7 @@ class WatchedTrees {
   void Unreadable(const std::string& path, const platform::Failure& failure);
   bool Vanished(const std::string& path) const;
   void Forget(const std::string& path);
-  std::vector<std::string> Settle(std::vector<PageOutcome> outcomes);
+  void Ended(const PageOutcome& outcome);
   platform::Result<std::shared_ptr<const platform::Folder>> Open(const std::string& path) const;
   const std::pair<const std::string, Top>* TopOf(std::string_view path) const;
 
@@ -77,6 +78,8 @@ class WatchedTrees {
   NameRules rules_;
   std::map<std::string, Top, std::less<>> tops_;  // by path
   WatchedFolders folders_;
+  bool reading_whole_ = false;
+  std::set<std::string> check_;  // folders whose pages' links may have gone wrong
   bool out_of_watches_ = false;
 };
 
