@@ -57,6 +57,15 @@ class StopWhileNamed final : public SystemCalls {
   bool sealed_;
 };
 
+// Takes the signals as the programs do at their start, `signal_number` ignored before where
+// `ignored_at_start` (as under nohup).
+void StartAsTheProgramsDo(int signal_number, bool ignored_at_start) {
+  if (ignored_at_start) {
+    signal(signal_number, SIG_IGN);
+  }
+  RemoveTemporaryNamesOnSignals();
+}
+
 // A signal ends a run with no hidden name left, whether the page is being written or waits,
 // sealed, to be placed. One ignored when the run started (under nohup) stays ignored: a SIGTERM
 // sent after it is the one that ends the run, as the earlier signal would be taken first had it
@@ -75,10 +84,7 @@ TEST(PageOutputTest, SignalsLeaveNoHiddenNameBehind) {
     ASSERT_EQ(pipe(pipe_fds), 0);
     const pid_t child = fork();
     if (child == 0) {
-      if (c.ignored_at_start) {
-        signal(c.signal_number, SIG_IGN);
-      }
-      RemoveTemporaryNamesOnSignals();
+      StartAsTheProgramsDo(c.signal_number, c.ignored_at_start);
       const StopWhileNamed calls(pipe_fds[1], c.sealed);
       Replace(folder.Path(), "page.html", "new", calls, c.sealed);
       _exit(0);
@@ -183,10 +189,7 @@ TEST(StopOnSignalsTest, TheFirstSignalAsksToStopAndTheSecondEnds) {
     ASSERT_EQ(pipe(pipe_fds), 0);
     const pid_t child = fork();
     if (child == 0) {
-      if (c.ignored_at_start) {
-        signal(c.signal_number, SIG_IGN);
-      }
-      RemoveTemporaryNamesOnSignals();
+      StartAsTheProgramsDo(c.signal_number, c.ignored_at_start);
       ToldToStop work(pipe_fds[1]);
       {
         const StopOnSignals stop(work);
