@@ -21,6 +21,9 @@ void frmQuorvane::FolderRead(const Place& place, bool report, FolderReading& rea
     files_.Adopt(*reading.files);
     CurPath = state.CurPath;
     SetText(Control::lblFCount, CountText(state.count));
+    if (names_) {
+      names_->NameCount(platform::ToWide(SpokenCount(state.count)));
+    }
     SetText(Control::lblPath, CurPath);
     for (const Control control : {Control::cmdMake, Control::chkView, Control::chkImg}) {
       EnableWindow(controls_[control], state.generation_enabled);  // a tick stays, greyed
