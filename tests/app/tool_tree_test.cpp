@@ -187,6 +187,20 @@ TEST(QuorvaneIndexToolTest, UpdateLeavesPagesThatWouldNotChange) {
   ASSERT_EQ(lstat((folder / "quorvane_index.html").c_str(), &after), 0);
   EXPECT_TRUE(S_ISLNK(after.st_mode));
   EXPECT_TRUE(Contains(ReadFile(folder / "pages/real.html"), "b.txt</a>"));
+
+  // With --root, a run through a symlink to the tree makes the same pages; without, others.
+  const TempFolder tree;
+  tree.AddFolder("top");
+  tree.AddFolder("top/awkward");
+  tree.AddFile("top/awkward/a.txt");
+  ASSERT_EQ(symlink("top", (tree / "link").c_str()), 0);
+  ASSERT_EQ(RunTool({tree.Path(), {"-rs", "--root=/", "top"}}).status, 0);
+  const ToolResult through = RunTool({tree.Path(), {"-rsu", "--root=/", "link"}});
+  EXPECT_EQ(through.status, 0) << through.err;
+  EXPECT_EQ(through.out, "");
+  EXPECT_EQ(SortedLines(RunTool({tree.Path(), {"-rsu", "link"}}).out),
+            (std::vector<std::string>{tree / "link/awkward/quorvane_index.html",
+                                      tree / "link/quorvane_index.html"}));
 }
 
 // An unchanged page longer than any piece it is made in (13,000 files, well over 1 MiB) is left
