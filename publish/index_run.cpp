@@ -1,11 +1,12 @@
 #include "publish/index_run.h"
 
-#include <algorithm>  // std::clamp
-#include <atomic>     // std::atomic
-#include <cerrno>     // EISDIR
-#include <memory>     // std::shared_ptr
-#include <utility>    // std::exchange, std::move
-#include <vector>     // std::vector
+#include <atomic>    // std::atomic
+#include <cerrno>    // EISDIR
+#include <chrono>    // std::chrono::seconds
+#include <memory>    // std::shared_ptr
+#include <optional>  // std::optional
+#include <utility>   // std::move
+#include <vector>    // std::vector
 
 #include "index/folder_listing.h"
 #include "index/index_page_writer.h"
@@ -15,6 +16,7 @@
 #include "publish/page_removal.h"
 #include "publish/page_sinks.h"
 #include "publish/page_writers.h"
+#include "publish/tree_pages.h"
 #include "publish/tree_walk.h"
 
 namespace quorvane::tool {
@@ -23,11 +25,8 @@ namespace {
 using platform::Failure;
 using platform::Step;
 
-// Threads that write pages while a walk goes on, and pages that may wait for them.
-constexpr int kPageWriters = 3;
-constexpr std::size_t kPagesWaiting = 8;
-// Descriptors kept for all else: the standard ones, each writer's page, a listing, the opener.
-constexpr std::size_t kDescriptorsKept = 32 + kPageWriters * 6 + kPagesWaiting;
+// How long the default handler may take to say that no program could open a page.
+constexpr std::chrono::seconds kOpenAnswer{5};
 
 // Counts what the page writer does, for the progress line.
 class Counting final : public PageProgress {
@@ -49,27 +48,14 @@ platform::Result<std::unique_ptr<platform::Folder>> OpenNamed(const platform::Fi
   return files.OpenFolder(path);
 }
 
-// How many folders a walk keeps open and how many sealed pages wait for the disk together, so
-// that the run stays within the descriptors it may have open however the tree is shaped.
-struct Budget {
-  std::size_t open_folders;
-  std::size_t sealed_pages;  // each holds three: the new page, its folder, the old page
-};
-
-Budget DescriptorBudget() {
-  const std::size_t total = platform::OpenFilesAllowed();
-  const std::size_t left = total > kDescriptorsKept + 4 ? total - kDescriptorsKept : 4;
-  const std::size_t open_folders = std::clamp<std::size_t>(left / 4, 1, 64);
-  // Two batches at most, one filling while the other is placed.
-  return {open_folders, std::clamp<std::size_t>((left - open_folders) / 6, 1, 1024)};
-}
-
 class Runner {
  public:
   Runner(const ToolOptions& options, const platform::Services& services, Console& console)
       : options_(options), services_(services), console_(console) {
     rules_.all = options.all;
-    rules_.excludes = options.excludes;
+    if (!options.excludes.empty()) {
+      rules_.excludes = std::make_shared<const Exclusions>(options.excludes);
+    }
   }
 
   // Running out of memory ends the one folder, and the others are still done.
@@ -81,6 +67,20 @@ class Runner {
   }
 
   bool Failed() const { return failed_; }
+
+  // Names in one line the patterns that left nothing out, where the run listed any folder.
+  void WarnOfUnmatched() {
+    if (rules_.excludes == nullptr || (options_.clean && !options_.recursive)) {
+      return;
+    }
+    std::string named;
+    for (const std::string& pattern : rules_.excludes->Unmatched()) {
+      named += (named.empty() ? "-x '" : " or -x '") + pattern + "'";
+    }
+    if (!named.empty()) {
+      console_.Report(Failure(Step::kExcludedNothing, named));
+    }
+  }
 
  private:
   platform::Result<> Run(const std::string& folder) {
@@ -114,10 +114,11 @@ class Runner {
     return MakePage(listing, links, true, nullptr, t0);
   }
 
-  // Without a walk, only the pages there are to link to.
+  // Without a walk, only the pages there are to link to, and up only to a page of ours.
   platform::Result<> LinkExistingPages(const platform::Folder& folder, const NameRules& rules,
                                        FolderLinks& links) const {
-    links.up = folder.HasFile(std::string("../") + IndexFileName);
+    const platform::Result<std::unique_ptr<platform::Folder>> parent = folder.OpenParent();
+    links.up = parent && (*parent)->Identity() != folder.Identity() && HoldsOurPage(**parent);
     QUORVANE_TRY_ASSIGN(std::vector<std::string> subfolders,
                         SubFoldersOf(folder, rules, services_.regional));
     for (std::string& name : subfolders) {
@@ -128,45 +129,45 @@ class Runner {
     return {};
   }
 
+  // Each folder's page once its sub-folders' are made or have failed, so that it links only to
+  // those there are: see TreePages.
   void PublishTree(const std::shared_ptr<const platform::Folder>& top) {
     const Budget budget = DescriptorBudget();
+    TreePages tree(
+        top, rules_, services_.regional, options_.subfolders,
+        [this](Listing& listing, const FolderLinks& links, bool is_top, PageBatch* batch) {
+          return MakePage(listing, links, is_top, batch, services_.clock.MonotonicSeconds());
+        },
+        [this](const Failure& failure) { Fail(failure); });
     PageBatch batch(
         budget.sealed_pages, services_.executor,
         [this](const SealedPage& page) {
           console_.PagePath(page.path);
           if (page.open) {
-            opener_.Open(page.path);
+            Open(page.path);
           }
         },
-        [this](const Failure& failure) { Fail(failure); });
-    {
-      PageWriters writers(services_.executor, kPageWriters, kPagesWaiting, [&](PageJob& job) {
-        // On a thread of its own, where running out of memory ends the one page.
-        const platform::Result<> made = platform::CatchOutOfMemory([&] {
-          return MakePage(job.listing, job.links, job.top, &batch,
-                          services_.clock.MonotonicSeconds());
+        [&](const SealedPage& page, const Failure& failure) {
+          tree.PlaceFailed(page.path);
+          Fail(failure);
         });
-        if (!made) {
-          Fail(made.Error());
-        }
-      });
-      bool first = true;
+    {
+      PageWriters writers(services_.executor, kPageWriters, kPagesWaiting,
+                          [&](PageJob& job) { tree.Write(job, batch); });
       TreeWalk(rules_, services_.regional, budget.open_folders)
           .Walk(
-              top,
-              [&](Listing& listing) {
-                PageJob job;
-                if (options_.subfolders) {
-                  job.links.up = !first || top->HasFile(std::string("../") + IndexFileName);
-                  job.links.down = listing.subfolders;
+              top, [&](Listing& listing) { tree.Arrive(listing); },
+              [this](const Failure& failure) { Fail(failure); },
+              [&](std::shared_ptr<const platform::Folder> folder) {
+                if (std::optional<PageJob> job = tree.Leave(std::move(folder))) {
+                  writers.Add(std::move(*job));
                 }
-                job.top = std::exchange(first, false);
-                job.listing = std::move(listing);
-                writers.Add(std::move(job));
-              },
-              [this](const Failure& failure) { Fail(failure); });
+              });
     }
     batch.Flush();
+    if (!options_.dry_run) {
+      tree.Mend();
+    }
   }
 
   void Clean(const std::shared_ptr<const platform::Folder>& top) {
@@ -197,8 +198,11 @@ class Runner {
     QUORVANE_TRY_ASSIGN(const std::unique_ptr<PageSink> sink, OpenPageSink(route));
     console_.AddFiles(static_cast<std::int64_t>(listing.files.Size()));
     Counting counting(console_);
-    const PageRequest request{listing.folder->Path(), listing.files, *listing.folder,
-                              options_.images,        &links,        t0};
+    PageRequest request{listing.folder->Path(), listing.files, *listing.folder,
+                        options_.images,        &links,        t0};
+    const std::optional<std::string> shown =
+        options_.root ? std::optional(RootedPath(*options_.root, listing.below)) : std::nullopt;
+    request.shown = shown;
     const platform::Result<PageEnd> end = WriteIndexPage(request, *sink, counting, services_);
     console_.FolderDone();
     QUORVANE_TRY(end);
@@ -206,7 +210,7 @@ class Runner {
       console_.PagePath(route.path);
     }
     if (route.open && (*end == PageEnd::kPlaced || *end == PageEnd::kUnchanged)) {
-      opener_.Open(route.path);
+      Open(route.path);
     }
     return {};
   }
@@ -249,11 +253,17 @@ class Runner {
     console_.Report(failure);
   }
 
+  void Open(const std::string& path) {
+    if (const platform::Result<> opened = opener_.Open(path); !opened) {
+      Fail(opened.Error());
+    }
+  }
+
   const ToolOptions& options_;
   const platform::Services& services_;
   Console& console_;
   NameRules rules_;
-  const platform::SystemDefaultHandler opener_;
+  const platform::SystemDefaultHandler opener_{kOpenAnswer};
   std::unique_ptr<platform::Folder> output_folder_;
   std::string output_name_;
   std::atomic<bool> failed_{false};
@@ -270,6 +280,7 @@ int IndexFolders(const ToolOptions& options, const platform::Services& services,
   for (const std::string& folder : options.folders) {
     runner.Index(folder);
   }
+  runner.WarnOfUnmatched();
   return runner.Failed() ? 1 : 0;
 }
 

@@ -56,7 +56,7 @@ void PageBatch::Place(std::vector<SealedPage>& pages) {
     if (placed) {
       placed_(page);
     } else {
-      failed_(placed.Error());
+      failed_(page, placed.Error());
     }
   }
   ReleaseAll(pages);

@@ -28,11 +28,11 @@ struct SealedPage {
 // the old page. Safe to use from several threads at once.
 class PageBatch {
  public:
-  // `placed` is told of each page in place, `failed` given the failure of each that is not; the
+  // `placed` is told of each page in place, `failed` of each that is not, with its failure; the
   // old pages are released on threads of `executor`.
   PageBatch(std::size_t capacity, const platform::Executor& executor,
             std::function<void(const SealedPage&)> placed,
-            std::function<void(const platform::Failure&)> failed)
+            std::function<void(const SealedPage&, const platform::Failure&)> failed)
       : capacity_(capacity < 1 ? 1 : capacity),
         executor_(executor),
         placed_(std::move(placed)),
@@ -50,7 +50,7 @@ class PageBatch {
   const std::size_t capacity_;
   const platform::Executor& executor_;
   const std::function<void(const SealedPage&)> placed_;
-  const std::function<void(const platform::Failure&)> failed_;
+  const std::function<void(const SealedPage&, const platform::Failure&)> failed_;
   std::mutex mutex_;
   std::condition_variable room_;
   std::vector<SealedPage> pages_;
