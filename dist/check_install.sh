@@ -98,6 +98,8 @@ cases=(
   "-- -|-drafts"
   "--images -- sub|sub dir"
   "--ex|--exclude="
+  "--ro|--root="
+  "--root sub|"
   "-O pa|page.html"
   "-rx sub|"
   "--wa|--watch"

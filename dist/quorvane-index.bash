@@ -27,6 +27,7 @@ _quorvane_index() {
     case $prev in
       -x | -[!-]*x | --exclude) return ;;  # a pattern, of the user's own
       --settle | --rescan) return ;;       # seconds
+      --root) return ;;                    # what the pages show, of the user's own
       -O | -[!-]*O | --output)
         _quorvane_index_files -f
         return
@@ -34,8 +35,8 @@ _quorvane_index() {
     esac
     if [[ $cur == -* ]]; then
       mapfile -t COMPREPLY < <(compgen -W '--images --open --view --recursive --subfolders
-        --all --exclude= --update --dry-run --clean --output= --watch --settle= --rescan=
-        --help --version' -- "$cur")
+        --all --exclude= --root= --update --dry-run --clean --output= --watch --settle=
+        --rescan= --help --version' -- "$cur")
       [[ ${COMPREPLY[0]-} == *= ]] && compopt -o nospace 2>/dev/null
       return
     fi

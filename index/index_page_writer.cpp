@@ -78,15 +78,15 @@ class PageWriter {
   }
 
   void WriteHeader() {
-    const std::string_view CurPath = request_.CurPath;
+    const std::string_view shown = request_.shown.value_or(request_.CurPath);
     Line("<html>");
     text_ += "<head><title>";
-    AppendHtmlText(text_, CurPath);
+    AppendHtmlText(text_, shown);
     Line("</title></head>");
     Line("<body>");
     Line("<hr>");
     text_ += "<b>";
-    AppendHtmlText(text_, services_.regional.Lower(CurPath));
+    AppendHtmlText(text_, services_.regional.Lower(shown));
     text_ += " :: ";
     text_ += services_.regional.DateTimeText(services_.clock.LocalNow());
     Line("</b>");

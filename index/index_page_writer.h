@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>     // std::optional
 #include <stop_token>   // std::stop_token
 #include <string>       // std::string
 #include <string_view>  // std::string_view
@@ -36,6 +37,9 @@ struct PageRequest {
   bool ShowImages = false;             // an inline image under each picture's entry
   const FolderLinks* links = nullptr;  // none for a page on its own
   double t0 = 0;                       // when the run began, on the clock's monotonic seconds
+  // What the title and the header show in place of CurPath, such as the path a web site's
+  // readers see; CurPath when none.
+  std::optional<std::string_view> shown = std::nullopt;
 };
 
 // Writes the index page of `request` into `sink`: a header, one entry per name (the page itself,

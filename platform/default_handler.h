@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>  // std::chrono::milliseconds
 #include <string>  // std::string
+
+#include "platform/failure.h"
 
 namespace quorvane::platform {
 
@@ -9,15 +12,23 @@ namespace quorvane::platform {
 class DefaultHandler {
  public:
   virtual ~DefaultHandler() = default;
-  // Returns at once; whether a handler exists or the launch works is not reported, the way a
-  // desktop shell's open request reports nothing.
-  virtual void Open(const std::string& path) const = 0;
+  // Hands `path` over. Fails (kOpenPage) where the handler tells, in the time the opener waits
+  // for it, that no program could open the file; a handler still at work by then is taken to
+  // have opened it, since it may keep on until the program it started ends.
+  virtual Result<> Open(const std::string& path) const = 0;
 };
 
-// The desktop's own: xdg-open, detached from this process.
+// The desktop's own: xdg-open, detached from this process, or the shell's open on Windows.
 class SystemDefaultHandler final : public DefaultHandler {
  public:
-  void Open(const std::string& path) const override;
+  // Waits up to `answer_within` for the handler to tell; by default not at all, as a window
+  // that shows nothing of it must not wait.
+  explicit SystemDefaultHandler(std::chrono::milliseconds answer_within = {})
+      : answer_within_(answer_within) {}
+  Result<> Open(const std::string& path) const override;
+
+ private:
+  std::chrono::milliseconds answer_within_;
 };
 
 }  // namespace quorvane::platform

@@ -67,6 +67,10 @@ namespace quorvane::platform {
   STEP(kStopped, "Stopped before the page of ", " was complete; nothing was written")        \
   /* a name of 4 GiB or more, which a file list cannot hold */                               \
   STEP(kNameTooLongToList, "A file name is too long to list", "")                            \
+  /* the default handler found no program to open the page with */                           \
+  STEP(kOpenPage, "No program could open the page ", "")                                     \
+  /* patterns of names to leave out that matched nothing in the whole run: a warning */      \
+  STEP(kExcludedNothing, "No file or folder matched ", "")                                   \
   /* a command line that asks for what cannot be done: the path holds what is wrong */       \
   STEP(kBadUsage, "", "")                                                                    \
   /* watching a folder for changes */                                                        \

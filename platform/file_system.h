@@ -136,6 +136,12 @@ class Folder : public FactsSource {
   // name. Fails with kPageNotAFile when it is not a regular file, kReadPage when it cannot be
   // read. The reader must not outlive the folder.
   virtual Result<std::unique_ptr<PageReader>> ReadPage(std::string_view name) const;
+  // The page that CreatePage(name) would replace, opened for reading as ReadPage() opens it:
+  // through a symlink only where the new page would be written through it, and then a reader
+  // whose Remove() fails, since removing would leave the link dangling.
+  virtual Result<std::unique_ptr<PageReader>> ReadReplacedPage(std::string_view name) const {
+    return ReadPage(name);
+  }
 };
 
 // A folder that lists its files and its sub-folders in one reading of the system's listing, as

@@ -16,36 +16,44 @@ const char kUsage[] =
     "Writes quorvane_index.html into each FOLDER (default: the current folder), listing its\n"
     "files, and prints each page's path.\n"
     "\n"
-    "  -i, --images        show picture files inline under their entries\n"
-    "  -o, --open          open each finished page with the default handler (--view is\n"
-    "                      another name for it); with -r only the pages of the FOLDERs\n"
-    "  -r, --recursive     also index every folder below each FOLDER, each with its own page;\n"
-    "                      symbolic links to folders are not followed, the walk stays on the\n"
-    "                      FOLDER's file system and leaves out folders whose names start with .\n"
-    "  -s, --subfolders    link each page to its sub-folders' pages and up to its parent's\n"
-    "  -a, --all           with -r, walk into folders whose names start with . too\n"
-    "  -x, --exclude=GLOB  leave out the files and folders whose names match GLOB, as the\n"
-    "                      shell matches (repeatable; --exclude='.*' leaves out dot-entries)\n"
-    "  -u, --update        leave a page as it is when only its date and seconds would change,\n"
-    "                      and do not print its path\n"
-    "  -n, --dry-run       print the pages that would be written or removed; change nothing\n"
-    "      --clean         remove the pages quorvane wrote instead of writing them\n"
-    "  -O, --output=FILE   write the page of the one FOLDER to FILE instead (- for standard\n"
-    "                      output); its links stay relative to FOLDER\n"
-    "  -w, --watch         with -r, keep running after the first pass and rewrite the page of\n"
-    "                      each folder whose listing changes, until stopped\n"
-    "      --settle=SECONDS  with -w, write a changed folder's page once it has been quiet\n"
-    "                        this long (default 1; 0.5 is half a second)\n"
-    "      --rescan=SECONDS  with -w, where the system can watch no more folders, read the\n"
-    "                        whole tree again this often instead (default 60)\n"
-    "  -h, --help          show this help and exit\n"
-    "      --version       show the version and exit\n"
+    "  -i, --images        Show picture files inline under their entries.\n"
+    "  -o, --open          Open each finished page with the default handler; with -r, only\n"
+    "                      the FOLDERs' own pages are opened. --view is the same.\n"
+    "  -r, --recursive     Also give every folder below each FOLDER a page of its own.\n"
+    "                      Symbolic links to folders are not followed, the walk stays on the\n"
+    "                      FOLDER's file system, and folders whose names start with . are\n"
+    "                      left out.\n"
+    "  -s, --subfolders    Link each page up to its parent's page and down to its sub-folders'\n"
+    "                      pages, to those that exist.\n"
+    "  -a, --all           With -r, walk into folders whose names start with . too.\n"
+    "  -x, --exclude=GLOB  Leave out the files and folders whose names match GLOB, as the\n"
+    "                      shell matches. A GLOB with a / matches the path below the FOLDER\n"
+    "                      (doc/python3; /build is the FOLDER's own), and one that ends in /\n"
+    "                      matches folders only. It may be given again; --exclude='.*' leaves\n"
+    "                      out dot-files and dot-folders.\n"
+    "      --root=TEXT     Show TEXT in place of each FOLDER's path in the titles and headers\n"
+    "                      of the pages, such as the path a web site's readers see (/).\n"
+    "  -u, --update        Leave a page as it is when only its date and seconds would change,\n"
+    "                      and do not print its path.\n"
+    "  -n, --dry-run       Print the pages that would be written or removed, and change\n"
+    "                      nothing.\n"
+    "      --clean         Remove the pages quorvane wrote instead of writing them.\n"
+    "  -O, --output=FILE   Write the page of the one FOLDER to FILE instead (- for standard\n"
+    "                      output); its links stay relative to FOLDER.\n"
+    "  -w, --watch         With -r, keep running after the first pass and rewrite the page of\n"
+    "                      each folder whose listing changes, until stopped.\n"
+    "      --settle=SECONDS  With -w, write a changed folder's page once it has been quiet\n"
+    "                        this long (default 1; 0.5 is half a second).\n"
+    "      --rescan=SECONDS  With -w, where the system can watch no more folders, read the\n"
+    "                        whole tree again this often instead (default 60).\n"
+    "  -h, --help          Show this help and exit.\n"
+    "      --version       Show the version and exit.\n"
     "\n"
     "Long options may be abbreviated. \"--\" ends the options.\n"
     "The page replaces an earlier quorvane_index.html only once it is complete.\n"
     "\n"
     "Exit status: 0 when every page was written (or removed), 1 when any folder failed (the\n"
-    "others are still done), 2 on bad usage.\n";
+    "others are still done) or no program could open a page, 2 on bad usage.\n";
 
 std::string VersionText() {
   return std::string("quorvane-index (quorvane) ") + kProgramVersionText +
@@ -58,7 +66,7 @@ std::string VersionText() {
 
 namespace {
 
-enum LongOnly { kVersionOption = 256, kCleanOption, kSettleOption, kRescanOption };
+enum LongOnly { kVersionOption = 256, kCleanOption, kSettleOption, kRescanOption, kRootOption };
 
 constexpr GnuOptions::Long kOptions[] = {
     {"images", false, 'i'},
@@ -72,6 +80,7 @@ constexpr GnuOptions::Long kOptions[] = {
     {"dry-run", false, 'n'},
     {"clean", false, kCleanOption},
     {"output", true, 'O'},
+    {"root", true, kRootOption},
     {"watch", false, 'w'},
     {"settle", true, kSettleOption},
     {"rescan", true, kRescanOption},
@@ -113,6 +122,9 @@ bool Take(int got, const std::string& argument, ToolOptions& options, Asked& ask
       return true;
     case 'O':
       options.output = argument;
+      return true;
+    case kRootOption:
+      options.root = argument;
       return true;
     case kSettleOption:
       asked.settle = argument;

@@ -21,6 +21,7 @@ struct ToolOptions {
   bool clean = false;   // remove the pages instead of writing them
   bool update = false;  // leave a page that would be the same but for its date and seconds
   std::optional<std::string> output;        // the file the one page goes to; "-": standard output
+  std::optional<std::string> root;          // shown in place of each FOLDER's path on its pages
   bool watch = false;                       // keep the tree's pages current as its folders change
   std::chrono::milliseconds settle{1000};   // how long a changed folder rests before its page
   std::chrono::milliseconds rescan{60000};  // how often to read a tree that cannot be watched

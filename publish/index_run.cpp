@@ -11,7 +11,8 @@
 #include "platform/folder_arguments.h"
 #include "publish/page_maker.h"
 #include "publish/page_removal.h"
-#include "publish/tree_pages.h"
+#include "publish/page_run.h"
+#include "publish/page_writers.h"
 #include "publish/tree_walk.h"
 
 namespace quorvane::tool {
@@ -26,10 +27,8 @@ class Runner {
       : options_(options),
         services_(services),
         console_(console),
-        maker_(options, services, console) {
-    rules_.all = options.all;
-    rules_.excludes = options.excludes;
-  }
+        maker_(options, services, console, [this](const Failure& failure) { Fail(failure); }),
+        rules_(RulesOf(options)) {}
 
   // Running out of memory ends the one folder, and the others are still done.
   void Index(const std::string& folder) {
@@ -40,6 +39,13 @@ class Runner {
   }
 
   bool Failed() const { return failed_; }
+
+  // Names in one line the patterns that left nothing out, where the run listed any folder.
+  void WarnOfUnmatched() {
+    if (!options_.clean || options_.recursive) {
+      tool::WarnOfUnmatched(rules_, console_);
+    }
+  }
 
  private:
   platform::Result<> Run(const std::string& folder) {
@@ -74,10 +80,11 @@ class Runner {
     return {};
   }
 
-  // Without a walk, only the pages there are to link to.
+  // Without a walk, only the pages there are to link to, and up only to a page of ours.
   platform::Result<> LinkExistingPages(const platform::Folder& folder, const NameRules& rules,
                                        FolderLinks& links) const {
-    links.up = folder.HasFile(std::string("../") + IndexFileName);
+    const platform::Result<std::unique_ptr<platform::Folder>> parent = folder.OpenParent();
+    links.up = parent && (*parent)->Identity() != folder.Identity() && HoldsOurPage(**parent);
     QUORVANE_TRY_ASSIGN(std::vector<std::string> subfolders,
                         SubFoldersOf(folder, rules, services_.regional));
     for (std::string& name : subfolders) {
@@ -88,10 +95,12 @@ class Runner {
     return {};
   }
 
+  // Each folder's page once its sub-folders' are made or have failed, so that it links only to
+  // those there are: see TreePages.
   void PublishTree(const std::shared_ptr<const platform::Folder>& top) {
-    TreePages(maker_, services_, console_, rules_, [this](const Failure& failure) {
+    PageRun(maker_, services_, console_, rules_, [this](const Failure& failure) {
       Fail(failure);
-    }).Walk(top, true);
+    }).Walk(top, top);
   }
 
   void Clean(const std::shared_ptr<const platform::Folder>& top) {
@@ -144,6 +153,28 @@ class Runner {
 
 }  // namespace
 
+NameRules RulesOf(const ToolOptions& options) {
+  NameRules rules;
+  rules.all = options.all;
+  if (!options.excludes.empty()) {
+    rules.excludes = std::make_shared<const Exclusions>(options.excludes);
+  }
+  return rules;
+}
+
+void WarnOfUnmatched(const NameRules& rules, Console& console) {
+  if (rules.excludes == nullptr) {
+    return;
+  }
+  std::string named;
+  for (const std::string& pattern : rules.excludes->Unmatched()) {
+    named += (named.empty() ? "-x '" : " or -x '") + pattern + "'";
+  }
+  if (!named.empty()) {
+    console.Report(Failure(Step::kExcludedNothing, named));
+  }
+}
+
 platform::Result<std::unique_ptr<platform::Folder>> OpenNamed(const platform::FileSystem& files,
                                                               const std::string& folder) {
   QUORVANE_TRY_ASSIGN(std::string path, platform::AbsoluteFolder(folder));
@@ -162,6 +193,7 @@ int IndexFolders(const ToolOptions& options, const platform::Services& services,
   for (const std::string& folder : options.folders) {
     runner.Index(folder);
   }
+  runner.WarnOfUnmatched();
   return runner.Failed() ? 1 : 0;
 }
 

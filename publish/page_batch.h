@@ -28,12 +28,11 @@ struct SealedPage {
 // the old page. Safe to use from several threads at once.
 class PageBatch {
  public:
-  using Placed = std::function<void(const SealedPage&)>;
-  using Failed = std::function<void(const SealedPage&, const platform::Failure&)>;
-
   // `placed` is told of each page in place, `failed` of each that is not, with its failure; the
   // old pages are released on threads of `executor`.
-  PageBatch(std::size_t capacity, const platform::Executor& executor, Placed placed, Failed failed)
+  PageBatch(std::size_t capacity, const platform::Executor& executor,
+            std::function<void(const SealedPage&)> placed,
+            std::function<void(const SealedPage&, const platform::Failure&)> failed)
       : capacity_(capacity < 1 ? 1 : capacity),
         executor_(executor),
         placed_(std::move(placed)),
@@ -50,8 +49,8 @@ class PageBatch {
 
   const std::size_t capacity_;
   const platform::Executor& executor_;
-  const Placed placed_;
-  const Failed failed_;
+  const std::function<void(const SealedPage&)> placed_;
+  const std::function<void(const SealedPage&, const platform::Failure&)> failed_;
   std::mutex mutex_;
   std::condition_variable room_;
   std::vector<SealedPage> pages_;

@@ -1,6 +1,8 @@
 #include "publish/page_maker.h"
 
-#include <cstdint>  // std::int64_t
+#include <cstdint>   // std::int64_t
+#include <optional>  // std::optional
+#include <string>    // std::string
 
 namespace quorvane::tool {
 namespace {
@@ -25,8 +27,11 @@ platform::Result<PageEnd> PageMaker::Make(Listing& listing, const FolderLinks& l
   QUORVANE_TRY_ASSIGN(const std::unique_ptr<PageSink> sink, OpenPageSink(route));
   console_.AddFiles(static_cast<std::int64_t>(listing.files.Size()));
   Counting counting(console_);
-  const PageRequest request{listing.folder->Path(), listing.files, *listing.folder,
-                            options_.images,        &links,        t0};
+  PageRequest request{listing.folder->Path(), listing.files, *listing.folder,
+                      options_.images,        &links,        t0};
+  const std::optional<std::string> shown =
+      options_.root ? std::optional(RootedPath(*options_.root, listing.below)) : std::nullopt;
+  request.shown = shown;
   const platform::Result<PageEnd> end = WriteIndexPage(request, *sink, counting, services_);
   console_.FolderDone();
   QUORVANE_TRY(end);
@@ -37,6 +42,12 @@ platform::Result<PageEnd> PageMaker::Make(Listing& listing, const FolderLinks& l
     Open(route.path);
   }
   return end;
+}
+
+void PageMaker::Open(const std::string& path) const {
+  if (const platform::Result<> opened = opener_.Open(path); !opened) {
+    fail_(opened.Error());
+  }
 }
 
 PageRoute PageMaker::RouteFor(const platform::Folder& folder, const PageWay& way) {

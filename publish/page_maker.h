@@ -1,7 +1,10 @@
 #pragma once
 
-#include <memory>  // std::unique_ptr
-#include <string>  // std::string
+#include <chrono>      // std::chrono::seconds
+#include <functional>  // std::function
+#include <memory>      // std::unique_ptr
+#include <string>      // std::string
+#include <utility>     // std::move
 
 #include "index/index_page_writer.h"
 #include "index/page_sink.h"
@@ -28,8 +31,12 @@ struct PageWay {
 // console's progress line and printing its path once it is in place.
 class PageMaker {
  public:
-  PageMaker(const ToolOptions& options, const platform::Services& services, Console& console)
-      : options_(options), services_(services), console_(console) {}
+  using Fail = std::function<void(const platform::Failure&)>;
+
+  // `fail` is told that a page made could not be opened (--open).
+  PageMaker(const ToolOptions& options, const platform::Services& services, Console& console,
+            Fail fail)
+      : options_(options), services_(services), console_(console), fail_(std::move(fail)) {}
 
   // Sends every page to the file `name` of `folder` rather than into its own folder (--output).
   void OutputTo(std::unique_ptr<platform::Folder> folder, std::string name) {
@@ -45,7 +52,7 @@ class PageMaker {
                                  double t0);
 
   // Opens the page at `path` with the default handler, as --open asks.
-  void Open(const std::string& path) const { opener_.Open(path); }
+  void Open(const std::string& path) const;
 
  private:
   PageRoute RouteFor(const platform::Folder& folder, const PageWay& way);
@@ -53,7 +60,9 @@ class PageMaker {
   const ToolOptions& options_;
   const platform::Services& services_;
   Console& console_;
-  const platform::SystemDefaultHandler opener_;
+  const Fail fail_;
+  // Given a while to say that no program could open a page.
+  const platform::SystemDefaultHandler opener_{std::chrono::seconds(5)};
   std::unique_ptr<platform::Folder> output_folder_;
   std::string output_name_;
 };

@@ -66,4 +66,13 @@ Result<bool> RemoveOurPage(const platform::Folder& folder, bool dry_run) {
   return true;
 }
 
+bool HoldsOurPage(const platform::Folder& folder) {
+  const Result<std::unique_ptr<platform::PageReader>> page = folder.ReadPage(IndexFileName);
+  if (!page || *page == nullptr) {
+    return false;
+  }
+  const Result<bool> ours = IsOurPage(**page);
+  return ours && *ours;
+}
+
 }  // namespace quorvane::tool

@@ -10,4 +10,8 @@ namespace quorvane::tool {
 // false when nothing has its name; a file that is not a page of ours fails with kNotAPage.
 platform::Result<bool> RemoveOurPage(const platform::Folder& folder, bool dry_run);
 
+// Whether the index page of `folder` is a regular file this program wrote, as RemoveOurPage()
+// tells; false where that cannot be told.
+bool HoldsOurPage(const platform::Folder& folder);
+
 }  // namespace quorvane::tool

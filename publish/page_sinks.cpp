@@ -76,9 +76,9 @@ Result<std::unique_ptr<PageSink>> OpenWrittenSink(const PageRoute& route) {
 
 Result<std::unique_ptr<PageSink>> OpenPageSink(const PageRoute& route) {
   if (route.update && route.target != nullptr) {
-    // Not a page to compare with (a symlink, a page that cannot be read): the new page is
-    // written, by the rules of writing any page.
-    if (auto old = route.target->ReadPage(route.name); old && *old) {
+    // Not a page to compare with (a symlink that may not be written through, a page that cannot
+    // be read): the new page is written, by the rules of writing any page.
+    if (auto old = route.target->ReadReplacedPage(route.name); old && *old) {
       return std::unique_ptr<PageSink>(std::make_unique<ComparingSink>(
           std::move(*old), route.path, [&route] { return OpenWrittenSink(route); }));
     }

@@ -1,8 +1,25 @@
 #include "publish/page_writers.h"
 
-#include <utility>  // std::move
+#include <algorithm>  // std::clamp
+#include <utility>    // std::move
+
+#include "platform/file_system.h"
 
 namespace quorvane::tool {
+namespace {
+
+// Descriptors kept for all else: the standard ones, each writer's page, a listing, the opener.
+constexpr std::size_t kDescriptorsKept = 32 + kPageWriters * 6 + kPagesWaiting;
+
+}  // namespace
+
+Budget DescriptorBudget() {
+  const std::size_t total = platform::OpenFilesAllowed();
+  const std::size_t left = total > kDescriptorsKept + 4 ? total - kDescriptorsKept : 4;
+  const std::size_t open_folders = std::clamp<std::size_t>(left / 4, 1, 64);
+  // Two batches at most, one filling while the other is placed.
+  return {open_folders, std::clamp<std::size_t>((left - open_folders) / 6, 1, 1024)};
+}
 
 PageWriters::PageWriters(const platform::Executor& executor, int threads,
                          std::size_t waiting_at_most, std::function<void(PageJob&)> write)

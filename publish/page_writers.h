@@ -1,22 +1,53 @@
 #pragma once
 
+#include <atomic>              // std::atomic
 #include <condition_variable>  // std::condition_variable
 #include <cstddef>             // std::size_t
 #include <deque>               // std::deque
 #include <functional>          // std::function
+#include <memory>              // std::shared_ptr
 #include <mutex>               // std::mutex
+#include <string>              // std::string
+#include <vector>              // std::vector
 
-#include "index/index_page_writer.h"
 #include "platform/executor.h"
 #include "publish/tree_walk.h"
 
 namespace quorvane::tool {
 
+// How far the page of a folder has got: a page made is sealed into a batch, left as it was, or
+// only checked in a dry run.
+enum class PageState { kPending, kMade, kFailed };
+using PageOutcome = std::atomic<PageState>;
+
+// A sub-folder's page, which the page of its folder links to once made.
+struct SubFolderPage {
+  std::string name;
+  std::shared_ptr<PageOutcome> outcome;
+};
+
+// Threads that write pages while a walk goes on, and pages that may wait for them.
+inline constexpr int kPageWriters = 3;
+inline constexpr std::size_t kPagesWaiting = 8;
+
+// How many folders a walk keeps open and how many sealed pages wait for the disk together, so
+// that the run stays within the descriptors it may have open however the tree is shaped.
+struct Budget {
+  std::size_t open_folders;
+  std::size_t sealed_pages;  // each holds three: the new page, its folder, the old page
+};
+
+Budget DescriptorBudget();
+
+class TreePages;
+
 // The page of one folder a walk reached.
 struct PageJob {
   Listing listing;
-  FolderLinks links;
-  bool top = false;  // the page of a FOLDER named on the command line
+  std::vector<SubFolderPage> below;  // with links: the pages of the sub-folders walked
+  std::shared_ptr<PageOutcome> outcome;
+  bool top = false;           // the page of a FOLDER named on the command line
+  TreePages* tree = nullptr;  // the pages of its tree, where a run writes more than one
 };
 
 // Threads that write the pages a walk finds while it goes on, from `executor`. At most so many

@@ -1,94 +1,81 @@
 #pragma once
 
-#include <atomic>      // std::atomic
-#include <cstddef>     // std::size_t
 #include <functional>  // std::function
 #include <memory>      // std::shared_ptr
 #include <mutex>       // std::mutex
 #include <optional>    // std::optional
+#include <set>         // std::set
 #include <string>      // std::string
+#include <utility>     // std::pair
 #include <vector>      // std::vector
 
+#include "index/index_page_writer.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
-#include "platform/services.h"
-#include "publish/console.h"
+#include "platform/regional.h"
 #include "publish/page_batch.h"
-#include "publish/page_maker.h"
 #include "publish/page_writers.h"
 #include "publish/tree_walk.h"
 
 namespace quorvane::tool {
 
-// How many folders a walk keeps open and how many sealed pages wait for the disk together, so
-// that a run stays within the descriptors it may have open however the tree is shaped.
-struct Budget {
-  std::size_t open_folders;
-  std::size_t sealed_pages;  // each holds three: the new page, its folder, the old page
-};
-Budget DescriptorBudget();
-
-// The links of the page of `folder` in a tree, with -s: up, but from a FOLDER named (`top`) only
-// to a page there is, and down to the sub-folders `down`. None without -s.
-FolderLinks TreeLinks(const ToolOptions& options, const platform::Folder& folder, bool top,
-                      std::vector<std::string> down);
-
-// What became of the page of one folder.
-struct PageOutcome {
-  std::string folder;                        // the folder's path
-  std::optional<platform::Failure> failure;  // none: the page is in place, written or kept
-};
-
-// The pages of a tree, or of some of its folders, written as a run down a tree writes them: by
-// threads beside the walk, sealed, and put in place in batches that wait for the disk once.
+// The pages of a tree, so that with links each links only to pages that are there once the run
+// is done. A folder's page is handed on as the walk leaves the folder, once the pages of all its
+// sub-folders are handed on, and waits for theirs to be made: a sub-folder that could not be
+// entered, or whose page failed, is not linked. The walk keeps no more folders open for it, and
+// the pages are sealed into batches as before. Where a page fails only as it is put in place, or
+// fails while the pages below link up to it, and no old page is there instead, the pages that
+// link to it are written again once the run is done.
 class TreePages {
  public:
-  // `fail` is given each failure, but those of pages followed (see Follow()).
-  TreePages(PageMaker& maker, const platform::Services& services, Console& console,
-            const NameRules& rules, TreeWalk::Fail fail, bool compare = false);
-  TreePages(const TreePages&) = delete;
-  TreePages& operator=(const TreePages&) = delete;
-  ~TreePages() { Finish(); }
+  // Writes the page of a listing with its links, sealed into a batch when one is given.
+  using Make =
+      std::function<platform::Result<>(Listing&, const FolderLinks&, bool top, PageBatch* batch)>;
+  // Given the failure of the page of the folder at `below`.
+  using Fail = std::function<void(const platform::Failure&, const std::string& below)>;
 
-  using Listed = std::function<void(const Listing&)>;
-  using Ended = std::function<void(const PageOutcome&)>;
-  // Tells of each folder a walk comes to, `opened` once it is open and before it is read,
-  // `listed` once it is read; and `ended` of what became of each page (its failure goes there
-  // rather than to `fail`), on the thread that walks, writes and finishes, as it goes.
-  void Follow(TreeWalk::Opened opened, Listed listed, Ended ended);
-  // Writes no page more, and ends a walk, once `stop` is set; the pages begun are finished.
-  void StopWhen(const std::atomic<bool>& stop) { stop_ = &stop; }
+  // The pages of the tree at `top`, walked by `rules`, linked where `links`.
+  TreePages(std::shared_ptr<const platform::Folder> top, const NameRules& rules,
+            const platform::Regional& regional, bool links, Make make, Fail fail);
 
-  // Writes the page of `folder` and of every folder below it; `top`: a FOLDER named.
-  void Walk(std::shared_ptr<const platform::Folder> folder, bool top);
-  // Writes the page of a folder read already.
-  void Write(Listing listing, FolderLinks links, bool top);
-  // Puts every page in place.
-  void Finish();
+  // For the walk: a folder listed, before those below it; gives how far its page has got.
+  std::shared_ptr<PageOutcome> Arrive(Listing& listing);
+  // For the walk: the folder last arrived at and not left, with all below it done; gives the job
+  // of its page, none where it could not be opened again.
+  std::optional<PageJob> Leave(std::shared_ptr<const platform::Folder> folder);
+  // Writes the page of `job` into `batch` once its sub-folders' pages are made or have failed.
+  // On the page writers' threads.
+  void Write(PageJob& job, PageBatch& batch);
+  // Gives up the page of `job`, unwritten, for a run that stops.
+  void Skip(PageJob& job);
+  // The page at `path` failed as it was put in place.
+  void PlaceFailed(const std::string& path);
+  // Once all is placed, writes again each page that links to a page that failed and is not there.
+  void Mend();
 
  private:
-  void WritePage(PageJob& job);
-  void Placed(const SealedPage& page);
-  void Unplaced(const SealedPage& page, const platform::Failure& failure);
-  void Keep(PageOutcome outcome);
-  void TellEnded();
-  bool Stopped() const { return stop_ != nullptr && stop_->load(); }
+  struct Arrived {
+    Listing listing;  // without its folder, which is not kept open meanwhile
+    std::vector<SubFolderPage> below;
+    std::shared_ptr<PageOutcome> outcome;
+  };
 
-  PageMaker& maker_;
-  const platform::Services& services_;
-  Console& console_;
+  void Failed(const std::string& below, bool late);
+  bool FailedAt(const std::string& below) const;
+  void LinkedTo(const std::string& below, bool late, std::set<std::string>& again) const;
+  platform::Result<std::shared_ptr<const platform::Folder>> OpenBelow(
+      const std::string& below) const;
+  platform::Result<> WriteAgain(const std::string& below);
+
+  const std::shared_ptr<const platform::Folder> top_;
   const NameRules& rules_;
-  const TreeWalk::Fail fail_;
-  const bool compare_;
-  const Budget budget_;
-  const std::atomic<bool>* stop_ = nullptr;
-  TreeWalk::Opened opened_;
-  Listed listed_;
-  Ended ended_;
-  std::mutex mutex_;
-  std::vector<PageOutcome> outcomes_;  // of pages followed, until told
-  PageBatch batch_;
-  std::optional<PageWriters> writers_;  // last, so that they end first
+  const platform::Regional& regional_;
+  const bool links_;
+  const Make make_;
+  const Fail fail_;
+  std::vector<Arrived> arrived_;  // the folders on the walk's way down, the top first
+  mutable std::mutex mutex_;
+  std::vector<std::pair<std::string, bool>> failed_;  // where, and whether as it was placed
 };
 
 }  // namespace quorvane::tool

@@ -1,7 +1,6 @@
 #include "publish/watched_folders.h"
 
-#include <algorithm>  // std::any_of, std::find
-#include <utility>    // std::move
+#include <utility>  // std::move
 
 #include "platform/path_separator.h"
 
@@ -16,22 +15,10 @@ void WatchedFolders::Listed(const Listing& listing) {
     folder.identity = identity;
   }
   folder.subfolders = listing.subfolders;
-  folder.unlinked.clear();
   folder.read = true;
   // Read, its page is on its way: linked until it fails.
   folder.failed = false;
   folder.seen = sweep_;
-}
-
-void WatchedFolders::Linked(const std::string& path, const std::vector<std::string>& links) {
-  if (Folder* folder = Find(path)) {
-    folder->unlinked.clear();
-    for (const std::string& name : folder->subfolders) {
-      if (std::find(links.begin(), links.end(), name) == links.end()) {
-        folder->unlinked.push_back(name);
-      }
-    }
-  }
 }
 
 bool WatchedFolders::Failed(const std::string& path, const platform::Failure& failure) {
@@ -80,47 +67,6 @@ std::vector<std::string> WatchedFolders::Swept() {
     return true;
   });
   return gone;
-}
-
-std::vector<std::string> WatchedFolders::LinksOf(const std::string& path) const {
-  std::vector<std::string> links;
-  if (const Folder* folder = Find(path)) {
-    for (const std::string& name : folder->subfolders) {
-      if (Linkable(path, name)) {
-        links.push_back(name);
-      }
-    }
-  }
-  return links;
-}
-
-bool WatchedFolders::LinksWrong(const std::string& path) const {
-  const Folder* folder = Find(path);
-  if (folder == nullptr || !folder->read || folder->failed) {
-    return false;  // no page of its own to be wrong
-  }
-  const std::vector<std::string>& unlinked = folder->unlinked;
-  return std::any_of(folder->subfolders.begin(), folder->subfolders.end(), [&](const auto& name) {
-    return Linkable(path, name) ==
-           (std::find(unlinked.begin(), unlinked.end(), name) != unlinked.end());
-  });
-}
-
-std::vector<std::string> WatchedFolders::AllLinksWrong() const {
-  std::vector<std::string> wrong;
-  for (const auto& [path, folder] : folders_) {
-    if (LinksWrong(path)) {
-      wrong.push_back(path);
-    }
-  }
-  return wrong;
-}
-
-// Whether a page of the folder at `path` may link to its sub-folder `name`: a walk entered it,
-// and its page is in place or on its way.
-bool WatchedFolders::Linkable(const std::string& path, const std::string& name) const {
-  const Folder* below = Find(path + name + platform::kPathSeparator);
-  return below != nullptr && !below->failed;
 }
 
 std::string WatchedFolders::ParentOf(std::string_view path) {

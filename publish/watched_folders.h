@@ -20,7 +20,6 @@ class WatchedFolders {
   struct Folder {
     platform::FolderIdentity identity;
     std::vector<std::string> subfolders;  // those a walk enters, in name order
-    std::vector<std::string> unlinked;    // those its page, as last made, does not link to
     bool read = false;                    // it was read, and is watched
     bool failed = false;                  // its page could not be made, and is linked nowhere
     std::string told;                     // the words of its failure, told once
@@ -28,10 +27,8 @@ class WatchedFolders {
   };
 
   // Notes the folder `listing` read, as found by the reading of the whole tree under way; its
-  // page, on its way, links to every sub-folder until Linked() says otherwise.
+  // page is taken to be on its way.
   void Listed(const Listing& listing);
-  // Notes that the page of the folder at `path` is made linking down to `links` alone.
-  void Linked(const std::string& path, const std::vector<std::string>& links);
   // Notes that the folder at `path` could not be read or its page made; true when `failure` is
   // news, to be told.
   bool Failed(const std::string& path, const platform::Failure& failure);
@@ -48,19 +45,10 @@ class WatchedFolders {
   // Forgets the folders the last reading of the whole tree did not find; gives their paths.
   std::vector<std::string> Swept();
 
-  // The sub-folders the page of the folder at `path` should link to: those its walk entered
-  // whose pages are in place, or on their way.
-  std::vector<std::string> LinksOf(const std::string& path) const;
-  // Whether the page of the folder at `path` links otherwise than LinksOf() says.
-  bool LinksWrong(const std::string& path) const;
-  // The folders whose pages link otherwise than LinksOf() says.
-  std::vector<std::string> AllLinksWrong() const;
   // The path of the folder that holds the one at `path`; empty for a top, which has none.
   static std::string ParentOf(std::string_view path);
 
  private:
-  bool Linkable(const std::string& path, const std::string& name) const;
-
   std::map<std::string, Folder, std::less<>> folders_;
   std::uint64_t sweep_ = 0;
 };

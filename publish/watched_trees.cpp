@@ -1,18 +1,25 @@
 #include "publish/watched_trees.h"
 
-#include <algorithm>   // std::find, std::sort, std::unique
+#include <algorithm>   // std::find, std::replace, std::sort, std::unique
 #include <cerrno>      // ENOENT
 #include <functional>  // std::greater
 #include <utility>     // std::move
 
-#include "index/index_page_writer.h"
 #include "platform/path_separator.h"
 #include "publish/index_run.h"
 
 namespace quorvane::tool {
+namespace {
 
 using platform::Failure;
 using platform::Step;
+
+// How far a page has got, known already.
+std::shared_ptr<PageOutcome> Settled(bool made) {
+  return std::make_shared<PageOutcome>(made ? PageState::kMade : PageState::kFailed);
+}
+
+}  // namespace
 
 WatchedTrees::WatchedTrees(const ToolOptions& options, const platform::Services& services,
                            Console& console, platform::FolderWatch& watch,
@@ -22,83 +29,75 @@ WatchedTrees::WatchedTrees(const ToolOptions& options, const platform::Services&
       console_(console),
       watch_(watch),
       stop_(stop),
-      maker_(options_, services, console) {
-  rules_.all = options.all;
-  rules_.excludes = options.excludes;
-}
+      maker_(options_, services, console,
+             [this](const Failure& failure) { console_.Report(failure); }),
+      rules_(RulesOf(options)) {}
 
 bool WatchedTrees::AddTop(const std::string& folder) {
-  platform::Result<std::unique_ptr<platform::Folder>> top =
-      platform::CatchOutOfMemory([&] { return OpenNamed(services_.files, folder); });
-  if (!top) {
-    console_.Report(top.Error());
+  if (const platform::Result<> added =
+          platform::CatchOutOfMemory([&] { return tops_.Add(services_.files, folder); });
+      !added) {
+    console_.Report(added.Error());
     return false;
   }
-  const std::string path = (*top)->Path();
-  const std::uint64_t mount = (*top)->Mount();
-  tops_.insert_or_assign(path, Top{std::move(*top), mount});
   return true;
 }
 
 void WatchedTrees::ReadWhole(bool compare) {
   out_of_watches_ = false;
   folders_.StartSweep();
+  whole_ = true;
   {
-    reading_whole_ = true;
-    const std::unique_ptr<TreePages> pages = Pages(compare);
-    for (const auto& [path, top] : tops_) {
-      pages->Walk(top.folder, true);
+    const std::unique_ptr<PageRun> pages = Pages(compare);
+    for (const auto& [path, top] : tops_.All()) {
+      pages->Walk(top.folder, top.folder);
     }
-    pages->Finish();
-    reading_whole_ = false;
+  }
+  whole_ = false;
+  if (!std::exchange(warned_, true)) {
+    WarnOfUnmatched(rules_, console_);
   }
   options_.open = false;
-  if (stop_) {
-    return;
+  if (!stop_) {
+    for (const std::string& path : folders_.Swept()) {
+      watch_.Forget(path);
+    }
   }
-  for (const std::string& path : folders_.Swept()) {
-    watch_.Forget(path);
-  }
-  check_.clear();
-  Refresh(options_.subfolders ? folders_.AllLinksWrong() : std::vector<std::string>());
 }
 
 void WatchedTrees::Refresh(std::vector<std::string> paths) {
-  // Pages whose links went wrong meanwhile (a sub-folder's page failed, or is back) are written
-  // again at once, linking only to the pages in place.
   while (!paths.empty() && !stop_) {
     {
-      const std::unique_ptr<TreePages> pages = Pages(false);
-      // The deepest first, so that a page links to the pages of sub-folders read again with it.
+      const std::unique_ptr<PageRun> pages = Pages(false);
+      // The deepest first, so that a page links to the pages read again with it once they are
+      // made, as a walk has it.
       std::sort(paths.begin(), paths.end(), std::greater<>());
       for (const std::string& path : paths) {
         RefreshOne(*pages, path);
       }
-      pages->Finish();
     }
-    paths.clear();
-    for (const std::string& path : std::exchange(check_, {})) {
-      if (options_.subfolders && folders_.LinksWrong(path)) {
-        paths.push_back(path);
-      }
-    }
+    written_.clear();
+    paths = Relink(paths);
   }
 }
 
 void WatchedTrees::Gone(const std::string& path) {
-  if (tops_.erase(path) != 0) {
+  if (tops_.Remove(path)) {
     console_.Report(Failure(Step::kReadFolder, path, ENOENT));
   }
   Forget(path);
 }
 
-std::unique_ptr<TreePages> WatchedTrees::Pages(bool compare) {
-  auto pages = std::make_unique<TreePages>(
+std::unique_ptr<PageRun> WatchedTrees::Pages(bool compare) {
+  auto pages = std::make_unique<PageRun>(
       maker_, services_, console_, rules_, [this](const Failure& failure) { WalkFailed(failure); },
       compare);
   pages->Follow([this](const platform::Folder& folder) { Watch(folder); },
-                [this](const Listing& listing) { folders_.Listed(listing); },
-                [this](const PageOutcome& outcome) { Ended(outcome); });
+                [this](const Listing& listing) {
+                  Touch(listing.folder->Path());
+                  folders_.Listed(listing);
+                },
+                [this](const PageReport& report) { Ended(report); });
   pages->StopWhen(stop_);
   return pages;
 }
@@ -115,79 +114,101 @@ void WatchedTrees::Watch(const platform::Folder& folder) {
 // A folder a walk could not read is told once, however often it is tried again.
 void WatchedTrees::WalkFailed(const Failure& failure) {
   if (failure.step != Step::kReadFolder) {
-    console_.Report(failure);
-    return;
+    return console_.Report(failure);
   }
   std::string path = failure.path;
   if (path.empty() || path.back() != platform::kPathSeparator) {
     path += platform::kPathSeparator;
   }
-  if (folders_.Failed(path, failure)) {
-    console_.Report(failure);
-  }
+  Unreadable(path, failure);
 }
 
-void WatchedTrees::RefreshOne(TreePages& pages, const std::string& path) {
+void WatchedTrees::RefreshOne(PageRun& pages, const std::string& path) {
   WatchedFolders::Folder* known = folders_.Find(path);
-  if (known == nullptr || stop_) {
+  const TreeTops::Tree* tree = tops_.TreeOf(path);
+  if (known == nullptr || tree == nullptr || stop_) {
     return;  // gone since it changed
   }
-  platform::Result<std::shared_ptr<const platform::Folder>> folder = Open(path);
+  platform::Result<std::shared_ptr<const platform::Folder>> folder = tops_.Open(path);
   if (!folder) {
     return Unreadable(path, folder.Error());
   }
-  const bool top = tops_.contains(path);
+  const std::string below = TreeTops::BelowOf(path, *tree);
   // Another folder in its place, or one not read before: a folder new to the tree.
   if (!known->read || (*folder)->Identity() != known->identity) {
     Forget(path);
-    return pages.Walk(std::move(*folder), top);
+    written_[path] = pages.Walk(tree->second.folder, std::move(*folder), below);
+    return;
   }
-  platform::Result<Listing> listing = ListFolder(*folder, rules_, services_.regional, true);
+  platform::Result<Listing> listing = ListFolder(*folder, rules_, services_.regional, true, below);
   if (!listing) {
     return Unreadable(path, listing.Error());
   }
   const std::vector<std::string> before = known->subfolders;
+  Touch(path);
   folders_.Listed(*listing);
-  FollowSubFolders(pages, **folder, before);
-  FolderLinks links = TreeLinks(options_, **folder, top, folders_.LinksOf(path));
-  folders_.Linked(path, links.down);
-  pages.Write(std::move(*listing), std::move(links), false);
+  std::vector<SubFolderPage> subfolders = FollowSubFolders(pages, *tree, **folder, before);
+  written_[path] = pages.Write(tree->second.folder, std::move(*listing), std::move(subfolders));
 }
 
-// Forgets the sub-folders of `folder` that are gone since `before`, and walks down those that
-// are new or were not read before.
-void WatchedTrees::FollowSubFolders(TreePages& pages, const platform::Folder& folder,
-                                    const std::vector<std::string>& before) {
-  const std::vector<std::string>& now = folders_.Find(folder.Path())->subfolders;
+// Forgets the sub-folders of `folder` gone since `before`, walks down those new to the tree, and
+// gives how far the page of each is.
+std::vector<SubFolderPage> WatchedTrees::FollowSubFolders(PageRun& pages,
+                                                          const TreeTops::Tree& tree,
+                                                          const platform::Folder& folder,
+                                                          const std::vector<std::string>& before) {
+  // A copy: walks below may add folders, never change this one's.
+  const std::vector<std::string> now = folders_.Find(folder.Path())->subfolders;
   for (const std::string& name : before) {
     if (std::find(now.begin(), now.end(), name) == now.end()) {
       Forget(folder.Path() + name + platform::kPathSeparator);
     }
   }
-  // A copy: walks below may add folders, never change this one's.
-  for (const std::string& name : std::vector<std::string>(now)) {
-    Enter(pages, folder, name);
+  std::vector<SubFolderPage> below;
+  for (const std::string& name : now) {
+    below.push_back({name, Enter(pages, tree, folder, name)});
   }
+  return below;
 }
 
-// Walks down the sub-folder `name` of `folder` where it is new to the tree: not known, not read
-// before, or another folder now.
-void WatchedTrees::Enter(TreePages& pages, const platform::Folder& parent,
-                         const std::string& name) {
+// How far the page of the sub-folder `name` of `parent` is: the one read again with it, the one
+// there is of a folder known, or the one of a folder new to the tree (not known, not read before
+// or another folder now), whose walk starts here.
+std::shared_ptr<PageOutcome> WatchedTrees::Enter(PageRun& pages, const TreeTops::Tree& tree,
+                                                 const platform::Folder& parent,
+                                                 const std::string& name) {
   const std::string path = parent.Path() + name + platform::kPathSeparator;
+  if (const auto written = written_.find(path); written != written_.end()) {
+    return written->second != nullptr ? written->second : Settled(false);
+  }
   platform::Result<std::unique_ptr<platform::Folder>> folder = parent.OpenSubFolder(name);
   if (!folder) {
-    return Unreadable(path, folder.Error());
+    Unreadable(path, folder.Error());
+    return Settled(false);
   }
   const WatchedFolders::Folder* known = folders_.Find(path);
   if (known != nullptr && known->read && known->identity == (*folder)->Identity()) {
-    return;
+    return Settled(!known->failed);
   }
   Forget(path);
   // A file system mounted there is another's, as a walk has it.
-  if ((*folder)->Mount() == TopOf(path)->second.mount) {
-    pages.Walk(std::move(*folder), false);
+  if ((*folder)->Mount() != tree.second.mount) {
+    return Settled(false);
   }
+  std::shared_ptr<PageOutcome> walked =
+      pages.Walk(tree.second.folder, std::move(*folder), TreeTops::BelowOf(path, tree));
+  return walked != nullptr ? walked : Settled(false);
+}
+
+void WatchedTrees::Ended(const PageReport& report) {
+  if (folders_.Find(report.folder) == nullptr) {
+    return;  // forgotten meanwhile
+  }
+  if (report.failure) {
+    return Unreadable(report.folder, *report.failure);
+  }
+  Touch(report.folder);
+  folders_.Published(report.folder);
 }
 
 // Tells once that the folder at `path` could not be read or its page made.
@@ -196,6 +217,7 @@ void WatchedTrees::Unreadable(const std::string& path, const Failure& failure) {
   if (Vanished(path)) {
     return Forget(path);
   }
+  Touch(path);
   if (folders_.Failed(path, failure)) {
     console_.Report(failure);
   }
@@ -204,16 +226,17 @@ void WatchedTrees::Unreadable(const std::string& path, const Failure& failure) {
 // Whether the folder at `path` is no longer a sub-folder of the folder above it, as a walk sees
 // it.
 bool WatchedTrees::Vanished(const std::string& path) const {
-  if (tops_.contains(path)) {
-    return false;
+  const TreeTops::Tree* tree = tops_.TreeOf(path);
+  if (tree == nullptr || tree->first == path) {
+    return tree == nullptr;
   }
   const std::string above = WatchedFolders::ParentOf(path);
-  const platform::Result<std::shared_ptr<const platform::Folder>> parent = Open(above);
+  const platform::Result<std::shared_ptr<const platform::Folder>> parent = tops_.Open(above);
   if (!parent) {
     return true;
   }
   const platform::Result<std::vector<std::string>> names =
-      SubFoldersOf(**parent, rules_, services_.regional);
+      SubFoldersOf(**parent, rules_, services_.regional, TreeTops::BelowOf(above, *tree));
   const std::string name = path.substr(above.size(), path.size() - above.size() - 1);
   return names && std::find(names->begin(), names->end(), name) == names->end();
 }
@@ -223,55 +246,29 @@ void WatchedTrees::Forget(const std::string& path) {
   watch_.Forget(path);
 }
 
-// Notes what became of a page; the pages that may link to it are checked once all are done.
-void WatchedTrees::Ended(const PageOutcome& outcome) {
-  if (folders_.Find(outcome.folder) == nullptr) {
-    return;  // forgotten meanwhile
-  }
-  if (outcome.failure) {
-    Unreadable(outcome.folder, *outcome.failure);
-  } else {
-    folders_.Published(outcome.folder);
-  }
-  // Checked for the whole tree at once after a reading of all of it.
-  if (!reading_whole_) {
-    check_.insert(outcome.folder);
-    check_.insert(WatchedFolders::ParentOf(outcome.folder));
+// Notes whether the folder at `path` had failed before it is read again.
+void WatchedTrees::Touch(const std::string& path) {
+  if (const WatchedFolders::Folder* folder = folders_.Find(path); folder != nullptr && !whole_) {
+    failed_before_.try_emplace(path, folder->failed);
   }
 }
 
-platform::Result<std::shared_ptr<const platform::Folder>> WatchedTrees::Open(
-    const std::string& path) const {
-  const auto* top = TopOf(path);
-  if (top == nullptr) {
-    return Failure(Step::kReadFolder, path, ENOENT);
-  }
-  std::shared_ptr<const platform::Folder> folder = top->second.folder;
-  // Name by name from the top, as a walk goes: never through a symlink, never onto another mount.
-  for (std::size_t at = top->first.size(); at < path.size();) {
-    const std::size_t end = path.find(platform::kPathSeparator, at);
-    QUORVANE_TRY_ASSIGN(std::unique_ptr<platform::Folder> below,
-                        folder->OpenSubFolder(std::string_view(path).substr(at, end - at)));
-    if (below->Mount() != top->second.mount) {
-      return Failure(Step::kReadFolder, path, ENOENT);
-    }
-    folder = std::move(below);
-    at = end + 1;
-  }
-  return folder;
-}
-
-// The tree `path` is in: the one of the longest top that holds it.
-const std::pair<const std::string, WatchedTrees::Top>* WatchedTrees::TopOf(
-    std::string_view path) const {
-  const std::pair<const std::string, Top>* found = nullptr;
-  for (const auto& top : tops_) {
-    if (path.starts_with(top.first) &&
-        (found == nullptr || top.first.size() > found->first.size())) {
-      found = &top;
+// The folders, not among those `refreshed`, whose pages link to a sub-folder whose page came or
+// went meanwhile.
+std::vector<std::string> WatchedTrees::Relink(const std::vector<std::string>& refreshed) {
+  std::vector<std::string> above;
+  for (const auto& [path, failed] : std::exchange(failed_before_, {})) {
+    const WatchedFolders::Folder* folder = folders_.Find(path);
+    std::string parent = WatchedFolders::ParentOf(path);
+    if (options_.subfolders && folder != nullptr && folder->failed != failed &&
+        folders_.Find(parent) != nullptr &&
+        std::find(refreshed.begin(), refreshed.end(), parent) == refreshed.end()) {
+      above.push_back(std::move(parent));
     }
   }
-  return found;
+  std::sort(above.begin(), above.end());
+  above.erase(std::unique(above.begin(), above.end()), above.end());
+  return above;
 }
 
 }  // namespace quorvane::tool

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <atomic>       // std::atomic
-#include <cstdint>      // std::uint64_t
-#include <functional>   // std::less
-#include <map>          // std::map
-#include <memory>       // std::shared_ptr, std::unique_ptr
-#include <set>          // std::set
-#include <string>       // std::string
-#include <string_view>  // std::string_view
-#include <vector>       // std::vector
+#include <atomic>      // std::atomic
+#include <functional>  // std::less
+#include <map>         // std::map
+#include <memory>      // std::shared_ptr, std::unique_ptr
+#include <set>         // std::set
+#include <string>      // std::string
+#include <vector>      // std::vector
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
@@ -17,7 +15,9 @@
 #include "publish/command_line.h"
 #include "publish/console.h"
 #include "publish/page_maker.h"
-#include "publish/tree_pages.h"
+#include "publish/page_run.h"
+#include "publish/page_writers.h"
+#include "publish/tree_tops.h"
 #include "publish/tree_walk.h"
 #include "publish/watched_folders.h"
 
@@ -33,7 +33,7 @@ class WatchedTrees {
 
   // Opens the FOLDER named `folder` as the top of a tree; false, told, where it cannot.
   bool AddTop(const std::string& folder);
-  bool Empty() const { return tops_.empty(); }
+  bool Empty() const { return tops_.Empty(); }
 
   // Reads every tree whole, watching each folder, and writes every page; with `compare`, only
   // those that changed but for their date and seconds.
@@ -50,24 +50,21 @@ class WatchedTrees {
   bool OutOfWatches() const { return out_of_watches_; }
 
  private:
-  struct Top {
-    std::shared_ptr<const platform::Folder> folder;
-    std::uint64_t mount;
-  };
-
-  std::unique_ptr<TreePages> Pages(bool compare);
+  std::unique_ptr<PageRun> Pages(bool compare);
   void Watch(const platform::Folder& folder);
   void WalkFailed(const platform::Failure& failure);
-  void RefreshOne(TreePages& pages, const std::string& path);
-  void FollowSubFolders(TreePages& pages, const platform::Folder& folder,
-                        const std::vector<std::string>& before);
-  void Enter(TreePages& pages, const platform::Folder& parent, const std::string& name);
+  void RefreshOne(PageRun& pages, const std::string& path);
+  std::vector<SubFolderPage> FollowSubFolders(PageRun& pages, const TreeTops::Tree& tree,
+                                              const platform::Folder& folder,
+                                              const std::vector<std::string>& before);
+  std::shared_ptr<PageOutcome> Enter(PageRun& pages, const TreeTops::Tree& tree,
+                                     const platform::Folder& parent, const std::string& name);
+  void Ended(const PageReport& report);
   void Unreadable(const std::string& path, const platform::Failure& failure);
   bool Vanished(const std::string& path) const;
   void Forget(const std::string& path);
-  void Ended(const PageOutcome& outcome);
-  platform::Result<std::shared_ptr<const platform::Folder>> Open(const std::string& path) const;
-  const std::pair<const std::string, Top>* TopOf(std::string_view path) const;
+  void Touch(const std::string& path);
+  std::vector<std::string> Relink(const std::vector<std::string>& refreshed);
 
   ToolOptions options_;  // its own: pages are opened (-o) after the first reading only
   const platform::Services& services_;
@@ -75,11 +72,15 @@ class WatchedTrees {
   platform::FolderWatch& watch_;
   const std::atomic<bool>& stop_;
   PageMaker maker_;
-  NameRules rules_;
-  std::map<std::string, Top, std::less<>> tops_;  // by path
+  const NameRules rules_;
+  TreeTops tops_;
   WatchedFolders folders_;
-  bool reading_whole_ = false;
-  std::set<std::string> check_;  // folders whose pages' links may have gone wrong
+  // While folders are read again: how far the page of each has got, and whether it had failed
+  // before, so that the pages above that link to it are written again where that changed.
+  std::map<std::string, std::shared_ptr<PageOutcome>, std::less<>> written_;
+  std::map<std::string, bool> failed_before_;
+  bool whole_ = false;   // every tree is being read whole
+  bool warned_ = false;  // of the patterns that left nothing out
   bool out_of_watches_ = false;
 };
 

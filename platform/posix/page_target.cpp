@@ -2,16 +2,39 @@
 
 #include <fcntl.h>  // O_*, AT_*
 #include <cerrno>   // errno, E*
+#include <cstddef>  // std::size_t
+#include <cstdint>  // std::uint64_t
+#include <memory>   // std::make_unique
 #include <utility>  // std::move
 #include <vector>   // std::vector
 
 #include "platform/posix/name_case.h"
+#include "platform/posix/page_reader.h"
 #include "platform/posix/system_calls.h"
 
 namespace quorvane::platform {
 namespace {
 
 constexpr int kFolderPathFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
+// The page behind a symlink, read in the folder the link leads to, which it keeps open.
+class LinkedPageReader final : public PageReader {
+ public:
+  LinkedPageReader(Descriptor&& dir, std::unique_ptr<PageReader> page, std::string link_path)
+      : dir_(std::move(dir)), page_(std::move(page)), link_path_(std::move(link_path)) {}
+
+  std::uint64_t Size() const override { return page_->Size(); }
+  Result<std::size_t> ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const override {
+    return page_->ReadAt(offset, buffer, size);
+  }
+  // Only the target could be removed, which would leave the link leading nowhere.
+  Result<> Remove() const override { return Failure(Step::kPageNotAFile, link_path_); }
+
+ private:
+  Descriptor dir_;  // before the page, which reads through it
+  std::unique_ptr<PageReader> page_;
+  std::string link_path_;
+};
 
 class TargetFinder {
  public:
@@ -115,6 +138,23 @@ class TargetFinder {
 Result<PageTarget> FindPageTarget(const SystemCalls& calls, int dir_fd,
                                   const std::string& page_path, std::string_view name) {
   return TargetFinder(calls, page_path).Find(dir_fd, name);
+}
+
+Result<std::unique_ptr<PageReader>> ReadReplacedSystemPage(const SystemCalls& calls, int dir_fd,
+                                                           const std::string& folder_path,
+                                                           std::string_view name) {
+  Result<std::unique_ptr<PageReader>> page = ReadSystemPage(calls, dir_fd, folder_path, name);
+  if (page || page.Error().step != Step::kPageNotAFile) {
+    return page;
+  }
+  const std::string path = folder_path + std::string(name);
+  QUORVANE_TRY_ASSIGN(PageTarget target, FindPageTarget(calls, dir_fd, path, name));
+  QUORVANE_TRY_ASSIGN(std::unique_ptr<PageReader> linked,
+                      ReadSystemPage(calls, target.dir.Get(), folder_path, target.name));
+  if (linked == nullptr) {
+    return nullptr;  // gone since it was found
+  }
+  return std::make_unique<LinkedPageReader>(std::move(target.dir), std::move(linked), path);
 }
 
 }  // namespace quorvane::platform

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <sys/stat.h>   // struct stat
+#include <memory>       // std::unique_ptr
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
 #include "platform/failure.h"
+#include "platform/file_system.h"
 #include "platform/posix/descriptor.h"
 
 namespace quorvane::platform {
@@ -22,5 +24,11 @@ struct PageTarget {
 // by the rules of Folder::CreatePage; creates nothing. Failures name `page_path`.
 Result<PageTarget> FindPageTarget(const SystemCalls& calls, int dir_fd,
                                   const std::string& page_path, std::string_view name);
+
+// Opens for reading the page that a new page `name` in the open folder `dir_fd` would replace, by
+// the rules of Folder::ReadReplacedPage. The reader uses `dir_fd`, which must outlive it.
+Result<std::unique_ptr<PageReader>> ReadReplacedSystemPage(const SystemCalls& calls, int dir_fd,
+                                                           const std::string& folder_path,
+                                                           std::string_view name);
 
 }  // namespace quorvane::platform

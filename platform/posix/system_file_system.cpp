@@ -18,6 +18,7 @@
 #include "platform/posix/folder_place.h"
 #include "platform/posix/page_output.h"
 #include "platform/posix/page_reader.h"
+#include "platform/posix/page_target.h"
 #include "platform/posix/system_calls.h"
 
 namespace quorvane::platform {
@@ -165,6 +166,10 @@ class SystemFolder final : public DescriptorFolder {
 
   Result<std::unique_ptr<PageReader>> ReadPage(std::string_view name) const override {
     return ReadSystemPage(calls_, fd_.Get(), path_, name);
+  }
+
+  Result<std::unique_ptr<PageReader>> ReadReplacedPage(std::string_view name) const override {
+    return ReadReplacedSystemPage(calls_, fd_.Get(), path_, name);
   }
 
  private:

@@ -79,6 +79,9 @@ void CheckPublishingOptions(const Run& run, const PagesUnder& pages_under) {
     Lines on_disk;    // pages under top afterwards
     Checks has;
     Checks lacks;
+    Lines made = {};  // besides the tree: folders, ending in "/", and files not of ours
+    int status = 0;
+    std::string err = {};  // when the status is 0
   } cases[] = {
       {{},
        {"-r", "top"},
@@ -112,9 +115,63 @@ void CheckPublishingOptions(const Run& run, const PagesUnder& pages_under) {
                        "<p><a href=\"b.jpg\">"},
         {top_page, "<b>3 object(s) :: 3k</b>"}},
        {{top_page, "../"}}},
-      // The way up from the top, where the folder above has a page.
-      {{"."}, {"-rs", "top"}, all_pages, all_pages, {{top_page, up}}, {}},
-      // Without a walk, only links to pages there are.
+      // Never a way up from the top, even where the folder above has a page.
+      {{"."}, {"-rs", "top"}, all_pages, all_pages, {}, {{top_page, "../"}}},
+      // No link to a sub-folder whose page failed (a folder where it goes), nor up from below it.
+      {{},
+       {"-rs", "-x", "quorvane_index.html", "top"},
+       // The page below it is written again without its way up, once that leads nowhere.
+       {"quorvane_index.html", "old.tmp/quorvane_index.html", "sub/deep/quorvane_index.html",
+        "sub/deep/quorvane_index.html"},
+       {"quorvane_index.html", "old.tmp/quorvane_index.html", "sub/deep/quorvane_index.html"},
+       {{top_page, "\"old.tmp/quorvane_index.html\""}},
+       {{top_page, "\"sub/"}, {"top/sub/deep/quorvane_index.html", "../"}},
+       {"top/sub/quorvane_index.html/"},
+       1},
+      // Paths below the top: that one folder or file, the top's own, folders only.
+      {{},
+       {"-r", "-x", "sub/deep", "-x", "sub/b.jpg", "top"},
+       {"quorvane_index.html", "old.tmp/quorvane_index.html", "sub/quorvane_index.html",
+        "deep/quorvane_index.html"},
+       {"quorvane_index.html", "old.tmp/quorvane_index.html", "sub/quorvane_index.html",
+        "deep/quorvane_index.html"},
+       {{"top/deep/quorvane_index.html", "c.txt"}},
+       {{sub_page, "b.jpg"}},
+       {"top/deep/", "top/deep/c.txt"}},
+      {{}, {"-r", "-x", "/deep", "top"}, all_pages, all_pages, {}, {}, {"top/deep/"}},
+      {{},
+       {"-r", "--exclude=deep/", "-x", "*.txt/", "-x", "no/such", "top"},
+       {"quorvane_index.html", "old.tmp/quorvane_index.html", "sub/quorvane_index.html"},
+       {"quorvane_index.html", "old.tmp/quorvane_index.html", "sub/quorvane_index.html"},
+       {{top_page, "a.txt"}},
+       {},
+       {"top/deep/"},
+       0,
+       "quorvane-index: No file or folder matched -x '*.txt/' or -x 'no/such'\n"},
+      // What a web site's readers see, in the title and the header.
+      {{},
+       {"-rs", "--root=/", "top"},
+       all_pages,
+       all_pages,
+       {{top_page, "<title>/</title>"},
+        {top_page, "<b>/ :: "},
+        {sub_page, "<title>/sub/</title>"},
+        {"top/sub/deep/quorvane_index.html", "<title>/sub/deep/</title>"}},
+       {}},
+      {{},
+       {"--root=/Pub", "top/sub"},
+       {"sub/quorvane_index.html"},
+       {"sub/quorvane_index.html"},
+       {{sub_page, "<title>/Pub/</title>"}, {sub_page, "<b>/pub/ :: "}},
+       {}},
+      // Without a walk, only links to pages there are, and up only to a page of ours.
+      {{},
+       {"-s", "top/sub"},
+       {"sub/quorvane_index.html"},
+       {"quorvane_index.html", "sub/quorvane_index.html"},
+       {},
+       {{sub_page, "../"}},
+       {"top/quorvane_index.html"}},
       {{},
        {"-s", "top/sub"},
        {"sub/quorvane_index.html"},
@@ -160,18 +217,31 @@ void CheckPublishingOptions(const Run& run, const PagesUnder& pages_under) {
                              "top/sub/deep/c.txt", "top/.hidden/h.txt", "top/old.tmp/x.txt"}) {
       scratch.AddFile(file, 100);
     }
-    Lines arguments = c.arguments;
-    for (std::string& argument : arguments) {
-      std::replace(argument.begin(), argument.end(), '/', platform::kPathSeparator);
+    for (const std::string& made : c.made) {
+      if (made.back() == '/') {
+        scratch.AddFolder(made.substr(0, made.size() - 1));
+      } else {
+        scratch.AddFile(made, 100);
+      }
     }
-    const std::string shown = arguments[0] + " " + arguments[1];
+    Lines arguments = c.arguments;
+    std::string shown;
+    for (std::string& argument : arguments) {
+      // Paths only: patterns and what the pages show take "/" everywhere.
+      if (argument.rfind("top", 0) == 0) {
+        std::replace(argument.begin(), argument.end(), '/', platform::kPathSeparator);
+      }
+      shown += argument + " ";
+    }
     if (!c.before.empty()) {
       const auto before = run(scratch.Path(), c.before);
       ASSERT_EQ(before.status, decltype(before.status){0}) << shown;
     }
     const auto result = run(scratch.Path(), arguments);
-    EXPECT_EQ(result.status, decltype(result.status){0}) << shown;
-    EXPECT_EQ(result.err, "") << shown;
+    EXPECT_EQ(result.status, decltype(result.status)(c.status)) << shown << result.err;
+    if (c.status == 0) {
+      EXPECT_EQ(result.err, c.err) << shown;
+    }
     Lines printed;
     for (const std::string& page : c.printed) {
       printed.push_back(page.rfind("../", 0) == 0 ? scratch / page.substr(3)
@@ -308,12 +378,12 @@ void CheckWatchKeepsPagesCurrent(const Start& start, const Run& run, const Pages
        {"", "z", "z/deep"}},
       // Neither is walked nor linked, and the page above stays as it was.
       {"a dot-folder and an excluded one added",
-       {"-rsu", "-x", "skip*"},
+       {"-rsu", "-x", "kept*"},
        [](const TempFolder& t) {
          t.AddFolder("top/.dot");
          t.AddFile("top/.dot/d.txt");
-         t.AddFolder("top/skipped");
-         t.AddFile("top/skipped/s.txt");
+         t.AddFolder("top/kept.d");
+         t.AddFile("top/kept.d/k.txt");
        },
        {}},
   };

@@ -102,11 +102,14 @@ document.getElementById('page').onload = function () {
 
 // A tree of folders named to break links, published with links between its pages, walked in a
 // real browser from the top page: every page is reached by following the links down, and each
-// page's link up leads back to the page it was reached from.
+// page's link up leads back to the page it was reached from. A folder the user cannot enter and
+// one whose page fails get no link, and nothing links above the top, though a page is there.
 TEST(QuorvaneIndexToolTest, BrowserWalksATreeOfPagesDownAndBackUp) {
   const TempFolder scratch;
   const std::string top = scratch.AddFolder("top");
-  scratch.AddFolder("top/plain");
+  std::vector<std::string> folders = {top, scratch.AddFolder("top/plain"),
+                                      scratch.AddFolder("top/blocked"),
+                                      scratch.AddFolder("top/blocked/quorvane_index.html")};
   const std::vector<std::string> names = {"q\"uote",     "<script>alert(1)<\\script>",
                                           "#frag",       "%41",
                                           "?q",          "&amp;",
@@ -115,17 +118,23 @@ TEST(QuorvaneIndexToolTest, BrowserWalksATreeOfPagesDownAndBackUp) {
                                           "back\\slash", "a&b c",
                                           "%2e%2e"};
   for (const std::string& name : names) {
-    scratch.AddFile(scratch.AddFolder("top/" + name).substr(scratch.Path().size() + 1) + "/f.txt");
-    scratch.AddFolder("top/plain/" + name);
+    folders.push_back(scratch.AddFolder("top/" + name));
+    scratch.AddFile(folders.back().substr(scratch.Path().size() + 1) + "/f.txt");
+    folders.push_back(scratch.AddFolder("top/plain/" + name));
   }
-  const ToolResult run = RunTool({scratch.Path(), {"-rs", "top"}});
-  ASSERT_EQ(run.status, 0) << run.err;
-  std::size_t pages = 0;  // counted by their ends: a path may hold a line end of its own
-  for (std::size_t at = 0; (at = run.out.find("/quorvane_index.html\n", at)) != std::string::npos;
-       ++at) {
-    ++pages;
+  for (const std::string& folder : folders) {
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0) << folder;
   }
-  ASSERT_EQ(pages, 2 + 2 * names.size());
+  ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(scratch.AddFolder("top/locked").c_str(), 0700), 0);
+  ASSERT_EQ(RunTool({scratch.Path(), {}}).status, 0);  // the page above the top
+  ToolRun publish{scratch.Path(), {"-rs", "top"}};
+  publish.as_nobody = true;
+  const ToolResult run = RunTool(publish);
+  ASSERT_EQ(run.status, 1) << run.err;
+  EXPECT_TRUE(Contains(run.err, "Cannot read the folder " + top + "/locked/")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "Cannot write the page " + top + "/blocked/quorvane_index.html"));
+  const std::size_t pages = 2 + 2 * names.size();  // all but those two folders' own
 
   const std::string viewer = scratch / "viewer.html";
   WriteFile(viewer, R"(<html><body><pre id="out"></pre><script>

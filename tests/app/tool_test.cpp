@@ -292,6 +292,15 @@ TEST(QuorvaneIndexToolTest, OpenHandsEachFinishedPageToTheDefaultHandler) {
   tree_opener.WaitForOpened(1);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // time for any other to show
   EXPECT_EQ(tree_opener.Opened(), std::vector<std::string>{one + "/quorvane_index.html"});
+
+  // Where no program could open it, as xdg-open says, the page is written and the run says so.
+  const StandInOpener refusing("exit 3");
+  const ToolResult refused =
+      RunTool({scratch.Path(), {"-o", "two"}, {"PATH=" + refusing.Bin() + ":/usr/bin:/bin"}});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, two + "/quorvane_index.html\n");
+  EXPECT_EQ(refused.err,
+            "quorvane-index: No program could open the page " + two + "/quorvane_index.html\n");
 }
 
 // The page in three locales, as the C library of Debian 12 writes their dates and numbers.

@@ -160,6 +160,43 @@ TEST(QuorvaneIndexToolTest, UpdateLeavesPagesThatWouldNotChange) {
         return RunTool({folder, arguments});
       },
       Stamp);
+
+  // A page that is a symlink is compared through it: the same target, the same time, and once
+  // the folder changes the target is replaced and the link stays a link.
+  const TempFolder folder;
+  folder.AddFile("a.txt");
+  folder.AddFolder("pages");
+  ASSERT_EQ(RunTool({folder.Path(), {"-O", "pages/real.html"}}).status, 0);
+  ASSERT_EQ(symlink("pages/real.html", (folder / "quorvane_index.html").c_str()), 0);
+  Restamp(folder / "pages/real.html");
+  struct stat before {};
+  ASSERT_EQ(stat((folder / "pages/real.html").c_str(), &before), 0);
+  const ToolResult same = RunTool({folder.Path(), {"-u"}});
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_EQ(same.out, "");
+  struct stat after {};
+  ASSERT_EQ(stat((folder / "pages/real.html").c_str(), &after), 0);
+  EXPECT_EQ(std::tuple(after.st_ino, after.st_mtim.tv_sec, after.st_mtim.tv_nsec),
+            std::tuple(before.st_ino, before.st_mtim.tv_sec, before.st_mtim.tv_nsec));
+  folder.AddFile("b.txt");
+  EXPECT_EQ(RunTool({folder.Path(), {"-u"}}).out, folder / "quorvane_index.html\n");
+  ASSERT_EQ(lstat((folder / "quorvane_index.html").c_str(), &after), 0);
+  EXPECT_TRUE(S_ISLNK(after.st_mode));
+  EXPECT_TRUE(Contains(ReadFile(folder / "pages/real.html"), "b.txt</a>"));
+
+  // With --root, a run through a symlink to the tree makes the same pages; without, others.
+  const TempFolder tree;
+  tree.AddFolder("top");
+  tree.AddFolder("top/awkward");
+  tree.AddFile("top/awkward/a.txt");
+  ASSERT_EQ(symlink("top", (tree / "link").c_str()), 0);
+  ASSERT_EQ(RunTool({tree.Path(), {"-rs", "--root=/", "top"}}).status, 0);
+  const ToolResult through = RunTool({tree.Path(), {"-rsu", "--root=/", "link"}});
+  EXPECT_EQ(through.status, 0) << through.err;
+  EXPECT_EQ(through.out, "");
+  EXPECT_EQ(SortedLines(RunTool({tree.Path(), {"-rsu", "link"}}).out),
+            (std::vector<std::string>{tree / "link/awkward/quorvane_index.html",
+                                      tree / "link/quorvane_index.html"}));
 }
 
 // An unchanged page longer than any piece it is made in (13,000 files, well over 1 MiB) is left

@@ -46,5 +46,31 @@ TEST(CommandLineTest, ReadsTheWatchsTimesInSecondsAsEveryLocaleWritesThem) {
   }
 }
 
+// Each option is told of in whole sentences: a capital first, a full stop last, so that no
+// description stops short of its end.
+TEST(CommandLineTest, HelpTellsOfEachOptionInWholeSentences) {
+  std::vector<std::string> told;  // each option's words, its lines joined
+  const std::string usage = kUsage;
+  for (std::size_t at = 0; at < usage.size();) {
+    const std::size_t end = usage.find('\n', at);
+    const std::string line = usage.substr(at, end - at);
+    at = end + 1;
+    const std::size_t indent = line.find_first_not_of(' ');
+    if (indent == std::string::npos) {
+      continue;
+    }
+    if (indent < 8 && line[indent] == '-') {
+      told.push_back(line.substr(line.find_first_not_of(' ', line.find("  ", indent))));
+    } else if (indent > 8 && !told.empty()) {
+      told.back() += " " + line.substr(indent);
+    }
+  }
+  EXPECT_EQ(told.size(), 16u);
+  for (const std::string& words : told) {
+    EXPECT_TRUE(words.front() >= 'A' && words.front() <= 'Z') << words;
+    EXPECT_EQ(words.back(), '.') << words;
+  }
+}
+
 }  // namespace
 }  // namespace quorvane::tool

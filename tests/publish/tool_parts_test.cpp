@@ -19,6 +19,7 @@
 #include "platform/system_file_system.h"
 #include "publish/console.h"
 #include "publish/page_batch.h"
+#include "publish/tree_pages.h"
 #include "publish/tree_walk.h"
 #include "tests/support/fakes.h"
 #include "tests/support/in_child.h"
@@ -63,7 +64,8 @@ TEST(PageBatchTest, WaitsOnceForEachFileSystemAndFailsThePagesOfOneThatCannot) {
   std::vector<std::string> failed;
   PageBatch batch(
       4, testing::TestExecutor(), [&](const SealedPage& page) { placed.push_back(page.path); },
-      [&](const SealedPage&, const Failure& failure) {
+      [&](const SealedPage& page, const Failure& failure) {
+        EXPECT_EQ(failure.path, page.path);
         failed.push_back(platform::Describe(failure));
       });
   const std::uint64_t volumes[] = {1, 13, 1, 2, 13, 1};
@@ -91,20 +93,64 @@ TEST(TreeWalkTest, FindsItsWayBackWhenAFolderMovesAway) {
   const NameRules rules;
   std::vector<std::string> visited;
   std::vector<std::string> failed;
+  std::vector<std::string> done;  // each once all below it is, where it is then
   const std::string top = scratch / "top/";
   TreeWalk(rules, regional, 1)
       .Walk(
           testing::Ok(platform::SystemFileSystem().OpenFolder(top)),
           [&](Listing& listing) {
             visited.push_back(listing.folder->Path().substr(top.size()));
+            EXPECT_EQ(listing.below, visited.back());
             if (visited.back() == "a/b/c/") {
               std::rename((top + "a/b").c_str(), (top + "x/b").c_str());
             }
           },
-          [&](const Failure& failure) { failed.push_back(platform::Describe(failure)); });
+          [&](const Failure& failure) { failed.push_back(platform::Describe(failure)); },
+          [&](std::shared_ptr<const platform::Folder> folder) {
+            done.push_back(folder->Path().substr(top.size()));
+          });
   EXPECT_EQ(visited,
             (std::vector<std::string>{"", "a/", "a/b/", "a/b/c/", "a/z/", "x/", "x/b/", "x/b/c/"}));
   EXPECT_EQ(failed, std::vector<std::string>{});
+  EXPECT_EQ(done,
+            (std::vector<std::string>{"a/b/c/", "a/b/", "a/z/", "a/", "x/b/c/", "x/b/", "x/", ""}));
+}
+
+// A page that fails only as it is put in place, with no old page there: once all is placed, the
+// page above, which links to it, and those below, which link up to it, are written again, linked
+// to the pages there are; with an old page there instead, nothing is.
+TEST(TreePagesTest, WritesAgainThePagesLinkedToAPageThatFailedAsItWasPlaced) {
+  const testing::TempFolder scratch;
+  for (const char* folder : {"top", "top/a", "top/a/x", "top/b"}) {
+    scratch.AddFolder(folder);
+  }
+  for (const char* page :
+       {"top/quorvane_index.html", "top/a/x/quorvane_index.html", "top/b/quorvane_index.html"}) {
+    scratch.AddFile(page);
+  }
+  const platform::Regional regional = testing::RegionalOf(testing::UsEnglish());
+  const NameRules rules;
+  const std::string top = scratch / "top/";
+  std::vector<std::string> written;  // each page's path below the top, and its links
+  TreePages tree(
+      testing::Ok(platform::SystemFileSystem().OpenFolder(top)), rules, regional, true,
+      [&](Listing& listing, const FolderLinks& links, bool, PageBatch* batch) {
+        EXPECT_EQ(batch, nullptr);
+        written.push_back("[" + listing.below + "]" + (links.up ? " ../" : ""));
+        for (const std::string& name : links.down) {
+          written.back() += " " + name + "/";
+        }
+        return platform::Result<>();
+      },
+      [](const Failure& failure, const std::string&) {
+        ADD_FAILURE() << platform::Describe(failure);
+      });
+  tree.PlaceFailed(top + "a/quorvane_index.html");
+  tree.Mend();
+  EXPECT_EQ(written, (std::vector<std::string>{"[] b/", "[a/x/]"}));
+  scratch.AddFile("top/a/quorvane_index.html");
+  tree.Mend();
+  EXPECT_EQ(written.size(), 2u);
 }
 
 // The progress line on a terminal standard error stays while page paths go to a file: only the

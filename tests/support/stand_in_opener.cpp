@@ -8,7 +8,7 @@
 
 namespace quorvane::testing {
 
-StandInOpener::StandInOpener() {
+StandInOpener::StandInOpener(const std::string& then) {
   const char* path = std::getenv("PATH");
   saved_path_ = path != nullptr ? path : "";
   folder_.AddFolder("bin");
@@ -17,7 +17,7 @@ StandInOpener::StandInOpener() {
   const std::string record = folder_.AddFolder("opened");
   WriteFile(Bin() + "/xdg-open", "#!/bin/sh\nname=$(date +%s%N).$$\nprintf '%s' \"$1\" > '" +
                                      record + "/.'$name && mv '" + record + "/.'$name '" + record +
-                                     "/'$name\n");
+                                     "/'$name\n" + then + "\n");
   if (chmod((Bin() + "/xdg-open").c_str(), 0755) != 0) {
     throw std::runtime_error("cannot make the stand-in xdg-open runnable");
   }

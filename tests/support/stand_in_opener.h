@@ -9,10 +9,11 @@
 namespace quorvane::testing {
 
 // A stand-in xdg-open, first on this process's PATH while this lives, that notes every path it
-// is given instead of opening it. A child run with another environment finds it in Bin().
+// is given instead of opening it, then runs the shell text `then` ("exit 3": no program found).
+// A child run with another environment finds it in Bin().
 class StandInOpener {
  public:
-  StandInOpener();
+  explicit StandInOpener(const std::string& then = {});
   StandInOpener(const StandInOpener&) = delete;
   StandInOpener& operator=(const StandInOpener&) = delete;
   ~StandInOpener();

@@ -55,11 +55,12 @@ class FixedClock final : public platform::Clock {
   double MonotonicSeconds() const override { return 0; }
 };
 
-// Notes every page it is asked to open, and opens none.
+// Notes every page it is asked to open, and opens none, saying so as where no program can.
 class RecordingOpener final : public platform::DefaultHandler {
  public:
-  void Open(const std::string& path) const override {
+  platform::Result<> Open(const std::string& path) const override {
     opened.push_back(QString::fromStdString(path));
+    return platform::Failure(platform::Step::kOpenPage, path);
   }
   mutable QStringList opened;
 };

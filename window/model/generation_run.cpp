@@ -107,7 +107,8 @@ std::optional<platform::Failure> AfterRun(GenerationOutcome outcome, bool view,
     return std::move(outcome.OutPath).Error();
   }
   if (view) {
-    opener.Open(*outcome.OutPath);
+    // The window says nothing where no program could open the page.
+    static_cast<void>(opener.Open(*outcome.OutPath));
   }
   return std::nullopt;
 }

@@ -14,34 +14,13 @@
 #include <cmath>      // std::lround
 #include <utility>    // std::pair
 
+#include "window/model/form_design.h"
 #include "window/qt/count_label.h"
 #include "window/qt/form_controls.h"
 
 namespace quorvane {
 
 namespace {
-
-struct Twips {
-  int left;
-  int top;
-  int width;
-  int height;
-};
-
-constexpr double kTwipsPerPixel = 15;
-constexpr int kClientWidth = 6945;
-constexpr int kClientHeight = 4260;
-
-// Left, top, width and height, in the order the controls are declared.
-constexpr Twips kCmdRefresh{3960, 3900, 1440, 315};
-constexpr Twips kChkImg{60, 3900, 2355, 300};
-constexpr Twips kChkView{2520, 3900, 1335, 300};
-constexpr Twips kCmdMake{5460, 3900, 1450, 315};
-constexpr Twips kFile1{3900, 60, 3015, 3405};
-constexpr Twips kDir1{0, 420, 3855, 3015};
-constexpr Twips kDrive1{0, 60, 3855, 315};
-constexpr Twips kLblPath{0, 3480, 5355, 315};
-constexpr Twips kLblFCount{5460, 3480, 1450, 315};
 
 // 11 pixels is the design's 8 points at 96 dots per inch; 12 pixels the desktop's usual 9.
 constexpr double kLargestFontPixels = 11;
@@ -71,8 +50,8 @@ double FormLayout::DesktopScale() {
 }
 
 QSize FormLayout::ClientSize() const {
-  return {Scaled(kClientWidth / kTwipsPerPixel, scale_),
-          Scaled(kClientHeight / kTwipsPerPixel, scale_)};
+  return {Scaled(kClientWidthTwips / kTwipsPerPixel, scale_),
+          Scaled(kClientHeightTwips / kTwipsPerPixel, scale_)};
 }
 
 void FormLayout::FitFont(QWidget& form, const FormControls& controls) const {
@@ -92,10 +71,10 @@ void FormLayout::FitFont(QWidget& form, const FormControls& controls) const {
 }
 
 bool FormLayout::CaptionsFit(const FormControls& c) const {
-  const std::pair<const QWidget*, Twips> captioned[] = {{c.cmdRefresh, kCmdRefresh},
-                                                        {c.chkImg, kChkImg},
-                                                        {c.chkView, kChkView},
-                                                        {c.cmdMake, kCmdMake}};
+  const std::pair<const QWidget*, Twips> captioned[] = {{c.cmdRefresh, Design(Control::cmdRefresh)},
+                                                        {c.chkImg, Design(Control::chkImg)},
+                                                        {c.chkView, Design(Control::chkView)},
+                                                        {c.cmdMake, Design(Control::cmdMake)}};
   for (const auto& [control, twips] : captioned) {
     const QSize needed = control->sizeHint();
     const QRect room = Pixels(twips, scale_);
@@ -112,15 +91,17 @@ void FormLayout::Place(const FormControls& c, QSize client) const {
   const int taller = std::max(client.height() - first.height(), 0);
   const int left_wider = wider / 2;
 
-  c.Drive1->setGeometry(Pixels(kDrive1, scale_).adjusted(0, 0, left_wider, 0));
-  c.Dir1->setGeometry(Pixels(kDir1, scale_).adjusted(0, 0, left_wider, taller));
-  c.File1->setGeometry(Pixels(kFile1, scale_).adjusted(left_wider, 0, wider, taller));
-  c.lblPath->setGeometry(Pixels(kLblPath, scale_).adjusted(0, taller, wider, taller));
-  c.lblFCount->setGeometry(Pixels(kLblFCount, scale_).translated(wider, taller));
-  c.chkImg->setGeometry(Pixels(kChkImg, scale_).translated(0, taller));
-  c.chkView->setGeometry(Pixels(kChkView, scale_).translated(0, taller));
-  c.cmdRefresh->setGeometry(Pixels(kCmdRefresh, scale_).translated(0, taller));
-  c.cmdMake->setGeometry(Pixels(kCmdMake, scale_).translated(wider, taller));
+  c.Drive1->setGeometry(Pixels(Design(Control::Drive1), scale_).adjusted(0, 0, left_wider, 0));
+  c.Dir1->setGeometry(Pixels(Design(Control::Dir1), scale_).adjusted(0, 0, left_wider, taller));
+  c.File1->setGeometry(
+      Pixels(Design(Control::File1), scale_).adjusted(left_wider, 0, wider, taller));
+  c.lblPath->setGeometry(
+      Pixels(Design(Control::lblPath), scale_).adjusted(0, taller, wider, taller));
+  c.lblFCount->setGeometry(Pixels(Design(Control::lblFCount), scale_).translated(wider, taller));
+  c.chkImg->setGeometry(Pixels(Design(Control::chkImg), scale_).translated(0, taller));
+  c.chkView->setGeometry(Pixels(Design(Control::chkView), scale_).translated(0, taller));
+  c.cmdRefresh->setGeometry(Pixels(Design(Control::cmdRefresh), scale_).translated(0, taller));
+  c.cmdMake->setGeometry(Pixels(Design(Control::cmdMake), scale_).translated(wider, taller));
 }
 
 }  // namespace quorvane

@@ -42,6 +42,15 @@ AccessibleNames::~AccessibleNames() {
     services_->ClearHwndProps(controls_[list.control], OBJID_CLIENT, CHILDID_SELF, kNameProperty,
                               1);
   }
+  services_->ClearHwndProps(controls_[Control::lblFCount], OBJID_CLIENT, CHILDID_SELF,
+                            kNameProperty, 1);
+}
+
+void AccessibleNames::NameCount(const std::wstring& spoken) const {
+  if (services_) {
+    services_->SetHwndPropStr(controls_[Control::lblFCount], OBJID_CLIENT, CHILDID_SELF,
+                              PROPID_ACC_NAME, spoken.c_str());
+  }
 }
 
 }  // namespace quorvane::win32

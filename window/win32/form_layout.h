@@ -4,21 +4,12 @@
 
 #include <cstddef>  // std::size_t
 
+#include "window/model/form_design.h"
+
 namespace quorvane::win32 {
 
-// The form's controls, in tab order, which is also the order they are created in.
-enum class Control : std::size_t {
-  Drive1,
-  Dir1,
-  File1,
-  lblPath,
-  lblFCount,
-  chkImg,
-  chkView,
-  cmdRefresh,
-  cmdMake,
-};
-inline constexpr std::size_t kControlCount = 9;
+using quorvane::Control;
+using quorvane::kControlCount;
 
 // Each control's identifier among the form's children: its place in the tab order, from 101.
 inline int ControlId(Control control) { return 101 + static_cast<int>(control); }

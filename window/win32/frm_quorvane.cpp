@@ -266,10 +266,26 @@ void frmQuorvane::GoTo(const Place& place, bool falling_back) {
   reads_.Cancel();  // a folder still being read is overtaken by the one gone to
   place_ = place;
   SendMessageW(controls_[Control::Drive1], CB_SETCURSEL, place.volume, 0);
-  platform::Result<std::vector<std::string>> sub_folders = SubFolders(services_, place.folder);
-  folder_tree_->Show(navigator_.Root(place.volume), place.folder,
-                     sub_folders ? *sub_folders : std::vector<std::string>());
-  ShowFolder(place, !falling_back);
+  ListAndShow(place, !falling_back);
+}
+
+void frmQuorvane::ListAndShow(const Place& place, bool report) {
+  listing_stop_.request_stop();
+  const std::uint64_t listing = ++listings_;
+  listing_ = true;
+  listing_stop_ =
+      work_.Run([&services = services_, folder = place.folder](
+                    std::stop_token stop) { return SubFolders(services, folder, std::move(stop)); },
+                [this, listing, place, report](platform::Result<std::vector<std::string>> names) {
+                  if (listing != listings_) {
+                    return;  // overtaken by a later place
+                  }
+                  listing_ = false;
+                  // A folder that cannot be listed shows none; showing it says why.
+                  folder_tree_->Show(navigator_.Root(place.volume), place.folder,
+                                     names ? *names : std::vector<std::string>());
+                  ShowFolder(place, report);
+                });
 }
 
 void frmQuorvane::ShowFolder(const Place& place, bool report) {

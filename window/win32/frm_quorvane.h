@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
-#include <memory>  // std::unique_ptr
-#include <string>  // std::string
-#include <vector>  // std::vector
+#include <cstdint>  // std::uint64_t
+#include <memory>
+#include <stop_token>  // std::stop_source  // std::unique_ptr
+#include <string>      // std::string
+#include <vector>      // std::vector
 
 #include "index/folder_listing.h"
 #include "platform/failure.h"
@@ -71,6 +73,10 @@ class frmQuorvane {
   // Makes the place's drive Drive1's and its folder Dir1's, and shows the folder; a folder that
   // cannot be shown there is reported unless `falling_back`.
   void GoTo(const Place& place, bool falling_back = false);
+  // Lists the place's sub-folders beside the window into Dir1, then shows the folder.
+  void ListAndShow(const Place& place, bool report);
+  // Whether the folder gone to is still on its way: Dir1 listed, or its files read.
+  bool Settling() const { return listing_ || reads_.Reading(); }
   void ShowFolder(const Place& place, bool report);
   void FolderRead(const Place& place, bool report, FolderReading& reading);
   void FallBack(const Place& failed);
@@ -106,6 +112,9 @@ class frmQuorvane {
   std::string CurFile;
   Place place_;                   // the place Drive1 and Dir1 show
   bool make_when_shown_ = false;  // "Make HTML" pressed while the folder was still on its way
+  std::uint64_t listings_ = 0;    // Dir1's listings started; only the last is shown
+  std::stop_source listing_stop_;
+  bool listing_ = false;
   std::vector<HWND> took_no_input_;
   std::vector<platform::Failure> failures_;  // to be shown once the handler has returned
 };

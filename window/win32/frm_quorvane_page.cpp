@@ -21,6 +21,9 @@ void frmQuorvane::FolderRead(const Place& place, bool report, FolderReading& rea
     files_.Adopt(*reading.files);
     CurPath = state.CurPath;
     SetText(Control::lblFCount, CountText(state.count));
+    if (names_) {
+      names_->NameCount(platform::ToWide(SpokenCount(state.count)));
+    }
     SetText(Control::lblPath, CurPath);
     for (const Control control : {Control::cmdMake, Control::chkView, Control::chkImg}) {
       EnableWindow(controls_[control], state.generation_enabled);  // a tick stays, greyed
@@ -29,7 +32,7 @@ void frmQuorvane::FolderRead(const Place& place, bool report, FolderReading& rea
   const bool make = std::exchange(make_when_shown_, false);
   if (read && state.listed) {
     navigator_.Shown(place);
-    if (make && !reads_.Reading()) {
+    if (make && !Settling()) {
       cmdMake_Click();
     }
   } else if (report) {
@@ -42,7 +45,7 @@ void frmQuorvane::cmdMake_Click() {
   if (generation_.Running() || !IsWindowEnabled(controls_[Control::cmdMake])) {
     return;
   }
-  if (reads_.Reading()) {
+  if (Settling()) {
     make_when_shown_ = true;  // made for the folder chosen, once it is shown
     return;
   }

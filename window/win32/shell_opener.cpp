@@ -6,10 +6,11 @@
 
 namespace quorvane::win32 {
 
-void ShellOpener::Open(const std::string& path) const {
-  // The file's own verb (none named), shown normally; the result is ignored, as a failed launch
-  // is not reported.
+platform::Result<> ShellOpener::Open(const std::string& path) const {
+  // The file's own verb (none named), shown normally; the result is ignored, as the window
+  // reports no failed launch.
   ShellExecuteW(window_, nullptr, platform::ToWide(path).c_str(), nullptr, L"C:\\", SW_SHOWNORMAL);
+  return {};
 }
 
 }  // namespace quorvane::win32

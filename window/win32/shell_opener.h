@@ -13,7 +13,7 @@ namespace quorvane::win32 {
 class ShellOpener final : public platform::DefaultHandler {
  public:
   void SetWindow(HWND window) { window_ = window; }
-  void Open(const std::string& path) const override;
+  platform::Result<> Open(const std::string& path) const override;
 
  private:
   HWND window_ = nullptr;

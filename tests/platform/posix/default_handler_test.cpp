@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -11,16 +16,38 @@
 namespace quorvane::platform {
 namespace {
 
+using namespace std::chrono_literals;
 using quorvane::testing::StandInOpener;
 using quorvane::testing::TempFolder;
 
-TEST(DefaultHandlerTest, HandsThePathOverUnchangedAsOneArgument) {
+// Each handler is given the path whole; only one that ends in failure while the opener waits
+// for it is a failure: not one still at work, nor one not waited for.
+TEST(DefaultHandlerTest, HandsThePathOverAndTellsOnlyWhereNoProgramTookIt) {
   const TempFolder folder;
-  const StandInOpener opener;
   const std::string page = folder.Path() + "/it's a \"page\" $HOME `id` & more.html";
-
-  SystemDefaultHandler().Open(page);
-  EXPECT_EQ(opener.WaitForOpened(1), std::vector<std::string>{page});
+  const std::string held = folder / "held";  // a fifo the stand-in waits on, until the test writes
+  ASSERT_EQ(mkfifo(held.c_str(), 0600), 0);
+  const struct {
+    std::string then;  // what the stand-in does once it has noted the path
+    std::chrono::milliseconds wait;
+    std::string failure;
+  } cases[] = {
+      {"", 5s, ""},
+      {"exit 3", 5s, "No program could open the page " + page},
+      {"exit 3", 0ms, ""},
+      {"read line < '" + held + "'; exit 3", 50ms, ""},
+  };
+  for (const auto& c : cases) {
+    const StandInOpener opener(c.then);
+    const Result<> opened = SystemDefaultHandler(c.wait).Open(page);
+    EXPECT_EQ(opened ? "" : Describe(opened.Error()), c.failure) << c.then;
+    EXPECT_EQ(opener.WaitForOpened(1), std::vector<std::string>{page}) << c.then;
+    if (c.then.find(held) != std::string::npos) {
+      const int release = open(held.c_str(), O_WRONLY);
+      EXPECT_EQ(write(release, "\n", 1), 1);
+      close(release);
+    }
+  }
 }
 
 }  // namespace

@@ -60,13 +60,19 @@ TEST(WindowsDefaultHandlerTest, HandsThePathToTheHandlerOfItsType) {
   }
   const testing::TempFolder folder;
   const std::string page = folder.AddFile("it's a page & caf\xC3\xA9.quorvanetest");
-  SystemDefaultHandler().Open(page);
+  EXPECT_TRUE(SystemDefaultHandler().Open(page));
   bool opened = false;
   for (int i = 0; i < 100 && !opened; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     opened = testing::Exists(page + ".opened");
   }
   EXPECT_TRUE(opened) << page;
+
+  // A type no program is registered for: the shell says so at once.
+  const std::string other = folder.AddFile("page.quorvanenone");
+  const Result<> refused = SystemDefaultHandler().Open(other);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(Describe(refused.Error()), "No program could open the page " + other);
 }
 
 }  // namespace
