@@ -187,6 +187,30 @@ TEST_F(WindowTest, MakeHtmlByTheMouseOrAltHWritesTheToolsPage) {
   EXPECT_TRUE(Eventually([&] { return TextOf(Control(4)) == L"4"; }));
 }
 
+// A page that cannot be replaced (read-only) is reported in the message box; the old page stays
+// byte for byte, nothing is left beside it, and the window goes on answering.
+TEST_F(WindowTest, APageThatCannotBeReplacedIsReportedAndKept) {
+  const std::string page = folder_.AddFile("quorvane_index.html");
+  quorvane::testing::WriteFile(page, "the old page");
+  const std::wstring wide = quorvane::platform::ToWide(page);
+  ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
+  const std::vector<std::string> before = quorvane::testing::Entries(folder_.Path());
+  window_.PressAlt(L'h');
+  ASSERT_TRUE(Eventually([&] { return window_.MessageBoxShown() != nullptr; }));
+  const HWND box = window_.MessageBoxShown();
+  EXPECT_NE(quorvane::platform::ToUtf8(TextOf(GetDlgItem(box, 0xFFFF)))
+                .find("Cannot write the page " + page),
+            std::string::npos);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(Eventually([&] { return window_.MessageBoxShown() == nullptr; }));
+  SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(quorvane::testing::ReadFile(page), "the old page");
+  EXPECT_EQ(quorvane::testing::Entries(folder_.Path()), before);
+  // Still answering: "Refresh List" counts the page in.
+  PostMessageW(Control(7), BM_CLICK, 0, 0);
+  EXPECT_TRUE(Eventually([&] { return TextOf(Control(4)) == L"4"; }));
+}
+
 TEST_F(WindowTest, FocusStartsOnDrive1AndTabAndTheAccessKeysMoveItAsInADialog) {
   const std::vector<HWND> c = window_.Controls();
   ASSERT_EQ(c.size(), std::size(kControls));
