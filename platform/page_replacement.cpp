@@ -75,6 +75,7 @@ class ReplacingPage final : public PageOutput {
   // made, so that the clean-up never removes another run's file of that name.
   Result<> TakeHiddenName() {
     for (;;) {
+      const MakingName making;
       QUORVANE_TRY_ASSIGN(const bool taken, steps_->TakeName(TemporaryPageName()));
       if (taken) {
         named_ = true;
