@@ -83,9 +83,13 @@ class PageReader {
   // Reads up to `size` bytes from `offset`; gives how many, 0 past the end.
   virtual Result<std::size_t> ReadAt(std::uint64_t offset, char* buffer,
                                      std::size_t size) const = 0;
-  // Removes the page, when its name still leads to the file read and the user may write that
-  // file, as replacing it would require. Fails with kRemovePage or kPageChanged.
+  // Removes the very file that was read, unchanged since it was opened, where the user may write
+  // it and take it out of its folder, as replacing it would require. A file that took its name
+  // meanwhile, or one written to since, is kept (kPageChanged); other failures are kRemovePage.
   virtual Result<> Remove() const = 0;
+  // Checks what Remove() checks before it removes anything, for a run that only says what it
+  // would do; fails as Remove() does.
+  virtual Result<> CheckRemoval() const = 0;
 };
 
 // An open folder. Everything is done relative to it, so a folder renamed while it is open is
@@ -133,8 +137,10 @@ class Folder : public FactsSource {
   // Checks, as CreatePage() does, that the page `name` may be replaced, without starting one.
   virtual Result<> CheckPage(std::string_view /*name*/) const { return {}; }
   // The page `name`, opened for reading without following a symlink; none when nothing has that
-  // name. Fails with kPageNotAFile when it is not a regular file, kReadPage when it cannot be
-  // read. The reader must not outlive the folder.
+  // name. Fails with kPageIsALink for a symlink (a junction too, on Windows), kPageNotAFile for
+  // what else is not a regular file, kNotAPage naming the file where the name finds one spelt
+  // otherwise (see kPageNameClash), kReadPage when it cannot be read. The reader must not outlive
+  // the folder.
   virtual Result<std::unique_ptr<PageReader>> ReadPage(std::string_view name) const;
 };
 

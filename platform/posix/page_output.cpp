@@ -177,8 +177,11 @@ class PosixReplaceSteps final : public ReplaceSteps {
 
 Result<> CheckSystemPage(const SystemCalls& calls, int dir_fd, const std::string& folder_path,
                          std::string_view name) {
-  QUORVANE_TRY(FindPageTarget(calls, dir_fd, folder_path + std::string(name), name));
-  return {};
+  const std::string page_path = folder_path + std::string(name);
+  QUORVANE_TRY_ASSIGN(const PageTarget target, FindPageTarget(calls, dir_fd, page_path, name));
+  return CheckFolderTakes(calls, target.dir.Get(),
+                          target.old.IsOpen() ? &target.old_status : nullptr, Step::kWritePage,
+                          page_path);
 }
 
 Result<std::unique_ptr<PageOutput>> CreateSystemPage(const SystemCalls& calls, int dir_fd,

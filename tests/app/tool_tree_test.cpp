@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <ctime>
+#include <functional>
 #include <thread>
 #include <tuple>
 
@@ -82,49 +83,82 @@ TEST(QuorvaneIndexToolTest, OptionsChooseWhatIsPublishedAndWhere) {
 }
 
 TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
+  constexpr char kNotOurs[] = "The file @ is not a page quorvane wrote; it was kept";
+  const auto ours = [](const TempFolder& f) { ASSERT_EQ(RunTool({f.Path(), {}}).status, 0); };
   const struct {
     const char* name;
-    void (*make)(const TempFolder& folder);  // makes quorvane_index.html in the folder
+    std::function<void(const TempFolder& folder)> make;  // makes quorvane_index.html in it
     bool as_nobody;
-    const char* words;  // after the page's path; none when it is removed
+    const char* words;  // "@" standing for the page's path; none when it is removed
   } cases[] = {
-      {"a page of ours",
+      {"a page of ours, with links and pictures",
        [](const TempFolder& f) {
+         f.AddFolder("sub");
+         f.AddFile("sea.jpg");
+         f.AddFile("a&b <1>.jpg");
          ASSERT_EQ(RunTool({f.Path(), {"-s"}}).status, 0);
+         ASSERT_EQ(RunTool({f.Path() + "/sub", {}}).status, 0);
+         ASSERT_EQ(RunTool({f.Path(), {"-is"}}).status, 0);
        },
        false, nullptr},
       {"one of another version",
-       [](const TempFolder& f) {
-         ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
+       [&](const TempFolder& f) {
+         ours(f);
          Edit(f / "quorvane_index.html", kMadeBy + " from <a href=\"",
               "quorvane 0.9 from <a href=\"https://example.org/\">x</a><!--");
        },
        false, nullptr},
       {"one with a line added at the end",
-       [](const TempFolder& f) {
-         ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
+       [&](const TempFolder& f) {
+         ours(f);
          Edit(f / "quorvane_index.html", "</html>\r\n", "</html>\r\n<!-- mine -->\r\n");
        },
-       false, " is not a page quorvane wrote; it was kept"},
+       false, kNotOurs},
+      {"one with a note typed into its body",
+       [&](const TempFolder& f) {
+         ours(f);
+         Edit(f / "quorvane_index.html", "<br>&nbsp;", "<p>Back on Monday.\r\n<br>&nbsp;");
+       },
+       false, kNotOurs},
+      {"one whose totals count another number of entries",
+       [&](const TempFolder& f) {
+         ours(f);
+         Edit(f / "quorvane_index.html", "<b>1 object(s)", "<b>2 object(s)");
+       },
+       false, kNotOurs},
       {"a page of someone else's",
        [](const TempFolder& f) { WriteFile(f / "quorvane_index.html", "<html>mine</html>\n"); },
-       false, " is not a page quorvane wrote; it was kept"},
+       false, kNotOurs},
       {"an empty file", [](const TempFolder& f) { f.AddFile("quorvane_index.html"); }, false,
-       " is not a page quorvane wrote; it was kept"},
+       kNotOurs},
       {"a symlink to a page of ours",
        [](const TempFolder& f) {
          ASSERT_EQ(RunTool({f.Path(), {"-O", "real.html"}}).status, 0);
          ASSERT_EQ(symlink("real.html", (f / "quorvane_index.html").c_str()), 0);
        },
-       false, " is not a page quorvane wrote; it was kept"},
+       false, "The page @ is a symbolic link; it was kept"},
       {"a folder", [](const TempFolder& f) { f.AddFolder("quorvane_index.html"); }, false,
-       " is not a page quorvane wrote; it was kept"},
+       kNotOurs},
       {"a page of ours the user may not write, in a folder they may",
-       [](const TempFolder& f) {
-         ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
+       [&](const TempFolder& f) {
+         ours(f);
          ASSERT_EQ(chmod(f.Path().c_str(), 0777), 0);
        },
-       true, ": Permission denied"},
+       true, "Cannot remove the page @: Permission denied"},
+      {"a page of ours the user may write, in a folder they may not",
+       [&](const TempFolder& f) {
+         ours(f);
+         ASSERT_EQ(chmod((f / "quorvane_index.html").c_str(), 0666), 0);
+         ASSERT_EQ(chmod(f.Path().c_str(), 0755), 0);
+       },
+       true, "Cannot remove the page @: Permission denied"},
+      {"another user's page of ours in a sticky folder",
+       [&](const TempFolder& f) {
+         ours(f);
+         ASSERT_EQ(chmod((f / "quorvane_index.html").c_str(), 0666), 0);
+         ASSERT_EQ(chmod(f.Path().c_str(), 01777), 0);
+       },
+       true, "Cannot remove the page @: Operation not permitted"},
   };
   for (const auto& c : cases) {
     const TempFolder folder;
@@ -134,18 +168,24 @@ TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
     const std::string before = ReadFile(page);
     ToolRun run{folder.Path(), {"--clean"}};
     run.as_nobody = c.as_nobody;
-    const ToolResult dry = RunTool({folder.Path(), {"--clean", "--dry-run"}});
+    ToolRun dry_run{folder.Path(), {"--clean", "--dry-run"}};
+    dry_run.as_nobody = c.as_nobody;
+    // A dry run says what the run would do, in its words.
+    const ToolResult dry = RunTool(dry_run);
     EXPECT_TRUE(Exists(page)) << c.name;
     const ToolResult result = RunTool(run);
+    EXPECT_EQ(dry.status, result.status) << c.name;
+    EXPECT_EQ(dry.out, result.out) << c.name;
+    EXPECT_EQ(dry.err, result.err) << c.name;
     if (c.words == nullptr) {
-      EXPECT_EQ(dry.out, page + "\n") << c.name;
       EXPECT_EQ(result.status, 0) << c.name << result.err;
       EXPECT_EQ(result.out, page + "\n") << c.name;
       EXPECT_FALSE(Exists(page)) << c.name;
     } else {
-      const std::string step = c.as_nobody ? "Cannot remove the page " : "The file ";
+      std::string words = c.words;
+      words.replace(words.find('@'), 1, page);
       EXPECT_EQ(result.status, 1) << c.name;
-      EXPECT_EQ(result.err, "quorvane-index: " + step + page + c.words + "\n") << c.name;
+      EXPECT_EQ(result.err, "quorvane-index: " + words + "\n") << c.name;
       EXPECT_EQ(result.out, "") << c.name;
       EXPECT_TRUE(Exists(page)) << c.name;
       EXPECT_EQ(ReadFile(page), before) << c.name;

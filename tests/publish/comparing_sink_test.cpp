@@ -34,6 +34,7 @@ class OldPage final : public platform::PageReader {
     return count;
   }
   platform::Result<> Remove() const override { return {}; }
+  platform::Result<> CheckRemoval() const override { return {}; }
 
  private:
   std::string text_;
