@@ -171,6 +171,9 @@ class Runner {
 
   void Clean(const std::shared_ptr<const platform::Folder>& top) {
     const auto remove = [this](const platform::Folder& folder) {
+      if (!options_.dry_run) {
+        folder.RemoveLeftovers();
+      }
       const platform::Result<bool> removed = RemoveOurPage(folder, options_.dry_run);
       if (!removed) {
         Fail(removed.Error());
@@ -193,6 +196,9 @@ class Runner {
                               PageBatch* batch, double t0) {
     // Sorted here, on the thread that writes the page, so that the walk goes on meanwhile.
     listing.files.Sort(services_.regional, services_.executor);
+    if (!options_.dry_run && !options_.output) {
+      listing.folder->RemoveLeftovers();
+    }
     const PageRoute route = RouteFor(*listing.folder, top, batch);
     QUORVANE_TRY_ASSIGN(const std::unique_ptr<PageSink> sink, OpenPageSink(route));
     console_.AddFiles(static_cast<std::int64_t>(listing.files.Size()));

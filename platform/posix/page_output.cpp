@@ -11,6 +11,7 @@
 #include "platform/page_replacement.h"
 #include "platform/posix/carry_over.h"
 #include "platform/posix/descriptor.h"
+#include "platform/posix/leftover_pages.h"
 #include "platform/posix/page_target.h"
 #include "platform/posix/system_calls.h"
 
@@ -62,6 +63,7 @@ class PosixReplaceSteps final : public ReplaceSteps {
     }
     fd_ = std::move(*fd);
     unnamed_ = true;
+    LockAsLive(calls_, fd_.Get(), -1, nullptr);  // locked before any name shows it
     return true;
   }
 
@@ -123,8 +125,11 @@ class PosixReplaceSteps final : public ReplaceSteps {
     return calls_.SyncFileSystem(fd_.Get()) == 0 ? Result<>() : Fail(errno);
   }
 
-  // The rename takes the place of whatever has the page's name by then.
+  // The rename takes the place of whatever has the page's name by then. The close may report a
+  // write that failed, which must come before the page is placed; a second descriptor keeps the
+  // lock held meanwhile.
   Result<bool> PutInPlace(bool /*over_old*/, bool /*last*/) override {
+    const Descriptor holds_lock(calls_, calls_.Duplicate(fd_.Get()));
     if (fd_.Close() != 0) {
       return Fail(errno);
     }
@@ -144,6 +149,9 @@ class PosixReplaceSteps final : public ReplaceSteps {
                                              Step::kWritePage, page_path_, 0666);
     if (!fd) {
       return NameTaken(std::move(fd).Error());
+    }
+    if (!LockAsLive(calls_, fd->Get(), target_.dir.Get(), name.c_str())) {
+      return false;  // taken for a leftover in the instant between: another name, then
     }
     fd_ = std::move(*fd);
     return true;

@@ -8,17 +8,21 @@
 #include <csignal>
 #include <vector>
 
+#include "platform/executor.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/system_file_system.h"
 #include "platform/temporary_names.h"
+#include "tests/support/failing_calls.h"
 #include "tests/support/posix_probes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::platform {
 namespace {
 
+using quorvane::testing::Call;
 using quorvane::testing::Entries;
+using quorvane::testing::FailingCalls;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
@@ -151,6 +155,95 @@ TEST(PageOutputTest, SignalNeverRemovesAnotherRunsHiddenName) {
     EXPECT_TRUE(IsTemporaryPageName(names[0])) << names[0];  // the other run's, still there
     EXPECT_EQ(ReadFile(folder / "page.html"), "old") << unnamed;
   }
+}
+
+// Calls under which a signal comes the moment the new page's hidden name is made, before the
+// page holds it: sent to the process, which takes it on whichever thread lets it in.
+class SignalOnceNamed final : public SystemCalls {
+ public:
+  int OpenAt(int dir, const char* path, int flags, mode_t mode) const override {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+      errno = EOPNOTSUPP;
+      return -1;
+    }
+    const int fd = SystemCalls::OpenAt(dir, path, flags, mode);
+    if ((flags & O_EXCL) != 0) {
+      kill(getpid(), SIGTERM);
+    }
+    return fd;
+  }
+};
+
+// The signal waits until the name is held, then removes it: on the thread that makes it, whose
+// signals wait meanwhile, and on a thread of the pool, while the main thread takes the signal and
+// its clean-up waits for the name.
+TEST(PageOutputTest, ASignalWhileANameIsMadeStillRemovesIt) {
+  for (const bool on_pool : {false, true}) {
+    const TempFolder folder;
+    WriteFile(folder / "page.html", "old");
+    const pid_t child = fork();
+    if (child == 0) {
+      RemoveTemporaryNamesOnSignals();
+      const SignalOnceNamed calls;
+      if (on_pool) {
+        const Executor pool(1);
+        pool.Run([&](std::stop_token) { Replace(folder.Path(), "page.html", "new", calls); });
+      } else {
+        Replace(folder.Path(), "page.html", "new", calls);
+      }
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << on_pool;
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << on_pool;
+    EXPECT_EQ(ReadFile(folder / "page.html"), "old");
+  }
+}
+
+// What a run killed outright leaves is removed by the next run over the folder; what a live run
+// holds, and whatever else has such a name, stays.
+TEST(PageOutputTest, TheNextRunRemovesOnlyWhatAKilledRunLeft) {
+  const TempFolder folder;
+  WriteFile(folder / "page.html", "old");
+  int pipe_fds[2];
+  ASSERT_EQ(pipe(pipe_fds), 0);
+  const pid_t killed = fork();
+  if (killed == 0) {
+    const StopWhileNamed calls(pipe_fds[1], false);
+    Replace(folder.Path(), "page.html", "killed", calls);
+    _exit(0);
+  }
+  char told = 0;
+  ASSERT_EQ(read(pipe_fds[0], &told, 1), 1);
+  kill(killed, SIGKILL);
+  waitpid(killed, nullptr, 0);
+  const std::vector<std::string> left = Entries(folder.Path());
+  ASSERT_EQ(left.size(), 2u);
+  // A live page under a hidden name, the user's folder and link of such names.
+  FailingCalls calls;
+  calls.Fail({Call::kOpenAt, EOPNOTSUPP, 1, ".", O_TMPFILE});
+  const auto live = Ok(Open(folder.Path(), calls)->CreatePage("page.html"));
+  ASSERT_TRUE(live->Write("live"));
+  folder.AddFolder(".quorvane_index.html.Folder12");
+  ASSERT_EQ(symlink("page.html", (folder / ".quorvane_index.html.Symlink1").c_str()), 0);
+  const std::vector<std::string> before = Entries(folder.Path());
+  ASSERT_EQ(before.size(), 5u);
+
+  const auto next = Open(folder.Path());
+  Names names;
+  ASSERT_TRUE(next->ReadFileNames(names));
+  next->RemoveLeftovers();
+  std::vector<std::string> after = before;
+  std::erase(after, left[0] == "page.html" ? left[1] : left[0]);
+  EXPECT_EQ(Entries(folder.Path()), after);
+  // Unlisted, the folder is listed for it first.
+  EXPECT_TRUE(live->Commit());
+  Open(folder.Path())->RemoveLeftovers();
+  EXPECT_EQ(ReadFile(folder / "page.html"), "live");
+  EXPECT_EQ(Entries(folder.Path()).size(), 3u);
+  close(pipe_fds[0]);
+  close(pipe_fds[1]);
 }
 
 }  // namespace
