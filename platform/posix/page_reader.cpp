@@ -18,10 +18,15 @@ namespace {
 // Opened without following a symlink or waiting on a fifo.
 constexpr int kPageFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
+// Whether `now` is the file `then` was, of the same length.
+bool SameFile(const struct stat& now, const struct stat& then) {
+  return now.st_dev == then.st_dev && now.st_ino == then.st_ino && now.st_size == then.st_size;
+}
+
 // Whether `now` is the file `then` was, neither written to nor cut since.
 bool Unchanged(const struct stat& now, const struct stat& then) {
-  return now.st_dev == then.st_dev && now.st_ino == then.st_ino && now.st_size == then.st_size &&
-         now.st_mtim.tv_sec == then.st_mtim.tv_sec && now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
+  return SameFile(now, then) && now.st_mtim.tv_sec == then.st_mtim.tv_sec &&
+         now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
 }
 
 // Renames `from` to `to` in the folder `dir`, never over a file of that name: where the file
@@ -66,6 +71,14 @@ class SystemPageReader final : public PageReader {
     }
   }
 
+  Result<bool> InPlace() const override {
+    struct stat now {};
+    if (calls_.StatAt(dir_fd_, name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
+      return errno == ENOENT ? Result<bool>(false) : Failure(Step::kReadPage, path_, errno);
+    }
+    return now.st_dev == st_.st_dev && now.st_ino == st_.st_ino;
+  }
+
   Result<> CheckRemoval() const override {
     // The system's own answer to whether the user may write the page, as replacing it asks.
     QUORVANE_TRY(Descriptor::Open(calls_, dir_fd_, name_.c_str(), O_WRONLY | kPageFlags,
@@ -74,17 +87,25 @@ class SystemPageReader final : public PageReader {
   }
 
   // The page is taken aside under a hidden name before it goes, so that what goes is the very
-  // file that was read, whatever takes its name meanwhile; anything else is put back.
+  // file that was read, unchanged since, whatever takes its name meanwhile; anything else is put
+  // back. Its time is told before it moves: the move itself sets it anew on some file systems
+  // (exFAT through FUSE, while another run has the page open).
   Result<> Remove() const override {
     QUORVANE_TRY(CheckRemoval());
+    struct stat now {};
+    if (calls_.StatAt(fd_.Get(), "", &now, AT_EMPTY_PATH) != 0) {
+      return Failure(Step::kRemovePage, path_, errno);
+    }
+    if (!Unchanged(now, st_)) {
+      return Failure(Step::kPageChanged, path_);
+    }
     const MakingName making;  // no signal between taking it aside and its end
     const std::string aside = TemporaryPageName();
     if (const int error = MoveWithoutReplacing(calls_, dir_fd_, name_.c_str(), aside.c_str())) {
       return Failure(Step::kRemovePage, path_, error);
     }
-    struct stat now {};
     if (calls_.StatAt(dir_fd_, aside.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !Unchanged(now, st_)) {
+        !SameFile(now, st_)) {
       QUORVANE_TRY(PutBack(aside));
       return Failure(Step::kPageChanged, path_);
     }

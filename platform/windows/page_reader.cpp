@@ -79,6 +79,21 @@ class WindowsPageReader final : public PageReader {
     return std::size_t{got};
   }
 
+  Result<bool> InPlace() const override {
+    const Handle now(calls_, calls_.Open(page_.c_str(), FILE_READ_ATTRIBUTES, kAnyShare,
+                                         OPEN_EXISTING, kAsItself));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!now.IsOpen() && GetLastError() == ERROR_FILE_NOT_FOUND) {
+      return false;
+    }
+    if (!now.IsOpen() || !calls_.Information(now.Get(), &information)) {
+      return Failure(Step::kReadPage, path_, LastError());
+    }
+    return information.dwVolumeSerialNumber == information_.dwVolumeSerialNumber &&
+           information.nFileIndexHigh == information_.nFileIndexHigh &&
+           information.nFileIndexLow == information_.nFileIndexLow;
+  }
+
   Result<> CheckRemoval() const override {
     QUORVANE_TRY(OpenToRemove());
     return {};
