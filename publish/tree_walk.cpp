@@ -3,6 +3,7 @@
 #include <algorithm>  // std::sort
 #include <utility>    // std::move
 
+#include "platform/file_system.h"
 #include "text/name_pattern.h"
 
 namespace quorvane::tool {
@@ -24,7 +25,7 @@ bool NameRules::LeftOut(std::string_view name) const {
     return true;
   }
   for (const std::string& pattern : excludes) {
-    if (text::MatchesPattern(pattern, name)) {
+    if (text::MatchesPattern(pattern, name, platform::NamesIgnoreCase())) {
       return true;
     }
   }

@@ -78,4 +78,7 @@ Result<std::string> FindOtherCase(const SystemCalls& calls, int dir_fd, const st
   return found.empty() ? swapped : found;
 }
 
+// Each file system says for itself: most tell case apart, and a pattern matches as the shell's.
+bool NamesIgnoreCase() { return false; }
+
 }  // namespace quorvane::platform
