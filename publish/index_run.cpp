@@ -208,7 +208,7 @@ class Runner {
     const platform::Result<PageEnd> end = WriteIndexPage(request, *sink, counting, services_);
     console_.FolderDone();
     QUORVANE_TRY(end);
-    if (route.target != nullptr && (*end == PageEnd::kPlaced || *end == PageEnd::kWouldWrite)) {
+    if (*end == PageEnd::kPlaced || *end == PageEnd::kWouldWrite) {
       console_.PagePath(route.path);
     }
     if (route.open && (*end == PageEnd::kPlaced || *end == PageEnd::kUnchanged)) {
@@ -232,6 +232,8 @@ class Runner {
       route.target = output_folder_.get();
       route.name = output_name_;
       route.path = output_folder_->Path() + output_name_;
+    } else {
+      route.path = "-";  // what a dry run says it would write to, as it was named
     }
     return route;
   }

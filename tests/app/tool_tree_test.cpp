@@ -9,6 +9,7 @@
 #include <functional>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 #include "platform/file_system.h"
 #include "tests/support/scratch_mount.h"
@@ -82,6 +83,10 @@ TEST(QuorvaneIndexToolTest, OptionsChooseWhatIsPublishedAndWhere) {
             "<html>\r\n<head><title>" + scratch.Path() + "/");
   EXPECT_TRUE(Contains(result.out, "<p><a href=\"a.txt\">a.txt</a>"));
   EXPECT_EQ(result.out.substr(result.out.size() - 9), "</html>\r\n");
+  // A dry run says where it would write, as it was named.
+  const ToolResult dry = RunTool({scratch.Path(), {"-nO", "-"}});
+  EXPECT_EQ(dry.status, 0);
+  EXPECT_EQ(dry.out, "-\n");
   EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{"a.txt"});
 }
 
@@ -238,6 +243,104 @@ TEST(QuorvaneIndexToolTest, UpdateWritesNothingOfALongUnchangedPage) {
   }
   EXPECT_EQ(result, "0 [] []");
   EXPECT_EQ(ReadFile(page), before);
+}
+
+// What a run of `arguments` in `folder` says, and how it ends, run dry first and then for real:
+// "status, out, err", the lines of each sorted.
+std::pair<std::string, std::string> DryAndReal(const std::string& folder,
+                                               const std::vector<std::string>& arguments,
+                                               bool as_nobody) {
+  std::string said[2];
+  for (const bool dry : {true, false}) {
+    ToolRun run{folder, arguments};
+    if (dry) {
+      run.arguments.insert(run.arguments.begin(), "-n");
+    }
+    run.as_nobody = as_nobody;
+    const ToolResult result = RunTool(run);
+    std::string& text = said[dry ? 0 : 1];
+    text = std::to_string(result.status);
+    for (const std::string* stream : {&result.out, &result.err}) {
+      for (const std::string& line : SortedLines(*stream)) {
+        text += "\n" + line;
+      }
+    }
+  }
+  return {said[0], said[1]};
+}
+
+// A dry run meets what the run would meet, and says so in the same words, with the same status:
+// a folder the user may not write, a page they may not, a file system mounted read-only.
+TEST(QuorvaneIndexToolTest, ADryRunMeetsWhatTheRunWould) {
+  const struct {
+    const char* name;
+    void (*make)(const TempFolder& top);
+    std::vector<std::string> arguments;
+  } cases[] = {
+      {"a first page in a folder the user may not write",
+       [](const TempFolder& f) { ASSERT_EQ(chmod(f.Path().c_str(), 0755), 0); },
+       {}},
+      {"a page they may write, in a folder they may not",
+       [](const TempFolder& f) {
+         WriteFile(f / "quorvane_index.html", "old");
+         ASSERT_EQ(chmod((f / "quorvane_index.html").c_str(), 0666), 0);
+         ASSERT_EQ(chmod(f.Path().c_str(), 0755), 0);
+       },
+       {"-u"}},
+      {"a page they may not write, in a folder they may",
+       [](const TempFolder& f) {
+         WriteFile(f / "quorvane_index.html", "old");
+         ASSERT_EQ(chmod(f.Path().c_str(), 0777), 0);
+       },
+       {}},
+      {"a tree with a folder they may not write",
+       [](const TempFolder& f) {
+         for (const char* folder : {"open", "shut"}) {
+           f.AddFolder(folder);
+           ASSERT_EQ(chmod((f / folder).c_str(), std::string(folder) == "open" ? 0777 : 0755), 0);
+         }
+         ASSERT_EQ(chmod(f.Path().c_str(), 0777), 0);
+       },
+       {"-r"}},
+  };
+  for (const auto& c : cases) {
+    const TempFolder folder;
+    folder.AddFile("a.txt");
+    c.make(folder);
+    const auto [dry, real] = DryAndReal(folder.Path(), c.arguments, true);
+    EXPECT_EQ(dry, real) << c.name;
+    EXPECT_EQ(real.substr(0, 2), "1\n") << c.name << ": " << real;
+  }
+
+  // On a file system mounted read-only, as root, for a first page and for one in place.
+  const TempFolder scratch;
+  const std::string first = scratch.AddFolder("first");
+  const std::string again = scratch.AddFolder("again");
+  scratch.AddFile("again/a.txt");
+  ASSERT_EQ(RunTool({again, {}}).status, 0);
+  const std::string result = InChild([&]() -> std::string {
+    if (const std::string unavailable = PrivateMounts(); !unavailable.empty()) {
+      return "skip " + unavailable;
+    }
+    if (mount(scratch.Path().c_str(), scratch.Path().c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        mount(nullptr, scratch.Path().c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+              nullptr) != 0) {
+      return std::string("skip read-only bind mount: ") + std::strerror(errno);
+    }
+    std::string said;
+    for (const std::string& folder : {first, again}) {
+      const auto [dry, real] = DryAndReal(folder, {}, false);
+      said += dry == real ? real + "\n" : "dry: " + dry + " real: " + real + "\n";
+    }
+    return said;
+  });
+  if (result.rfind("skip ", 0) == 0) {
+    GTEST_SKIP() << result.substr(5);
+  }
+  const std::string read_only = ": Read-only file system\n";
+  EXPECT_EQ(result, "1\nquorvane-index: Cannot write the page " + first + "/quorvane_index.html" +
+                        read_only + "1\nquorvane-index: Cannot write the page " + again +
+                        "/quorvane_index.html" + read_only);
 }
 
 // File systems mounted on sub-folders, before the walk lists them and while it goes on, are
