@@ -4,7 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>      // unlinkat
 #include <cerrno>        // errno, E*
-#include <string>        // std::string, std::to_string
+#include <cstdio>        // std::snprintf
+#include <string>        // std::string
 #include <system_error>  // std::errc, std::error_code
 #include <utility>       // std::move
 
@@ -34,7 +35,9 @@ class PosixReplaceSteps final : public ReplaceSteps {
   // `dir_fd` is used by CheckOld() only, which opens a descriptor of its own for the rest.
   PosixReplaceSteps(const SystemCalls& calls, int dir_fd, std::string page_path,
                     std::string_view name)
-      : calls_(calls), dir_fd_(dir_fd), page_path_(std::move(page_path)), name_(name) {}
+      : calls_(calls), dir_fd_(dir_fd), page_path_(std::move(page_path)), name_(name) {
+    temporary_.reserve(64);  // so that taking a name allocates nothing (see TakeHiddenName)
+  }
 
   Result<bool> CheckOld() override {
     QUORVANE_TRY_ASSIGN(target_, FindPageTarget(calls_, dir_fd_, page_path_, name_));
@@ -158,11 +161,12 @@ class PosixReplaceSteps final : public ReplaceSteps {
   }
 
   Result<bool> LinkAs(const std::string& name) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd_.Get());
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_.Get());
     const int dir = target_.dir.Get();
     if (calls_.LinkAt(fd_.Get(), "", dir, name.c_str(), AT_EMPTY_PATH) == 0 ||
         ((errno == ENOENT || errno == EPERM) &&
-         calls_.LinkAt(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0)) {
+         calls_.LinkAt(AT_FDCWD, self, dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0)) {
       return true;
     }
     return NameTaken(Fail(errno));

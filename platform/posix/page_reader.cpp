@@ -99,8 +99,8 @@ class SystemPageReader final : public PageReader {
     if (!Unchanged(now, st_)) {
       return Failure(Step::kPageChanged, path_);
     }
-    const MakingName making;  // no signal between taking it aside and its end
     const std::string aside = TemporaryPageName();
+    const MakingName making;  // no signal between taking it aside and its end
     if (const int error = MoveWithoutReplacing(calls_, dir_fd_, name_.c_str(), aside.c_str())) {
       return Failure(Step::kRemovePage, path_, error);
     }
