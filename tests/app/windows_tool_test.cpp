@@ -244,20 +244,11 @@ TEST(WindowsToolTest, AnswersHelpVersionAndBadUsageAsOnLinux) {
       // A device's name, and a name Windows would take its last dot or space off, as Linux
       // refuses /dev/null: nothing is made under such a name.
       {{"-O", "NUL"}, 1, "", "The page @NUL is not a regular file; nothing was written"},
-      {{"-O", "con.txt"}, 1, "", "The page @con.txt is not a regular file; nothing was written"},
-      {{"--output=COM1.html"},
-       1,
-       "",
-       "The page @COM1.html is not a regular file; nothing was written"},
-      {{"-nO", "Lpt9"}, 1, "", "The page @Lpt9 is not a regular file; nothing was written"},
+      {{"-nO", "Com1.txt"}, 1, "", "The page @Com1.txt is not a regular file; nothing was written"},
       {{"-O", "page."},
        1,
        "",
        "Cannot write the page @page.: " + WindowsError(ERROR_INVALID_NAME).message()},
-      {{"-O", "page "},
-       1,
-       "",
-       "Cannot write the page @page : " + WindowsError(ERROR_INVALID_NAME).message()},
   };
   for (auto c : cases) {
     if (c.err.find('@') != std::string::npos) {

@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <stop_token>
 #include <system_error>
 
-#include "index/page_text.h"
 #include "page_writer_test.h"
 #include "tests/support/failing_files.h"
 
@@ -20,7 +18,6 @@ using testing::FakeClock;
 using testing::FakeFileSystem;
 using testing::LocalTime;
 using testing::LocalTm;
-using testing::Ok;
 using testing::ReadFile;
 using testing::RemoveFile;
 using testing::Stage;
@@ -31,13 +28,15 @@ TEST_F(PageWriterTest, WritesTheWholePage) {
   folder_.AddFile("PHOTO.JPG", 2048, LocalTime(2002, 8, 21, 23, 25, 18));
   folder_.AddFile("quorvane_index.html", 10);
   folder_.AddFolder("sub");
-  // What a run killed outright left: never listed, and removed by the next.
+  // What a run killed outright left: never listed, and removed by the next; a folder of such a
+  // name is the user's.
   folder_.AddFile(".quorvane_index.html.Killed12");
+  folder_.AddFolder(".quorvane_index.html.Folder12");
 
   const std::string page = RefreshAndMake(true, system_files_);
   const std::vector<std::string> names = Entries(folder_.Path());
   EXPECT_EQ(std::count(names.begin(), names.end(), ".quorvane_index.html.Killed12"), 0);
-  EXPECT_EQ(names.size(), 5u);
+  EXPECT_EQ(names.size(), 6u);
   const std::string path = folder_.Path() + kPathSeparator;
   const std::string expected =
       "<html>\r\n"
@@ -66,73 +65,6 @@ TEST_F(PageWriterTest, WritesTheWholePage) {
       "</body>\r\n"
       "</html>\r\n";
   EXPECT_EQ(page, expected);
-}
-
-// Whether every line of `page` is one the writer writes, in its order.
-bool IsOwnPage(std::string_view page) {
-  OwnPageLines lines;
-  for (std::size_t at = 0; at < page.size();) {
-    const std::size_t end = std::min(page.find('\n', at), page.size() - 1);
-    if (!lines.Take(page.substr(at, end + 1 - at))) {
-      return false;
-    }
-    at = end + 1;
-  }
-  return lines.Whole();
-}
-
-// A page is the writer's when each line is one it writes, in their order: a line of anyone
-// else's, one out of place or one missing makes it another file.
-TEST_F(PageWriterTest, OnlyTheWritersOwnLinesMakeAPage) {
-  struct Kept final : PageSink {
-    std::string text;
-    platform::Result<> Write(std::string_view piece) override {
-      text += piece;
-      return {};
-    }
-    platform::Result<PageEnd> Finish() override { return PageEnd::kWritten; }
-  } kept;
-  struct : PageProgress {
-    void At(std::int64_t) override {}
-  } progress;
-  FakeFileSystem files;
-  for (const char* name : {"sea.jpg", "a&b <1>.png", "notes.txt", "x\n\"y\".jpg"}) {
-    files.Add(name, 2000);
-  }
-  Refresh(files);
-  const FolderLinks links{true, {"sub", "caf\xC3\xA9 & <more>"}};
-  const platform::Services services{clock_, regional_, files, testing::TestExecutor()};
-  const auto folder = Ok(files.OpenFolder(CurPath_));
-  const PageRequest request{"/srv/a&b <\"c\">/", list_->Names(), *folder, true, &links, 0};
-  ASSERT_TRUE(WriteIndexPage(request, kept, progress, services));
-  const std::string& page = kept.text;
-  EXPECT_TRUE(IsOwnPage(page)) << page;
-  const struct {
-    const char* from;
-    const char* to;
-    bool own;
-  } edits[] = {
-      {"by quorvane ", "by quorvane 0.9 from elsewhere, once ", true},
-      {"<br>&nbsp;", "<p>Back on Monday.\r\n<br>&nbsp;", false},
-      {"sea.jpg</a>", "sky.jpg</a>", false},
-      {"<b>4 object(s)", "<b>3 object(s)", false},
-      {"<br><img src=\"sea.jpg\"", "<br><img src=\"sky.jpg\"", false},
-      {"<p><a href=\"../quorvane_index.html\">../</a>\r\n", "", true},
-      {"<p><a href=\"sub/quorvane_index.html\">sub/</a>\r\n", "", true},
-      {"<p><a href=\"../", "<p><a href=\"sub/quorvane_index.html\">sub/</a>\r\n<p><a href=\"../",
-       false},
-      {"<title>/srv/a&amp;b", "<title>/srv/a&b", false},
-      {"<body>\r\n", "<body>\n", false},
-      {"</html>\r\n", "</html>\r\n\r\n", false},
-      {"</body>\r\n", "", false},
-  };
-  for (const auto& edit : edits) {
-    std::string edited = page;
-    const std::size_t at = edited.find(edit.from);
-    ASSERT_NE(at, std::string::npos) << edit.from;
-    EXPECT_EQ(IsOwnPage(edited.replace(at, std::strlen(edit.from), edit.to)), edit.own)
-        << edit.from;
-  }
 }
 
 TEST_F(PageWriterTest, KilobytesRoundDownWithAFloorOfOneAndTotalsAddThem) {

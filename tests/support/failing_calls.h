@@ -23,7 +23,6 @@ enum class Call {
   kRenameNoReplace,
   kUnlinkAt,
   kAccessAt,
-  kLock,
   kChangeOwner,
   kChangeMode,
   kGetAttribute,
@@ -90,9 +89,6 @@ class FailingCalls : public platform::SystemCalls {
   }
   int AccessAt(int dir, const char* path, int mode, int flags) const override {
     return Check(Call::kAccessAt, path) ? SystemCalls::AccessAt(dir, path, mode, flags) : -1;
-  }
-  int Lock(int fd, int operation) const override {
-    return Check(Call::kLock) ? SystemCalls::Lock(fd, operation) : -1;
   }
   int ChangeOwner(int fd, uid_t owner, gid_t group) const override {
     return Check(Call::kChangeOwner) ? SystemCalls::ChangeOwner(fd, owner, group) : -1;

@@ -13,16 +13,13 @@
 #include "platform/file_system.h"
 #include "platform/system_file_system.h"
 #include "platform/temporary_names.h"
-#include "tests/support/failing_calls.h"
 #include "tests/support/posix_probes.h"
 #include "tests/support/temp_folder.h"
 
 namespace quorvane::platform {
 namespace {
 
-using quorvane::testing::Call;
 using quorvane::testing::Entries;
-using quorvane::testing::FailingCalls;
 using quorvane::testing::ReadFile;
 using quorvane::testing::TempFolder;
 using quorvane::testing::WriteFile;
@@ -199,51 +196,6 @@ TEST(PageOutputTest, ASignalWhileANameIsMadeStillRemovesIt) {
     EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << on_pool;
     EXPECT_EQ(ReadFile(folder / "page.html"), "old");
   }
-}
-
-// What a run killed outright leaves is removed by the next run over the folder; what a live run
-// holds, and whatever else has such a name, stays.
-TEST(PageOutputTest, TheNextRunRemovesOnlyWhatAKilledRunLeft) {
-  const TempFolder folder;
-  WriteFile(folder / "page.html", "old");
-  int pipe_fds[2];
-  ASSERT_EQ(pipe(pipe_fds), 0);
-  const pid_t killed = fork();
-  if (killed == 0) {
-    const StopWhileNamed calls(pipe_fds[1], false);
-    Replace(folder.Path(), "page.html", "killed", calls);
-    _exit(0);
-  }
-  char told = 0;
-  ASSERT_EQ(read(pipe_fds[0], &told, 1), 1);
-  kill(killed, SIGKILL);
-  waitpid(killed, nullptr, 0);
-  const std::vector<std::string> left = Entries(folder.Path());
-  ASSERT_EQ(left.size(), 2u);
-  // A live page under a hidden name, the user's folder and link of such names.
-  FailingCalls calls;
-  calls.Fail({Call::kOpenAt, EOPNOTSUPP, 1, ".", O_TMPFILE});
-  const auto live = Ok(Open(folder.Path(), calls)->CreatePage("page.html"));
-  ASSERT_TRUE(live->Write("live"));
-  folder.AddFolder(".quorvane_index.html.Folder12");
-  ASSERT_EQ(symlink("page.html", (folder / ".quorvane_index.html.Symlink1").c_str()), 0);
-  const std::vector<std::string> before = Entries(folder.Path());
-  ASSERT_EQ(before.size(), 5u);
-
-  const auto next = Open(folder.Path());
-  Names names;
-  ASSERT_TRUE(next->ReadFileNames(names));
-  next->RemoveLeftovers();
-  std::vector<std::string> after = before;
-  std::erase(after, left[0] == "page.html" ? left[1] : left[0]);
-  EXPECT_EQ(Entries(folder.Path()), after);
-  // Unlisted, the folder is listed for it first.
-  EXPECT_TRUE(live->Commit());
-  Open(folder.Path())->RemoveLeftovers();
-  EXPECT_EQ(ReadFile(folder / "page.html"), "live");
-  EXPECT_EQ(Entries(folder.Path()).size(), 3u);
-  close(pipe_fds[0]);
-  close(pipe_fds[1]);
 }
 
 }  // namespace
