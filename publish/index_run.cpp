@@ -172,6 +172,9 @@ class Runner {
 
   void Clean(const std::shared_ptr<const platform::Folder>& top) {
     const auto remove = [this](const platform::Folder& folder) {
+      if (!options_.dry_run) {
+        folder.RemoveLeftovers();
+      }
       const platform::Result<bool> removed = RemoveOurPage(folder, options_.dry_run);
       if (!removed) {
         Fail(removed.Error());
@@ -194,6 +197,9 @@ class Runner {
                               PageBatch* batch, double t0) {
     // Sorted here, on the thread that writes the page, so that the walk goes on meanwhile.
     listing.files.Sort(services_.regional, services_.executor);
+    if (!options_.dry_run && !options_.output) {
+      listing.folder->RemoveLeftovers();
+    }
     const PageRoute route = RouteFor(*listing.folder, top, batch);
     QUORVANE_TRY_ASSIGN(const std::unique_ptr<PageSink> sink, OpenPageSink(route));
     console_.AddFiles(static_cast<std::int64_t>(listing.files.Size()));
@@ -206,7 +212,7 @@ class Runner {
     const platform::Result<PageEnd> end = WriteIndexPage(request, *sink, counting, services_);
     console_.FolderDone();
     QUORVANE_TRY(end);
-    if (route.target != nullptr && (*end == PageEnd::kPlaced || *end == PageEnd::kWouldWrite)) {
+    if (*end == PageEnd::kPlaced || *end == PageEnd::kWouldWrite) {
       console_.PagePath(route.path);
     }
     if (route.open && (*end == PageEnd::kPlaced || *end == PageEnd::kUnchanged)) {
@@ -230,6 +236,8 @@ class Runner {
       route.target = output_folder_.get();
       route.name = output_name_;
       route.path = output_folder_->Path() + output_name_;
+    } else {
+      route.path = "-";  // what a dry run says it would write to, as it was named
     }
     return route;
   }

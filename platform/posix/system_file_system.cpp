@@ -16,6 +16,7 @@
 #include "platform/posix/descriptor.h"
 #include "platform/posix/descriptor_folder.h"
 #include "platform/posix/folder_place.h"
+#include "platform/posix/leftover_pages.h"
 #include "platform/posix/page_output.h"
 #include "platform/posix/page_reader.h"
 #include "platform/posix/page_target.h"
@@ -215,7 +216,7 @@ class SystemFolder final : public DescriptorFolder {
   // are folders on this one's mount and no automount points.
   Result<> List(NameSink* files, NameSink* folders) const override {
     return ForEachEntry([&](int dir_fd, const dirent64& entry) -> Result<> {
-      NameSink* const file_sink = IsTemporaryPageName(entry.d_name) ? nullptr : files;
+      NameSink* const file_sink = NotedAsHidden(entry.d_name) ? nullptr : files;
       QUORVANE_TRY_ASSIGN(const Kind kind,
                           KindOf(dir_fd, entry, file_sink != nullptr, folders != nullptr));
       NameSink* const sink = kind == Kind::kFile     ? file_sink
@@ -252,6 +253,10 @@ class SystemFolder final : public DescriptorFolder {
       return Kind::kFile;
     }
     return !place->is_automount && SameVolume(*place, own_) ? Kind::kFolder : Kind::kNeither;
+  }
+
+  void RemoveIfLeftOver(const std::string& name) const override {
+    RemoveLeftOverPage(calls_, fd_.Get(), name);
   }
 
   // A symlink is a file unless it leads to a folder.
