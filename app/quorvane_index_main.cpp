@@ -60,8 +60,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::setlocale(LC_ALL, "");
+  // A reader gone from standard output (| head) ends the run as SIGPIPE ends any writer, quietly
+  // and with the hidden names removed.
   quorvane::platform::RemoveTemporaryNamesOnSignals();
-  // A closed pipe on standard output is then a write that fails, reported with status 1.
   quorvane::platform::PrepareTextOutput();
   try {
     // Running out of memory on this thread ends the run, with the words of any other failure.

@@ -11,7 +11,6 @@
 
 #include "index/program_version.h"
 #include "platform/default_handler.h"
-#include "platform/folder_arguments.h"
 #include "platform/standard_streams.h"
 #include "platform/system_services.h"
 #include "platform/temporary_names.h"
@@ -55,18 +54,6 @@ std::vector<std::string> FolderArguments(int argc, char** argv) {
     }
   }
   return folders;
-}
-
-// The folder to start on, without symlinks, so that the folder tree, which leaves symlinks out,
-// can reach it; and the working folder, whose volume is the start without one.
-quorvane::StartFolders StartFoldersOf(const std::vector<std::string>& folders) {
-  quorvane::StartFolders start;
-  const quorvane::platform::Result<std::string> working = quorvane::platform::WorkingFolder();
-  start.working = working ? *working : std::string("/");
-  if (!folders.empty()) {
-    start.asked = quorvane::platform::ResolvedFolder(folders.front());
-  }
-  return start;
 }
 
 // Whether there is somewhere to show the window, or an answer that needs none; where there is
@@ -114,7 +101,7 @@ int RunWindow(QApplication& application, const std::vector<std::string>& folders
   const quorvane::platform::SystemVolumeSource volumes(
       mountinfo.isEmpty() ? std::string("/proc/self/mountinfo") : mountinfo.toStdString());
   quorvane::frmQuorvane window(services.Get(), opener, quorvane::platform::MountedVolumes(volumes),
-                               StartFoldersOf(folders));
+                               quorvane::StartFoldersOf(folders, "/"));
   window.show();
   return application.exec();
 }

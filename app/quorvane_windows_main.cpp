@@ -10,7 +10,6 @@
 #include <utility>  // std::move
 #include <vector>   // std::vector
 
-#include "platform/folder_arguments.h"
 #include "platform/system_services.h"
 #include "platform/volumes.h"
 #include "platform/windows/utf16.h"
@@ -37,17 +36,6 @@ std::vector<std::string> Arguments() {
   return given;
 }
 
-// The folder given to start on, and the working folder, whose drive is the start without one.
-quorvane::StartFolders StartFoldersOf(const std::vector<std::string>& arguments) {
-  quorvane::StartFolders start;
-  const quorvane::platform::Result<std::string> working = quorvane::platform::WorkingFolder();
-  start.working = working ? *working : std::string("C:\\");
-  if (!arguments.empty()) {
-    start.asked = quorvane::platform::ResolvedFolder(arguments.front());
-  }
-  return start;
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
@@ -67,7 +55,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     return 1;
   }
   const quorvane::platform::SystemServices services(std::move(*regional));
-  const quorvane::StartFolders start = StartFoldersOf(Arguments());
+  const quorvane::StartFolders start = quorvane::StartFoldersOf(Arguments(), "C:\\");
   std::vector<quorvane::platform::Volume> volumes = quorvane::platform::SystemVolumes();
   // A folder on a share with no drive letter is on a volume of its own.
   quorvane::platform::AddShareHolding(volumes, start.working);

@@ -82,4 +82,21 @@ void AppendLinkTarget(std::string& out, std::string_view name) {
   out.append(name, kept_from);
 }
 
+bool DecodeLinkTarget(std::string_view target, std::string& name) {
+  const auto digit = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  for (std::size_t i = 0; i < target.size(); ++i) {
+    if (target[i] != '%') {
+      name += target[i];
+    } else if (i + 2 < target.size() && digit(target[i + 1]) >= 0 && digit(target[i + 2]) >= 0) {
+      name += static_cast<char>(digit(target[i + 1]) * 16 + digit(target[i + 2]));
+      i += 2;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace quorvane

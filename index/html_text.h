@@ -17,4 +17,8 @@ void AppendHtmlText(std::string& out, std::string_view text);
 // encoding a browser guesses for the page.
 void AppendLinkTarget(std::string& out, std::string_view name);
 
+// Appends the bytes the link target `target` stands for to `name`; false where a "%" is not
+// followed by two upper-case hexadecimal digits, as the targets above always are.
+bool DecodeLinkTarget(std::string_view target, std::string& name);
+
 }  // namespace quorvane

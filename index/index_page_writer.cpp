@@ -252,6 +252,7 @@ Result<std::string> MakePage(bool ShowImages, const std::string& CurPath, FileLi
     return Failure(Step::kFolderChanged, CurPath);
   }
   QUORVANE_TRY(Files.ReReadFrom(*folder, stop));
+  folder->RemoveLeftovers();
   QUORVANE_TRY_ASSIGN(std::unique_ptr<platform::PageOutput> output,
                       folder->CreatePage(IndexFileName));
   PlacedPage page(std::move(output));

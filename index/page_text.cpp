@@ -1,22 +1,38 @@
 #include "index/page_text.h"
 
 #include <algorithm>  // std::min
+#include <iterator>   // std::size
+#include <utility>    // std::exchange
+
+#include "index/html_text.h"
 
 namespace quorvane {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kHeadStart = "<html>\r\n<head><title>";
-constexpr std::string_view kHeadRest = "</title></head>\r\n<body>\r\n<hr>\r\n<b>";
-constexpr std::string_view kFooterStart = "<font size=1>\r\npage printed in ";
-constexpr std::string_view kSecondsEnd = " seconds by quorvane ";
-constexpr std::string_view kClosing = "</font>\r\n<hr>\r\n</body>\r\n</html>\r\n";
 constexpr std::string_view kDateStart = " :: ";
 constexpr std::string_view kDateEnd = "</b>\r\n";
+constexpr std::string_view kSecondsEnd = " seconds by quorvane ";
 constexpr std::string_view kFooterLineStart = "page printed in ";
 // The header's line with the date: the fifth.
 constexpr std::size_t kDateLine = 4;
 constexpr std::size_t kReadSize = 64 * 1024;
+
+// The lines of a page without their line ends: those of the head and of the tail as they are,
+// but for the title, the date and the totals, which are "" here.
+constexpr std::string_view kHead[] = {"<html>", "", "<body>", "<hr>", "", "<hr>"};
+constexpr std::string_view kTail[] = {"<br>&nbsp;", "<hr>",    "",     "<hr>",    "<font size=1>",
+                                      "",           "</font>", "<hr>", "</body>", "</html>"};
+constexpr std::string_view kTitleStart = "<head><title>";
+constexpr std::string_view kTitleEnd = "</title></head>";
+constexpr std::string_view kCountEnd = " object(s) :: ";
+constexpr std::string_view kUpLink = "<p><a href=\"../quorvane_index.html\">../</a>";
+constexpr std::string_view kLinkStart = "<p><a href=\"";
+constexpr std::string_view kDownLinkMiddle = "/quorvane_index.html\">";
+constexpr std::string_view kDownLinkEnd = "/</a>";
+constexpr std::string_view kEntryTextEnd = "</a> (";
+constexpr std::string_view kPictureStart = "<br><img src=\"";
+constexpr std::string_view kPictureEnd = "\" border=1>";
 
 bool EndsWith(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
@@ -44,26 +60,166 @@ bool SameAfterSeconds(std::string_view a, std::string_view b) {
          a.substr(a_end) == b.substr(b_end);
 }
 
+// Whether `text` is `start`, then what `inner` accepts, then `end`.
+template <typename Inner>
+bool Between(std::string_view text, std::string_view start, std::string_view end, Inner inner) {
+  return text.size() >= start.size() + end.size() && StartsWith(text, start) &&
+         EndsWith(text, end) &&
+         inner(text.substr(start.size(), text.size() - start.size() - end.size()));
+}
+
+// Text with no markup of its own: a date, a size, a number.
+bool IsPlain(std::string_view text) { return text.find_first_of("<>\"") == std::string_view::npos; }
+
+// Whether `target` and `text` are one name written as the writer writes a link and its text.
+bool SameName(std::string_view target, std::string_view text) {
+  std::string name;
+  if (!DecodeLinkTarget(target, name)) {
+    return false;
+  }
+  std::string written;
+  AppendLinkTarget(written, name);
+  if (written != target) {
+    return false;
+  }
+  written.clear();
+  AppendHtmlText(written, name);
+  return written == text;
+}
+
+// Whether `text` is text as the writer escapes it: no markup, and each "&" a reference.
+bool IsHtmlText(std::string_view text) {
+  std::size_t at = 0;
+  while ((at = text.find('&', at)) != std::string_view::npos) {
+    const std::size_t end = text.find(';', at);
+    const std::string_view reference =
+        text.substr(at, end == std::string_view::npos ? 0 : end + 1 - at);
+    const bool numeric = reference.size() > 3 && reference[1] == '#' &&
+                         reference.find_first_not_of("0123456789", 2) == reference.size() - 1;
+    if (!numeric && reference != "&amp;" && reference != "&lt;" && reference != "&gt;" &&
+        reference != "&quot;") {
+      return false;
+    }
+    at = end;
+  }
+  return IsPlain(text);
+}
+
+// The header's line inside its bold tags: the path, then the date.
+bool IsDateLine(std::string_view text) {
+  const std::size_t date = text.rfind(kDateStart);
+  return date != std::string_view::npos && IsHtmlText(text.substr(0, date)) &&
+         IsPlain(text.substr(date));
+}
+
 }  // namespace
 
-bool IsIndexPageFrame(std::string_view head, std::string_view tail) {
-  // The title holds no line end of its own: its control characters are written as references.
-  const std::size_t title_line_end = head.find(kLineEnd, kHeadStart.size());
-  const std::size_t title_end = kHeadRest.find(kLineEnd);
-  if (!StartsWith(head, kHeadStart) || title_line_end == std::string_view::npos ||
-      title_line_end < kHeadStart.size() + title_end ||
-      head.substr(title_line_end - title_end, kHeadRest.size()) != kHeadRest) {
+bool OwnPageLines::Take(std::string_view line) {
+  // Every line ends as the writer ends it, and holds no other line end: its names cannot.
+  const std::string_view text =
+      line.substr(0, line.size() - std::min(line.size(), kLineEnd.size()));
+  const bool taken = phase_ != Phase::kOther && EndsWith(line, kLineEnd) &&
+                     text.find_first_of("\r\n") == std::string_view::npos && TakeText(text);
+  if (!taken) {
+    phase_ = Phase::kOther;
+  }
+  return taken;
+}
+
+bool OwnPageLines::TakeText(std::string_view text) {
+  switch (phase_) {
+    case Phase::kHead:
+      return HeadLine(text) && Next(std::size(kHead), Phase::kLinksAndEntries);
+    case Phase::kLinksAndEntries:
+      if (text != kTail[0]) {
+        return LinkOrEntry(text);
+      }
+      phase_ = Phase::kTail;
+      at_ = 1;
+      return true;
+    case Phase::kTail:
+      return TailLine(text) && Next(std::size(kTail), Phase::kEnd);
+    default:
+      return false;  // nothing follows the end
+  }
+}
+
+bool OwnPageLines::Next(std::size_t lines, Phase then) {
+  if (++at_ == lines) {
+    phase_ = then;
+    at_ = 0;
+  }
+  return true;
+}
+
+bool OwnPageLines::HeadLine(std::string_view text) const {
+  switch (at_) {
+    case 1:
+      return Between(text, kTitleStart, kTitleEnd, IsHtmlText);
+    case 4:
+      return Between(text, "<b>", "</b>", IsDateLine);
+    default:
+      return text == kHead[at_];
+  }
+}
+
+// The totals count the entries; the footer may name any version and credit.
+bool OwnPageLines::TailLine(std::string_view text) const {
+  const std::string count = std::to_string(entries_) + std::string(kCountEnd);
+  switch (at_) {
+    case 2:
+      return Between(text, "<b>", "k</b>", [&](std::string_view totals) {
+        return StartsWith(totals, count) && IsPlain(totals);
+      });
+    case 5:
+      return StartsWith(text, kFooterLineStart) && text.find(kSecondsEnd) != std::string_view::npos;
+    default:
+      return text == kTail[at_];
+  }
+}
+
+// The link up comes first, then those down, then the entries, each picture right after its own.
+bool OwnPageLines::LinkOrEntry(std::string_view text) {
+  const std::string picture_target = std::exchange(picture_target_, {});
+  if (text == kUpLink) {
+    return !std::exchange(linked_, true) && entries_ == 0;
+  }
+  if (StartsWith(text, kPictureStart)) {
+    return !picture_target.empty() &&
+           text.substr(kPictureStart.size()) == picture_target + std::string(kPictureEnd);
+  }
+  if (!StartsWith(text, kLinkStart)) {
     return false;
   }
-  const std::size_t footer = tail.rfind(kFooterStart);
-  if (!EndsWith(tail, kClosing) || footer == std::string_view::npos ||
-      footer + kFooterStart.size() > tail.size() - kClosing.size()) {
+  const std::string_view rest = text.substr(kLinkStart.size());
+  const std::size_t down = rest.find(kDownLinkMiddle);
+  if (down != std::string_view::npos && EndsWith(rest, kDownLinkEnd)) {
+    linked_ = true;
+    return entries_ == 0 &&
+           SameName(rest.substr(0, down),
+                    rest.substr(down + kDownLinkMiddle.size(),
+                                rest.size() - down - kDownLinkMiddle.size() - kDownLinkEnd.size()));
+  }
+  return Entry(rest);
+}
+
+// An entry after its link's start: the name twice, then its date and size.
+bool OwnPageLines::Entry(std::string_view rest) {
+  const std::size_t target_end = rest.find("\">");
+  const std::size_t text_end = rest.find(kEntryTextEnd);
+  if (target_end == std::string_view::npos || text_end == std::string_view::npos ||
+      text_end < target_end) {
     return false;
   }
-  const std::string_view footer_line = tail.substr(
-      footer + kFooterStart.size(), tail.size() - kClosing.size() - footer - kFooterStart.size());
-  return footer_line.find(kLineEnd) + kLineEnd.size() == footer_line.size() &&
-         footer_line.find(kSecondsEnd) != std::string_view::npos;
+  const std::string_view target = rest.substr(0, target_end);
+  const std::string_view facts = rest.substr(text_end + kEntryTextEnd.size());
+  if (!SameName(target, rest.substr(target_end + 2, text_end - target_end - 2)) ||
+      !EndsWith(facts, "k)") || facts.find(", ") == std::string_view::npos || !IsPlain(facts)) {
+    return false;
+  }
+  ++entries_;
+  picture_target_ = std::string(target);
+  return true;
 }
 
 PageComparison::Match PageComparison::Compare(std::string_view line) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstddef>      // std::size_t
-#include <cstdint>      // std::uint64_t
+#include <cstdint>      // std::int64_t, std::uint64_t
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
@@ -10,10 +10,34 @@
 
 namespace quorvane {
 
-// Whether `head` (the first bytes of a file, at least its first five lines) and `tail` (its last
-// bytes, at least its last six lines) frame a page this program writes: its header's first lines
-// and its footer with the closing lines, whatever version or credit the footer names.
-bool IsIndexPageFrame(std::string_view head, std::string_view tail);
+// Tells, a line at a time, whether a file is a page this program writes: every line one the
+// writer writes (the header, the links up and down, the entries with their pictures, the totals
+// and the footer), in that order, as many entries as the totals count, whatever version or credit
+// the footer names. A note typed into a page, or a line taken out of it, makes it another file.
+class OwnPageLines {
+ public:
+  // The next line, with its line end. False once the lines are not the writer's, and from then on.
+  bool Take(std::string_view line);
+  // Whether the lines taken make a whole page.
+  bool Whole() const { return phase_ == Phase::kEnd; }
+
+ private:
+  enum class Phase { kHead, kLinksAndEntries, kTail, kEnd, kOther };
+
+  bool TakeText(std::string_view text);
+  // Goes on to the next line of `lines`, and to `then` after the last.
+  bool Next(std::size_t lines, Phase then);
+  bool HeadLine(std::string_view text) const;
+  bool TailLine(std::string_view text) const;
+  bool LinkOrEntry(std::string_view text);
+  bool Entry(std::string_view rest);
+
+  Phase phase_ = Phase::kHead;
+  std::size_t at_ = 0;          // the line's place in the head or the tail
+  bool linked_ = false;         // whether a link up or down came
+  std::int64_t entries_ = 0;    // so far
+  std::string picture_target_;  // where the last entry links, while a picture may follow it
+};
 
 // Compares a new page with the page `old`, line by line as the new page is made, leaving out the
 // two lines that change with every run: the header's date and time and the footer's seconds.

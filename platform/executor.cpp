@@ -4,6 +4,8 @@
 #include <system_error>  // std::system_error
 #include <utility>       // std::move
 
+#include "platform/temporary_names.h"
+
 namespace quorvane::platform {
 
 Executor::Executor(std::size_t most_threads) : most_threads_(most_threads < 1 ? 1 : most_threads) {}
@@ -79,6 +81,7 @@ std::size_t Executor::Started() const {
 }
 
 void Executor::Work() const {
+  KeepCleanUpSignalsAway();
   std::unique_lock lock(mutex_);
   for (;;) {
     ++idle_;

@@ -60,6 +60,8 @@ namespace quorvane::platform {
   STEP(kOldPageLeft, "The old page was left at ", "")                                        \
   /* a file of the page's name that this program did not write */                            \
   STEP(kNotAPage, "The file ", " is not a page quorvane wrote; it was kept")                 \
+  /* a symbolic link in the page's place, which is never removed */                          \
+  STEP(kPageLinkKept, "The page ", " is a symbolic link; it was kept")                       \
   /* a folder of a walk moved elsewhere while the walk was below it */                       \
   STEP(kFolderMoved, "The folder ",                                                          \
        " moved during the walk; the folders below it still to do were left out")             \

@@ -19,8 +19,45 @@ Result<> Folder::ReadNames(NameSink& files, NameSink* folders) const {
 
 Result<std::vector<std::string>> ListingFolder::SubFolderNames() const {
   NameVector folders;
-  QUORVANE_TRY(List(nullptr, &folders));
+  QUORVANE_TRY(Listed(List(nullptr, &folders)));
   return std::move(folders.names);
+}
+
+bool ListingFolder::NotedAsHidden(std::string_view name) const {
+  if (!IsTemporaryPageName(name)) {
+    return false;
+  }
+  const std::lock_guard lock(mutex_);
+  hidden_.emplace_back(name);
+  return true;
+}
+
+Result<> ListingFolder::Listed(Result<> listing) const {
+  if (listing) {
+    const std::lock_guard lock(mutex_);
+    listed_ = true;
+  }
+  return listing;
+}
+
+void ListingFolder::RemoveLeftovers() const {
+  bool listed = false;
+  {
+    const std::lock_guard lock(mutex_);
+    listed = listed_;
+  }
+  // A listing that gives no names but the hidden ones.
+  if (!listed && !List(nullptr, nullptr)) {
+    return;
+  }
+  std::vector<std::string> hidden;
+  {
+    const std::lock_guard lock(mutex_);
+    hidden.swap(hidden_);
+  }
+  for (const std::string& name : hidden) {
+    RemoveIfLeftOver(name);
+  }
 }
 
 Result<std::unique_ptr<Folder>> Folder::OpenParent() const {

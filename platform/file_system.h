@@ -4,6 +4,7 @@
 #include <cstdint>      // std::int64_t, std::uint64_t
 #include <ctime>        // std::time_t
 #include <memory>       // std::unique_ptr
+#include <mutex>        // std::mutex
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
@@ -83,9 +84,15 @@ class PageReader {
   // Reads up to `size` bytes from `offset`; gives how many, 0 past the end.
   virtual Result<std::size_t> ReadAt(std::uint64_t offset, char* buffer,
                                      std::size_t size) const = 0;
-  // Removes the page, when its name still leads to the file read and the user may write that
-  // file, as replacing it would require. Fails with kRemovePage or kPageChanged.
+  // Removes the very file that was read, unchanged since it was opened, where the user may write
+  // it and take it out of its folder, as replacing it would require. A file that took its name
+  // meanwhile, or one written to since, is kept (kPageChanged); other failures are kRemovePage.
   virtual Result<> Remove() const = 0;
+  // Checks what Remove() checks before it removes anything, for a run that only says what it
+  // would do; fails as Remove() does.
+  virtual Result<> CheckRemoval() const = 0;
+  // Whether the page's name still leads to the file read; fails with kReadPage.
+  virtual Result<bool> InPlace() const { return true; }
 };
 
 // An open folder. Everything is done relative to it, so a folder renamed while it is open is
@@ -132,9 +139,15 @@ class Folder : public FactsSource {
   virtual bool HasFile(std::string_view path) const;
   // Checks, as CreatePage() does, that the page `name` may be replaced, without starting one.
   virtual Result<> CheckPage(std::string_view /*name*/) const { return {}; }
+  // Removes the hidden names of new pages that no live run holds: those a run killed outright
+  // (SIGKILL, a power cut) left in this folder. A live run's are never touched, nor anything else;
+  // what cannot be removed stays. Uses the names the folder's last listing found, else lists it.
+  virtual void RemoveLeftovers() const {}
   // The page `name`, opened for reading without following a symlink; none when nothing has that
-  // name. Fails with kPageNotAFile when it is not a regular file, kReadPage when it cannot be
-  // read. The reader must not outlive the folder.
+  // name. Fails with kPageIsALink for a symlink (a junction too, on Windows), kPageNotAFile for
+  // what else is not a regular file, kNotAPage naming the file where the name finds one spelt
+  // otherwise (see kPageNameClash), kReadPage when it cannot be read. The reader must not outlive
+  // the folder.
   virtual Result<std::unique_ptr<PageReader>> ReadPage(std::string_view name) const;
   // The page that CreatePage(name) would replace, opened for reading as ReadPage() opens it:
   // through a symlink only where the new page would be written through it, and then a reader
@@ -145,19 +158,33 @@ class Folder : public FactsSource {
 };
 
 // A folder that lists its files and its sub-folders in one reading of the system's listing, as
-// the systems' own folders do.
+// the systems' own folders do, and notes the hidden page names it finds on the way.
 class ListingFolder : public Folder {
  public:
-  Result<> ReadFileNames(NameSink& names) const final { return List(&names, nullptr); }
+  Result<> ReadFileNames(NameSink& names) const final { return Listed(List(&names, nullptr)); }
   Result<std::vector<std::string>> SubFolderNames() const final;
   Result<> ReadNames(NameSink& files, NameSink* folders) const final {
-    return List(&files, folders);
+    return Listed(List(&files, folders));
   }
+  void RemoveLeftovers() const final;
 
  protected:
   // Gives `files` the entries that are not folders and `folders` the sub-folders, as
-  // ReadFileNames() and SubFolderNames() have them; either may be null.
+  // ReadFileNames() and SubFolderNames() have them; either may be null. A hidden page name goes
+  // to neither: NotedAsHidden() tells it and notes it.
   virtual Result<> List(NameSink* files, NameSink* folders) const = 0;
+  // Whether `name` is a hidden page name (see IsTemporaryPageName); such a name is noted, for
+  // RemoveLeftovers().
+  bool NotedAsHidden(std::string_view name) const;
+  // Removes the hidden page `name` where no live run holds it, as each system tells.
+  virtual void RemoveIfLeftOver(const std::string& name) const = 0;
+
+ private:
+  Result<> Listed(Result<> listing) const;
+
+  mutable std::mutex mutex_;
+  mutable std::vector<std::string> hidden_;  // found since the last removal
+  mutable bool listed_ = false;
 };
 
 class FileSystem {
@@ -173,5 +200,9 @@ std::size_t OpenFilesAllowed();
 // Whether `name` is one of the hidden names a new page is written under where the file system
 // has no unnamed files: ".quorvane_index.html." and eight letters or digits.
 bool IsTemporaryPageName(std::string_view name);
+
+// Whether the system takes names that differ only in letter case for one name, as Windows does,
+// so that a pattern of names should match them so too.
+bool NamesIgnoreCase();
 
 }  // namespace quorvane::platform

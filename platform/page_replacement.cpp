@@ -1,5 +1,6 @@
 #include "platform/page_replacement.h"
 
+#include <string>   // std::string
 #include <utility>  // std::move
 
 #include "platform/page_names.h"
@@ -72,10 +73,14 @@ class ReplacingPage final : public PageOutput {
   }
 
   // Gives the new page a hidden name that no other file has, and holds the name only once it is
-  // made, so that the clean-up never removes another run's file of that name.
+  // made, so that the clean-up never removes another run's file of that name; no signal comes
+  // between. Nothing is allocated meanwhile, as a signal's clean-up that waits for this may have
+  // interrupted an allocation.
   Result<> TakeHiddenName() {
     for (;;) {
-      QUORVANE_TRY_ASSIGN(const bool taken, steps_->TakeName(TemporaryPageName()));
+      const std::string name = TemporaryPageName();
+      const MakingName making;
+      QUORVANE_TRY_ASSIGN(const bool taken, steps_->TakeName(name));
       if (taken) {
         named_ = true;
         hold_.Hold(*steps_);

@@ -1,7 +1,8 @@
 #include "platform/temporary_names.h"
 
 #include <atomic>  // std::atomic
-#include <thread>  // std::this_thread::yield
+#include <chrono>  // std::chrono::hours
+#include <thread>  // std::this_thread::yield, std::this_thread::sleep_for
 
 namespace quorvane::platform {
 namespace {
@@ -24,6 +25,11 @@ constexpr unsigned kSlots = 4096;
 Slot slots[kSlots];
 // Where the next search for a free slot starts, so that it seldom passes many held ones.
 std::atomic<unsigned> next_slot{0};
+
+// How many names are being made at this moment, and whether the clean-up has begun.
+std::atomic<int> making{0};
+std::atomic<bool> ending{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the handler may not wait on a lock");
 
 }  // namespace
 
@@ -68,6 +74,30 @@ void HeldName::Release() {
     }
   }
   slot_ = -1;
+}
+
+MakingName::MakingName() {
+  HoldOffCleanUpSignals(true);
+  making.fetch_add(1);
+  if (ending.load()) {
+    // The program is ending, and its clean-up would miss a name made now: wait for the end.
+    making.fetch_sub(1);
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+  }
+}
+
+MakingName::~MakingName() {
+  making.fetch_sub(1);
+  HoldOffCleanUpSignals(false);
+}
+
+void EndMakingNames() noexcept {
+  ending.store(true);
+  while (making.load() != 0) {
+    // Another thread is a few calls from holding its name, or from putting a page back.
+  }
 }
 
 }  // namespace quorvane::platform

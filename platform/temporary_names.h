@@ -42,4 +42,27 @@ class HeldName {
 // Removes every name held now; the clean-up above calls it. Safe in a signal handler.
 void RemoveHeldNames() noexcept;
 
+// Holds the clean-up off while a name is made and held, or a page taken aside and then removed
+// or put back: the signals of this thread wait until it goes, and a clean-up on another thread
+// waits for it. Short: a few calls to the system, none that waits on anything else.
+class MakingName {
+ public:
+  MakingName();
+  MakingName(const MakingName&) = delete;
+  MakingName& operator=(const MakingName&) = delete;
+  ~MakingName();
+};
+
+// Begins the clean-up: waits for names being made, and keeps any more from being made, until the
+// program ends. The clean-up calls it before RemoveHeldNames(). Safe in a signal handler.
+void EndMakingNames() noexcept;
+
+// Keeps the clean-up's signals off the calling thread, so that they come to one that is not
+// making a name: the threads of the program's pool call it when they start. Nothing on Windows,
+// where the console's events come on a thread of their own.
+void KeepCleanUpSignalsAway();
+
+// Each system's part of MakingName: the calling thread's signals held off, or let in again.
+void HoldOffCleanUpSignals(bool hold);
+
 }  // namespace quorvane::platform

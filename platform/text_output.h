@@ -15,9 +15,10 @@ inline const char* StreamName(StandardStream stream) {
   return stream == StandardStream::kOutput ? "standard output" : "standard error";
 }
 
-// What a program sets up once, at the start, before writing text: a closed pipe is then a write
-// that fails rather than the end of the program, and a Windows console takes the escape
-// sequences that redraw a line.
+// What a program sets up once, at the start, before writing text: a Windows console takes the
+// escape sequences that redraw a line. On POSIX a pipe whose reader has gone ends the program by
+// SIGPIPE, as it ends other tools, once the hidden names are removed (see temporary_names.h);
+// where SIGPIPE was ignored when the program started, the write fails instead.
 void PrepareTextOutput();
 
 // Whether the stream is a terminal (a console on Windows), where text is shown to a person.

@@ -38,7 +38,9 @@ Result<PageEnd> ComparingSink::Finish() {
   if (!written_) {
     QUORVANE_TRY_ASSIGN(const bool same,
                         partial_.empty() ? comparison_.OldEndsHere() : Result<bool>(false));
-    if (same) {
+    // A page gone from its place meanwhile is written again, as a first page.
+    QUORVANE_TRY_ASSIGN(const bool in_place, same ? old_->InPlace() : Result<bool>(false));
+    if (in_place) {
       return PageEnd::kUnchanged;
     }
     QUORVANE_TRY(Differ(std::exchange(partial_, {})));

@@ -3,6 +3,7 @@
 #include <memory>   // std::make_unique
 #include <utility>  // std::move
 
+#include "platform/file_system.h"
 #include "text/name_pattern.h"
 
 namespace quorvane::tool {
@@ -41,8 +42,9 @@ bool Exclusions::Match(std::string_view below, std::string_view name, bool folde
     if (pattern.folders_only && !folder) {
       continue;
     }
-    if (pattern.path ? MatchesPath(pattern, below, name)
-                     : text::MatchesPattern(pattern.names.front(), name)) {
+    if (pattern.path
+            ? MatchesPath(pattern, below, name)
+            : text::MatchesPattern(pattern.names.front(), name, platform::NamesIgnoreCase())) {
       matched_[i].store(true, std::memory_order_relaxed);
       left_out = true;
     }
@@ -56,13 +58,15 @@ bool Exclusions::MatchesPath(const Pattern& pattern, std::string_view below,
   for (std::size_t i = 0; i + 1 < pattern.names.size(); ++i) {
     const std::size_t end = below.find('/', at);
     if (end == std::string_view::npos ||
-        !text::MatchesPattern(pattern.names[i], below.substr(at, end - at))) {
+        !text::MatchesPattern(pattern.names[i], below.substr(at, end - at),
+                              platform::NamesIgnoreCase())) {
       return false;
     }
     at = end + 1;
   }
   // As deep as the pattern, not deeper.
-  return at == below.size() && text::MatchesPattern(pattern.names.back(), name);
+  return at == below.size() &&
+         text::MatchesPattern(pattern.names.back(), name, platform::NamesIgnoreCase());
 }
 
 std::vector<std::string> Exclusions::Unmatched() const {

@@ -105,6 +105,9 @@ class Runner {
 
   void Clean(const std::shared_ptr<const platform::Folder>& top) {
     const auto remove = [this](const platform::Folder& folder) {
+      if (!options_.dry_run) {
+        folder.RemoveLeftovers();
+      }
       const platform::Result<bool> removed = RemoveOurPage(folder, options_.dry_run);
       if (!removed) {
         Fail(removed.Error());

@@ -23,6 +23,9 @@ platform::Result<PageEnd> PageMaker::Make(Listing& listing, const FolderLinks& l
                                           const PageWay& way, double t0) {
   // Sorted here, on the thread that writes the page, so that a walk goes on meanwhile.
   listing.files.Sort(services_.regional, services_.executor);
+  if (!options_.dry_run && !options_.output) {
+    listing.folder->RemoveLeftovers();
+  }
   const PageRoute route = RouteFor(*listing.folder, way);
   QUORVANE_TRY_ASSIGN(const std::unique_ptr<PageSink> sink, OpenPageSink(route));
   console_.AddFiles(static_cast<std::int64_t>(listing.files.Size()));
@@ -35,7 +38,7 @@ platform::Result<PageEnd> PageMaker::Make(Listing& listing, const FolderLinks& l
   const platform::Result<PageEnd> end = WriteIndexPage(request, *sink, counting, services_);
   console_.FolderDone();
   QUORVANE_TRY(end);
-  if (route.target != nullptr && (*end == PageEnd::kPlaced || *end == PageEnd::kWouldWrite)) {
+  if ((*end == PageEnd::kPlaced || *end == PageEnd::kWouldWrite)) {
     console_.PagePath(route.path);
   }
   if (route.open && (*end == PageEnd::kPlaced || *end == PageEnd::kUnchanged)) {
@@ -65,6 +68,8 @@ PageRoute PageMaker::RouteFor(const platform::Folder& folder, const PageWay& way
     route.target = output_folder_.get();
     route.name = output_name_;
     route.path = output_folder_->Path() + output_name_;
+  } else {
+    route.path = "-";  // what a dry run says it would write to, as it was named
   }
   return route;
 }

@@ -1,9 +1,8 @@
 #include "publish/page_removal.h"
 
-#include <algorithm>  // std::min
-#include <cstdint>    // std::uint64_t
-#include <memory>     // std::unique_ptr
-#include <string>     // std::string
+#include <cstdint>  // std::uint64_t
+#include <memory>   // std::unique_ptr
+#include <string>   // std::string
 
 #include "index/index_page_writer.h"
 #include "index/page_text.h"
@@ -15,43 +14,53 @@ using platform::Failure;
 using platform::Result;
 using platform::Step;
 
-// How much of a file is read to tell whether it is a page of ours.
-constexpr std::size_t kHeadRead = 1 << 20;
-constexpr std::size_t kTailRead = 64 * 1024;
+constexpr std::size_t kReadSize = 64 * 1024;
+// Past this, a line is longer than any the writer writes: a title of the longest path escaped.
+constexpr std::size_t kLongestLine = std::size_t{1} << 22;
 
-// Up to `size` bytes of `page` from `offset`.
-Result<std::string> ReadPart(const platform::PageReader& page, std::uint64_t offset,
-                             std::size_t size) {
-  std::string part(size, '\0');
-  std::size_t got = 0;
-  while (got < size) {
-    QUORVANE_TRY_ASSIGN(const std::size_t read,
-                        page.ReadAt(offset + got, part.data() + got, size - got));
-    if (read == 0) {
-      break;
+// Whether every line of `page`, read to its end, is one this program writes.
+Result<bool> IsOurPage(const platform::PageReader& page) {
+  OwnPageLines lines;
+  std::string buffer;
+  for (std::uint64_t offset = 0;;) {
+    const std::size_t had = buffer.size();
+    buffer.resize(had + kReadSize);
+    QUORVANE_TRY_ASSIGN(const std::size_t got, page.ReadAt(offset, buffer.data() + had, kReadSize));
+    buffer.resize(had + got);
+    offset += got;
+    std::size_t start = 0;
+    for (std::size_t end; (end = buffer.find('\n', start)) != std::string::npos; start = end + 1) {
+      if (!lines.Take(std::string_view(buffer).substr(start, end + 1 - start))) {
+        return false;
+      }
     }
-    got += read;
+    buffer.erase(0, start);
+    if (got == 0) {
+      return buffer.empty() && lines.Whole();
+    }
+    if (buffer.size() > kLongestLine) {
+      return false;
+    }
   }
-  part.resize(got);
-  return part;
 }
 
-Result<bool> IsOurPage(const platform::PageReader& page) {
-  const std::uint64_t size = page.Size();
-  const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size, kTailRead));
-  QUORVANE_TRY_ASSIGN(const std::string head, ReadPart(page, 0, kHeadRead));
-  QUORVANE_TRY_ASSIGN(const std::string end, ReadPart(page, size - tail, tail));
-  return IsIndexPageFrame(head, end);
+// Whatever is in the page's place but a regular file is no page of ours either, and a symlink is
+// said to be one.
+Failure NotOurs(Failure failure) {
+  if (failure.step == Step::kPageNotAFile) {
+    failure.step = Step::kNotAPage;
+  } else if (failure.step == Step::kPageIsALink) {
+    failure.step = Step::kPageLinkKept;
+  }
+  return failure;
 }
 
 }  // namespace
 
 Result<bool> RemoveOurPage(const platform::Folder& folder, bool dry_run) {
-  const Result<std::unique_ptr<platform::PageReader>> page = folder.ReadPage(IndexFileName);
+  Result<std::unique_ptr<platform::PageReader>> page = folder.ReadPage(IndexFileName);
   if (!page) {
-    // Whatever is not a regular file is no page of ours either.
-    const Failure& failure = page.Error();
-    return failure.step == Step::kPageNotAFile ? Failure(Step::kNotAPage, failure.path) : failure;
+    return NotOurs(std::move(page).Error());
   }
   if (*page == nullptr) {
     return false;
@@ -60,9 +69,7 @@ Result<bool> RemoveOurPage(const platform::Folder& folder, bool dry_run) {
   if (!ours) {
     return Failure(Step::kNotAPage, folder.Path() + IndexFileName);
   }
-  if (!dry_run) {
-    QUORVANE_TRY((*page)->Remove());
-  }
+  QUORVANE_TRY(dry_run ? (*page)->CheckRemoval() : (*page)->Remove());
   return true;
 }
 

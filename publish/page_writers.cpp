@@ -21,6 +21,20 @@ Budget DescriptorBudget() {
   return {open_folders, std::clamp<std::size_t>((left - open_folders) / 6, 1, 1024)};
 }
 
+void PageOutcome::Settle(PageState state) {
+  {
+    const std::lock_guard lock(mutex_);
+    state_ = state;
+  }
+  settled_.notify_all();
+}
+
+PageState PageOutcome::Wait() const {
+  std::unique_lock lock(mutex_);
+  settled_.wait(lock, [this] { return state_ != PageState::kPending; });
+  return state_;
+}
+
 PageWriters::PageWriters(const platform::Executor& executor, int threads,
                          std::size_t waiting_at_most, std::function<void(PageJob&)> write)
     : waiting_at_most_(waiting_at_most < 1 ? 1 : waiting_at_most),

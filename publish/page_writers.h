@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>              // std::atomic
 #include <condition_variable>  // std::condition_variable
 #include <cstddef>             // std::size_t
 #include <deque>               // std::deque
@@ -18,7 +17,21 @@ namespace quorvane::tool {
 // How far the page of a folder has got: a page made is sealed into a batch, left as it was, or
 // only checked in a dry run.
 enum class PageState { kPending, kMade, kFailed };
-using PageOutcome = std::atomic<PageState>;
+
+// What became of a page, settled once by its writer and awaited by the writers of the pages that
+// link to it. A mutex and a condition rather than std::atomic::wait, whose wake-ups are lost now
+// and then where the standard library has no futex to build it on (mingw-w64's GCC 12).
+class PageOutcome {
+ public:
+  explicit PageOutcome(PageState state = PageState::kPending) : state_(state) {}
+  void Settle(PageState state);
+  PageState Wait() const;  // until settled
+
+ private:
+  mutable std::mutex mutex_;
+  mutable std::condition_variable settled_;
+  PageState state_;
+};
 
 // A sub-folder's page, which the page of its folder links to once made.
 struct SubFolderPage {

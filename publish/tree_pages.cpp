@@ -14,11 +14,6 @@ using platform::Failure;
 using platform::Folder;
 using platform::Result;
 
-void Settle(PageOutcome& outcome, PageState state) {
-  outcome.store(state);
-  outcome.notify_all();
-}
-
 // The last name of `below`, a path of names each followed by "/".
 std::string LastName(const std::string& below) {
   const std::size_t end = below.size() - 1;
@@ -59,7 +54,7 @@ std::optional<PageJob> TreePages::Leave(std::shared_ptr<const Folder> folder) {
   arrived_.pop_back();
   if (folder == nullptr) {
     Failed(arrived.listing.below, false);  // the walk has told why
-    Settle(*arrived.outcome, PageState::kFailed);
+    arrived.outcome->Settle(PageState::kFailed);
     return std::nullopt;
   }
   arrived.listing.folder = std::move(folder);
@@ -74,8 +69,7 @@ void TreePages::Write(PageJob& job, PageBatch& batch) {
   if (links_) {
     links.up = !job.top;  // the run publishes nothing above its top
     for (SubFolderPage& page : job.below) {
-      page.outcome->wait(PageState::kPending);
-      if (page.outcome->load() == PageState::kMade) {
+      if (page.outcome->Wait() == PageState::kMade) {
         links.down.push_back(std::move(page.name));
       }
     }
@@ -87,10 +81,10 @@ void TreePages::Write(PageJob& job, PageBatch& batch) {
     fail_(made.Error(), job.listing.below);
     Failed(job.listing.below, false);
   }
-  Settle(*job.outcome, made ? PageState::kMade : PageState::kFailed);
+  job.outcome->Settle(made ? PageState::kMade : PageState::kFailed);
 }
 
-void TreePages::Skip(PageJob& job) { Settle(*job.outcome, PageState::kFailed); }
+void TreePages::Skip(PageJob& job) { job.outcome->Settle(PageState::kFailed); }
 
 void TreePages::PlaceFailed(const std::string& path) {
   const std::string& top = top_->Path();

@@ -29,6 +29,18 @@ std::size_t CharacterAt(std::string_view text, std::size_t at, char32_t& code) {
   return length;
 }
 
+// `code` in lower case, where it is an upper-case letter of the alphabets folded: ASCII and
+// Latin-1, Greek, Cyrillic.
+char32_t Lower(char32_t code) {
+  const bool shifts_by_32 =
+      (code >= U'A' && code <= U'Z') || (code >= 0xC0 && code <= 0xDE && code != 0xD7) ||
+      (code >= 0x391 && code <= 0x3AB && code != 0x3A2) || (code >= 0x410 && code <= 0x42F);
+  if (shifts_by_32) {
+    return code + 0x20;
+  }
+  return code >= 0x400 && code < 0x410 ? code + 0x50 : code;
+}
+
 bool InClass(std::string_view name, char32_t code) {
   if (code > 0x7F) {
     return false;  // the classes of the ASCII letters, digits and signs only
@@ -51,7 +63,7 @@ bool InClass(std::string_view name, char32_t code) {
 
 // Matches `code` against the set that starts after the "[" at `at`; sets `end` after its "]".
 // False with `end` at 0 when the set has no end, and the "[" is a plain character.
-bool InSet(std::string_view pattern, std::size_t at, char32_t code, std::size_t& end) {
+bool InSet(std::string_view pattern, std::size_t at, char32_t code, bool fold, std::size_t& end) {
   const bool negated = at < pattern.size() && (pattern[at] == '!' || pattern[at] == '^');
   std::size_t i = negated ? at + 1 : at;
   bool found = false;
@@ -72,7 +84,8 @@ bool InSet(std::string_view pattern, std::size_t at, char32_t code, std::size_t&
       i += 1 + (pattern[i + 1] == '\\' && i + 2 < pattern.size() ? 1 : 0);
       i += CharacterAt(pattern, i, high);
     }
-    found = found || (low <= code && code <= high);
+    found = found || (low <= code && code <= high) ||
+            (fold && Lower(low) <= Lower(code) && Lower(code) <= Lower(high));
   }
   if (i >= pattern.size()) {
     end = 0;
@@ -83,12 +96,13 @@ bool InSet(std::string_view pattern, std::size_t at, char32_t code, std::size_t&
 }
 
 // Whether the one pattern element at `p` matches the character at `n`; moves both past them.
-bool MatchOne(std::string_view pattern, std::size_t& p, std::string_view name, std::size_t& n) {
+bool MatchOne(std::string_view pattern, std::size_t& p, std::string_view name, std::size_t& n,
+              bool fold) {
   char32_t code = 0;
   const std::size_t length = CharacterAt(name, n, code);
   if (pattern[p] == '[') {
     std::size_t end = 0;
-    const bool in_set = InSet(pattern, p + 1, code, end);
+    const bool in_set = InSet(pattern, p + 1, code, fold, end);
     if (end != 0) {
       p = end;
       n += length;
@@ -104,7 +118,8 @@ bool MatchOne(std::string_view pattern, std::size_t& p, std::string_view name, s
   p += pattern[p] == '\\' && p + 1 < pattern.size() ? 1 : 0;
   char32_t wanted = 0;
   const std::size_t wanted_length = CharacterAt(pattern, p, wanted);
-  const bool same = pattern.substr(p, wanted_length) == name.substr(n, length);
+  const bool same = pattern.substr(p, wanted_length) == name.substr(n, length) ||
+                    (fold && Lower(wanted) == Lower(code));
   p += wanted_length;
   n += length;
   return same;
@@ -112,7 +127,7 @@ bool MatchOne(std::string_view pattern, std::size_t& p, std::string_view name, s
 
 }  // namespace
 
-bool MatchesPattern(const std::string& pattern_text, std::string_view name) {
+bool MatchesPattern(const std::string& pattern_text, std::string_view name, bool ignore_case) {
   const std::string_view pattern(pattern_text);
   // A leading dot is no wildcard's to match.
   if (!name.empty() && name[0] == '.' && pattern.substr(0, 1) != "." &&
@@ -128,7 +143,7 @@ bool MatchesPattern(const std::string& pattern_text, std::string_view name) {
     if (p < pattern.size() && pattern[p] == '*') {
       star = ++p;
       star_name = n;
-    } else if (p < pattern.size() && MatchOne(pattern, p, name, n)) {
+    } else if (p < pattern.size() && MatchOne(pattern, p, name, n, ignore_case)) {
       continue;
     } else if (star != std::string_view::npos) {
       char32_t skipped = 0;

@@ -32,10 +32,10 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 // The entry of the folder `dir_fd` listed under `name`, else one whose name differs from it only
 // in letter case, else "".
 Result<std::string> ListedName(const SystemCalls& calls, int dir_fd, const std::string& name,
-                               std::string_view page_path) {
-  QUORVANE_TRY_ASSIGN(const Descriptor fd,
-                      Descriptor::Open(calls, dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC,
-                                       Step::kWritePage, page_path));
+                               Step step, std::string_view page_path) {
+  QUORVANE_TRY_ASSIGN(
+      const Descriptor fd,
+      Descriptor::Open(calls, dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, step, page_path));
   std::string found;
   std::vector<char> buffer(32 * 1024);
   ssize_t size = 0;
@@ -49,7 +49,7 @@ Result<std::string> ListedName(const SystemCalls& calls, int dir_fd, const std::
     }
   }
   if (size < 0) {
-    return Failure(Step::kWritePage, page_path, errno);
+    return Failure(step, page_path, errno);
   }
   return found;
 }
@@ -57,7 +57,7 @@ Result<std::string> ListedName(const SystemCalls& calls, int dir_fd, const std::
 }  // namespace
 
 Result<std::string> FindOtherCase(const SystemCalls& calls, int dir_fd, const std::string& name,
-                                  std::string_view page_path) {
+                                  Step step, std::string_view page_path) {
   std::string swapped = name;
   for (char& c : swapped) {
     c = SwapCase(c);
@@ -66,12 +66,19 @@ Result<std::string> FindOtherCase(const SystemCalls& calls, int dir_fd, const st
   if (swapped == name || calls.StatAt(dir_fd, swapped.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     return std::string();  // case is told apart, so nothing but `name` answers to it
   }
-  QUORVANE_TRY_ASSIGN(const std::string found, ListedName(calls, dir_fd, name, page_path));
+  QUORVANE_TRY_ASSIGN(const std::string found, ListedName(calls, dir_fd, name, step, page_path));
   if (found == name) {
     return std::string();
   }
-  // None listed: the system folds more than ASCII letters, so the spelling it answered to.
+  // None listed: the system folds more than ASCII letters, so the spelling it answered to;
+  // unless the file has gone since, and nothing answers to the name now.
+  if (found.empty() && calls.StatAt(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return std::string();
+  }
   return found.empty() ? swapped : found;
 }
+
+// Each file system says for itself: most tell case apart, and a pattern matches as the shell's.
+bool NamesIgnoreCase() { return false; }
 
 }  // namespace quorvane::platform

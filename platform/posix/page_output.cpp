@@ -4,13 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>      // unlinkat
 #include <cerrno>        // errno, E*
-#include <string>        // std::string, std::to_string
+#include <cstdio>        // std::snprintf
+#include <string>        // std::string
 #include <system_error>  // std::errc, std::error_code
 #include <utility>       // std::move
 
 #include "platform/page_replacement.h"
 #include "platform/posix/carry_over.h"
 #include "platform/posix/descriptor.h"
+#include "platform/posix/leftover_pages.h"
 #include "platform/posix/page_target.h"
 #include "platform/posix/system_calls.h"
 
@@ -33,7 +35,9 @@ class PosixReplaceSteps final : public ReplaceSteps {
   // `dir_fd` is used by CheckOld() only, which opens a descriptor of its own for the rest.
   PosixReplaceSteps(const SystemCalls& calls, int dir_fd, std::string page_path,
                     std::string_view name)
-      : calls_(calls), dir_fd_(dir_fd), page_path_(std::move(page_path)), name_(name) {}
+      : calls_(calls), dir_fd_(dir_fd), page_path_(std::move(page_path)), name_(name) {
+    temporary_.reserve(64);  // so that taking a name allocates nothing (see TakeHiddenName)
+  }
 
   Result<bool> CheckOld() override {
     QUORVANE_TRY_ASSIGN(target_, FindPageTarget(calls_, dir_fd_, page_path_, name_));
@@ -62,6 +66,7 @@ class PosixReplaceSteps final : public ReplaceSteps {
     }
     fd_ = std::move(*fd);
     unnamed_ = true;
+    LockAsLive(calls_, fd_.Get(), -1, nullptr);  // locked before any name shows it
     return true;
   }
 
@@ -123,8 +128,11 @@ class PosixReplaceSteps final : public ReplaceSteps {
     return calls_.SyncFileSystem(fd_.Get()) == 0 ? Result<>() : Fail(errno);
   }
 
-  // The rename takes the place of whatever has the page's name by then.
+  // The rename takes the place of whatever has the page's name by then. The close may report a
+  // write that failed, which must come before the page is placed; a second descriptor keeps the
+  // lock held meanwhile.
   Result<bool> PutInPlace(bool /*over_old*/, bool /*last*/) override {
+    const Descriptor holds_lock(calls_, calls_.Duplicate(fd_.Get()));
     if (fd_.Close() != 0) {
       return Fail(errno);
     }
@@ -145,16 +153,20 @@ class PosixReplaceSteps final : public ReplaceSteps {
     if (!fd) {
       return NameTaken(std::move(fd).Error());
     }
+    if (!LockAsLive(calls_, fd->Get(), target_.dir.Get(), name.c_str())) {
+      return false;  // taken for a leftover in the instant between: another name, then
+    }
     fd_ = std::move(*fd);
     return true;
   }
 
   Result<bool> LinkAs(const std::string& name) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd_.Get());
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_.Get());
     const int dir = target_.dir.Get();
     if (calls_.LinkAt(fd_.Get(), "", dir, name.c_str(), AT_EMPTY_PATH) == 0 ||
         ((errno == ENOENT || errno == EPERM) &&
-         calls_.LinkAt(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0)) {
+         calls_.LinkAt(AT_FDCWD, self, dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0)) {
       return true;
     }
     return NameTaken(Fail(errno));
@@ -177,8 +189,11 @@ class PosixReplaceSteps final : public ReplaceSteps {
 
 Result<> CheckSystemPage(const SystemCalls& calls, int dir_fd, const std::string& folder_path,
                          std::string_view name) {
-  QUORVANE_TRY(FindPageTarget(calls, dir_fd, folder_path + std::string(name), name));
-  return {};
+  const std::string page_path = folder_path + std::string(name);
+  QUORVANE_TRY_ASSIGN(const PageTarget target, FindPageTarget(calls, dir_fd, page_path, name));
+  return CheckFolderTakes(calls, target.dir.Get(),
+                          target.old.IsOpen() ? &target.old_status : nullptr, Step::kWritePage,
+                          page_path);
 }
 
 Result<std::unique_ptr<PageOutput>> CreateSystemPage(const SystemCalls& calls, int dir_fd,

@@ -1,12 +1,14 @@
 #include "platform/posix/page_target.h"
 
-#include <fcntl.h>  // O_*, AT_*
-#include <cerrno>   // errno, E*
-#include <cstddef>  // std::size_t
-#include <cstdint>  // std::uint64_t
-#include <memory>   // std::make_unique
-#include <utility>  // std::move
-#include <vector>   // std::vector
+#include <fcntl.h>       // O_*, AT_*
+#include <unistd.h>      // W_OK, X_OK
+#include <cerrno>        // errno, E*
+#include <cstddef>       // std::size_t
+#include <cstdint>       // std::uint64_t
+#include <memory>        // std::make_unique
+#include <system_error>  // std::errc
+#include <utility>       // std::move
+#include <vector>        // std::vector
 
 #include "platform/posix/name_case.h"
 #include "platform/posix/page_reader.h"
@@ -16,6 +18,8 @@ namespace quorvane::platform {
 namespace {
 
 constexpr int kFolderPathFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+// How many times the page is looked for when it goes while it is looked at.
+constexpr int kLooks = 3;
 
 // The page behind a symlink, read in the folder the link leads to, which it keeps open.
 class LinkedPageReader final : public PageReader {
@@ -28,7 +32,9 @@ class LinkedPageReader final : public PageReader {
     return page_->ReadAt(offset, buffer, size);
   }
   // Only the target could be removed, which would leave the link leading nowhere.
-  Result<> Remove() const override { return Failure(Step::kPageNotAFile, link_path_); }
+  Result<> Remove() const override { return CheckRemoval(); }
+  Result<> CheckRemoval() const override { return Failure(Step::kPageNotAFile, link_path_); }
+  Result<bool> InPlace() const override { return page_->InPlace(); }
 
  private:
   Descriptor dir_;  // before the page, which reads through it
@@ -41,14 +47,33 @@ class TargetFinder {
   TargetFinder(const SystemCalls& calls, const std::string& page_path)
       : calls_(calls), page_path_(page_path) {}
 
+  // A page that goes between its check and its opening (another run's --clean, a user's rm) is
+  // looked for again: then, where nothing has its name, the new page is a first page.
   Result<PageTarget> Find(int dir_fd, std::string_view name) {
+    for (int look = 1;; ++look) {
+      const Result<> found = FindOnce(dir_fd, name);
+      if (found) {
+        return std::move(target_);
+      }
+      if (look == kLooks || found.Error().step != Step::kWritePage ||
+          found.Error().error != std::errc::no_such_file_or_directory) {
+        return found.Error();
+      }
+      target_ = PageTarget();
+    }
+  }
+
+ private:
+  Failure Fail(Step step, int error = 0) const { return Failure(step, page_path_, error); }
+
+  Result<> FindOnce(int dir_fd, std::string_view name) {
     QUORVANE_TRY_ASSIGN(target_.dir, Descriptor::Open(calls_, dir_fd, ".", kFolderPathFlags,
                                                       Step::kWritePage, page_path_));
     target_.name = std::string(name);
     struct stat st {};
     if (calls_.StatAt(target_.dir.Get(), target_.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) {
-        return std::move(target_);  // a first page
+        return {};  // a first page
       }
       return Fail(Step::kWritePage, errno);
     }
@@ -60,18 +85,15 @@ class TargetFinder {
     } else if (!S_ISREG(st.st_mode)) {
       return Fail(Step::kPageNotAFile);
     }
-    QUORVANE_TRY(OpenOld());
-    return std::move(target_);
+    return OpenOld();
   }
-
- private:
-  Failure Fail(Step step, int error = 0) const { return Failure(step, page_path_, error); }
 
   // Where letter case is not told apart, the page's name may find the user's file of another
   // name, which the rename would replace.
   Result<> CheckNameIsItsOwn() const {
-    QUORVANE_TRY_ASSIGN(const std::string other,
-                        FindOtherCase(calls_, target_.dir.Get(), target_.name, page_path_));
+    QUORVANE_TRY_ASSIGN(
+        const std::string other,
+        FindOtherCase(calls_, target_.dir.Get(), target_.name, Step::kWritePage, page_path_));
     if (!other.empty()) {
       return Failure(Step::kPageNameClash,
                      page_path_.substr(0, page_path_.size() - target_.name.size()) + other);
@@ -144,7 +166,8 @@ Result<std::unique_ptr<PageReader>> ReadReplacedSystemPage(const SystemCalls& ca
                                                            const std::string& folder_path,
                                                            std::string_view name) {
   Result<std::unique_ptr<PageReader>> page = ReadSystemPage(calls, dir_fd, folder_path, name);
-  if (page || page.Error().step != Step::kPageNotAFile) {
+  // A symlink is read where it leads, when a new page would be written through it.
+  if (page || page.Error().step != Step::kPageIsALink) {
     return page;
   }
   const std::string path = folder_path + std::string(name);
@@ -155,6 +178,26 @@ Result<std::unique_ptr<PageReader>> ReadReplacedSystemPage(const SystemCalls& ca
     return nullptr;  // gone since it was found
   }
   return std::make_unique<LinkedPageReader>(std::move(target.dir), std::move(linked), path);
+}
+
+Result<> CheckFolderTakes(const SystemCalls& calls, int dir_fd, const struct stat* page, Step step,
+                          const std::string& page_path) {
+  if (calls.AccessAt(dir_fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+    return Failure(step, page_path, errno);
+  }
+  if (page == nullptr || calls.EffectiveUser() == 0) {
+    return {};
+  }
+  struct stat folder {};
+  if (calls.StatAt(dir_fd, "", &folder, AT_EMPTY_PATH) != 0) {
+    return Failure(step, page_path, errno);
+  }
+  // In a sticky folder (/tmp), only the page's owner or the folder's may take the page out.
+  const uid_t user = calls.EffectiveUser();
+  if ((folder.st_mode & S_ISVTX) != 0 && folder.st_uid != user && page->st_uid != user) {
+    return Failure(step, page_path, EPERM);
+  }
+  return {};
 }
 
 }  // namespace quorvane::platform

@@ -31,4 +31,11 @@ Result<std::unique_ptr<PageReader>> ReadReplacedSystemPage(const SystemCalls& ca
                                                            const std::string& folder_path,
                                                            std::string_view name);
 
+// Whether the user may put a new page into the folder `dir_fd`, or take `page` (its status; none
+// for a first page) out of it, as the system would answer when it is done: the folder writable
+// for them on a file system that is not read-only and, where the folder is sticky, the folder or
+// the page theirs. Fails with `step` naming `page_path`.
+Result<> CheckFolderTakes(const SystemCalls& calls, int dir_fd, const struct stat* page, Step step,
+                          const std::string& page_path);
+
 }  // namespace quorvane::platform

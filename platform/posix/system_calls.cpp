@@ -1,12 +1,13 @@
 #include "platform/posix/system_calls.h"
 
 #include <dirent.h>       // getdents64
-#include <fcntl.h>        // openat, sync_file_range
+#include <fcntl.h>        // openat, sync_file_range, fcntl
 #include <sys/eventfd.h>  // eventfd
+#include <sys/file.h>     // flock
 #include <sys/inotify.h>  // inotify_init1, inotify_add_watch, inotify_rm_watch
 #include <sys/xattr.h>    // fgetxattr, fsetxattr, fremovexattr, flistxattr
 #include <unistd.h>  // close, read, write, pread, fsync, syncfs, linkat, unlinkat, readlinkat, fchown
-#include <cstdio>    // renameat
+#include <cstdio>    // renameat, renameat2
 
 namespace quorvane::platform {
 
@@ -57,6 +58,18 @@ int SystemCalls::LinkAt(int from_dir, const char* from, int to_dir, const char* 
 int SystemCalls::RenameAt(int from_dir, const char* from, int to_dir, const char* to) const {
   return renameat(from_dir, from, to_dir, to);
 }
+
+int SystemCalls::RenameNoReplace(int from_dir, const char* from, int to_dir, const char* to) const {
+  return renameat2(from_dir, from, to_dir, to, RENAME_NOREPLACE);
+}
+
+int SystemCalls::AccessAt(int dir, const char* path, int mode, int flags) const {
+  return faccessat(dir, path, mode, flags);
+}
+
+int SystemCalls::Lock(int fd, int operation) const { return flock(fd, operation); }
+
+int SystemCalls::Duplicate(int fd) const { return fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 
 int SystemCalls::UnlinkAt(int dir, const char* path, int flags) const {
   return unlinkat(dir, path, flags);

@@ -33,6 +33,17 @@ class SystemCalls {
   virtual int SyncFileSystem(int fd) const;
   virtual int LinkAt(int from_dir, const char* from, int to_dir, const char* to, int flags) const;
   virtual int RenameAt(int from_dir, const char* from, int to_dir, const char* to) const;
+  // renameat2 with RENAME_NOREPLACE: fails (EEXIST) where `to` exists; EINVAL where the file
+  // system cannot tell.
+  virtual int RenameNoReplace(int from_dir, const char* from, int to_dir, const char* to) const;
+  // faccessat with the effective ids (AT_EACCESS in `flags`): the system's own answer, ACLs and
+  // read-only mounts included.
+  virtual int AccessAt(int dir, const char* path, int mode, int flags) const;
+  // flock: the lock a run holds on the files it writes, so that others can tell them apart from
+  // those a killed run left.
+  virtual int Lock(int fd, int operation) const;
+  // Another descriptor of the same open file, sharing its lock; close-on-exec.
+  virtual int Duplicate(int fd) const;
   virtual int UnlinkAt(int dir, const char* path, int flags) const;
   virtual int ChangeMode(int fd, mode_t mode) const;
   virtual int ChangeOwner(int fd, uid_t owner, gid_t group) const;

@@ -2,7 +2,6 @@
 
 #include <dirent.h>        // struct dirent64, DT_*
 #include <fcntl.h>         // O_*, AT_*
-#include <limits.h>        // PATH_MAX
 #include <sys/resource.h>  // getrlimit
 #include <sys/stat.h>
 #include <atomic>        // std::atomic
@@ -15,7 +14,9 @@
 #include "platform/failure.h"
 #include "platform/posix/descriptor.h"
 #include "platform/posix/descriptor_folder.h"
+#include "platform/posix/folder_path.h"
 #include "platform/posix/folder_place.h"
+#include "platform/posix/leftover_pages.h"
 #include "platform/posix/page_output.h"
 #include "platform/posix/page_reader.h"
 #include "platform/posix/page_target.h"
@@ -24,54 +25,7 @@
 namespace quorvane::platform {
 namespace {
 
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 constexpr std::size_t kEntryBufferSize = 128 * 1024;
-
-// Opens the folder at `path`. A path longer than the system takes in one call is opened a stretch
-// of whole names at a time.
-Result<Descriptor> OpenFolderPath(const SystemCalls& calls, std::string_view path) {
-  const auto open = [&](int dir, const char* name) {
-    return Descriptor::Open(calls, dir, name, kFolderFlags, Step::kReadFolder, path);
-  };
-  if (path.size() < PATH_MAX) {
-    return open(AT_FDCWD, std::string(path).c_str());
-  }
-  Descriptor fd;
-  std::size_t start = 0;
-  if (path.front() == '/') {
-    QUORVANE_TRY_ASSIGN(fd, open(AT_FDCWD, "/"));
-    start = 1;
-  }
-  for (;;) {
-    if (start >= path.size()) {
-      return fd.IsOpen() ? Result<Descriptor>(std::move(fd)) : open(AT_FDCWD, ".");
-    }
-    std::size_t end = path.size();
-    if (end - start >= PATH_MAX) {
-      end = path.rfind('/', start + PATH_MAX - 1);
-      if (end == std::string_view::npos || end <= start) {
-        end = start + PATH_MAX;  // one name longer than any allowed: the open says so
-      }
-    }
-    const std::string stretch(path.substr(start, end - start));
-    QUORVANE_TRY_ASSIGN(fd, open(fd.IsOpen() ? fd.Get() : AT_FDCWD, stretch.c_str()));
-    start = end + 1;
-  }
-}
-
-// The failure of a folder at `path` that could not be opened with `error`: its path ends in the
-// separator as a folder's does, unless it is no folder at all.
-Failure OpenFailure(std::string_view path, std::error_code error) {
-  const bool no_folder = error == std::errc::not_a_directory;
-  std::string shown(path);
-  while (no_folder && shown.size() > 1 && shown.back() == '/') {
-    shown.pop_back();
-  }
-  if (!no_folder && !shown.empty() && shown.back() != '/') {
-    shown += '/';
-  }
-  return Failure(Step::kReadFolder, shown, error);
-}
 
 // Whether a status call that follows a symlink failed because the link leads nowhere: to nothing,
 // through a file, round a loop or where the user may not look. Such a link is a file.
@@ -215,7 +169,7 @@ class SystemFolder final : public DescriptorFolder {
   // are folders on this one's mount and no automount points.
   Result<> List(NameSink* files, NameSink* folders) const override {
     return ForEachEntry([&](int dir_fd, const dirent64& entry) -> Result<> {
-      NameSink* const file_sink = IsTemporaryPageName(entry.d_name) ? nullptr : files;
+      NameSink* const file_sink = NotedAsHidden(entry.d_name) ? nullptr : files;
       QUORVANE_TRY_ASSIGN(const Kind kind,
                           KindOf(dir_fd, entry, file_sink != nullptr, folders != nullptr));
       NameSink* const sink = kind == Kind::kFile     ? file_sink
@@ -252,6 +206,10 @@ class SystemFolder final : public DescriptorFolder {
       return Kind::kFile;
     }
     return !place->is_automount && SameVolume(*place, own_) ? Kind::kFolder : Kind::kNeither;
+  }
+
+  void RemoveIfLeftOver(const std::string& name) const override {
+    RemoveLeftOverPage(calls_, fd_.Get(), name);
   }
 
   // A symlink is a file unless it leads to a folder.

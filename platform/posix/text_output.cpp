@@ -3,7 +3,6 @@
 #include <sys/stat.h>  // fstat
 #include <unistd.h>    // write, isatty
 #include <cerrno>      // errno, EINTR
-#include <csignal>     // std::signal, SIGPIPE
 
 #include "platform/failure.h"
 
@@ -16,7 +15,9 @@ int Descriptor(StandardStream stream) {
 
 }  // namespace
 
-void PrepareTextOutput() { std::signal(SIGPIPE, SIG_IGN); }
+// SIGPIPE keeps its clean-up (RemoveTemporaryNamesOnSignals), so that a reader gone ends the
+// program quietly, as it ends other tools.
+void PrepareTextOutput() {}
 
 bool IsTerminal(StandardStream stream) { return isatty(Descriptor(stream)) == 1; }
 

@@ -1,11 +1,14 @@
-#include <algorithm>  // std::min
+#include <algorithm>  // std::min, std::none_of
+#include <map>        // std::map
 #include <memory>     // std::make_unique
+#include <mutex>      // std::mutex, std::lock_guard
 #include <string>     // std::string, std::wstring
 #include <utility>    // std::move
 #include <vector>     // std::vector
 
 #include "platform/path_separator.h"
 #include "platform/system_file_system.h"
+#include "platform/windows/leftover_pages.h"
 #include "platform/windows/page_output.h"
 #include "platform/windows/page_reader.h"
 #include "platform/windows/utf16.h"
@@ -32,7 +35,25 @@ std::string EndingInSeparator(std::string path) {
 struct Entry {
   std::wstring_view name;
   DWORD attributes;
+  FileFacts facts;
 };
+
+// Whether Win32 can open a file by `name`: not where it holds a character Windows keeps for
+// paths and patterns, or a control character, as a name written by another system onto a disk
+// Windows reads may. Such a file's facts come from its folder's listing.
+bool OpenableByName(std::string_view name) {
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 ||
+           std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
+  });
+}
+
+FileFacts FactsOf(const FILE_ID_BOTH_DIR_INFO& record) {
+  FILETIME written{};
+  written.dwLowDateTime = record.LastWriteTime.LowPart;
+  written.dwHighDateTime = static_cast<DWORD>(record.LastWriteTime.HighPart);
+  return {record.EndOfFile.QuadPart, ToTimeT(written)};
+}
 
 class WindowsFolder final : public ListingFolder {
  public:
@@ -78,6 +99,12 @@ class WindowsFolder final : public ListingFolder {
   FolderIdentity Identity() const override { return identity_; }
 
   Result<FileFacts> ReadFacts(const char* name) const override {
+    if (!OpenableByName(name)) {
+      const std::lock_guard lock(listed_mutex_);
+      if (const auto listed = listed_facts_.find(name); listed != listed_facts_.end()) {
+        return listed->second;
+      }
+    }
     const std::wstring path = extended_ + ToWide(name);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!calls_.Attributes(path.c_str(), &data)) {
@@ -175,7 +202,7 @@ class WindowsFolder final : public ListingFolder {
         const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + at);
         const std::wstring_view name(record->FileName, record->FileNameLength / sizeof(wchar_t));
         if (!IsDot(name)) {
-          QUORVANE_TRY(visit(Entry{name, record->FileAttributes}));
+          QUORVANE_TRY(visit(Entry{name, record->FileAttributes, FactsOf(*record)}));
         }
         if (record->NextEntryOffset == 0) {
           break;
@@ -195,13 +222,24 @@ class WindowsFolder final : public ListingFolder {
     return ForEachEntry([&](const Entry& entry) -> Result<> {
       if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         const std::string name = ToUtf8(entry.name);
-        return files == nullptr || IsTemporaryPageName(name) ? Result<>() : files->Add(name);
+        if (NotedAsHidden(name) || files == nullptr) {
+          return {};
+        }
+        if (!OpenableByName(name)) {
+          const std::lock_guard lock(listed_mutex_);
+          listed_facts_[name] = entry.facts;
+        }
+        return files->Add(name);
       }
       if (folders != nullptr && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         return folders->Add(ToUtf8(entry.name));
       }
       return {};
     });
+  }
+
+  void RemoveIfLeftOver(const std::string& name) const override {
+    RemoveLeftOverPage(calls_, extended_, name);
   }
 
   // The \\?\ path of `relative` ("../x", "sub\\x") from this folder; empty where it goes above
@@ -232,9 +270,13 @@ class WindowsFolder final : public ListingFolder {
   std::wstring extended_;
   std::string path_;
   FolderIdentity identity_;
+  mutable std::mutex listed_mutex_;
+  mutable std::map<std::string, FileFacts> listed_facts_;  // of the files not openable by name
 };
 
 }  // namespace
+
+bool NamesIgnoreCase() { return true; }
 
 // Windows sets no such limit on a process's handles that a walk could reach.
 std::size_t OpenFilesAllowed() { return std::size_t{1} << 14; }

@@ -23,6 +23,24 @@ bool IsNameTaken(std::error_code error) {
   return error.value() == ERROR_FILE_EXISTS || error.value() == ERROR_ALREADY_EXISTS;
 }
 
+// Whether `name` is one Windows keeps for a device (NUL, CON, COM1, with or without an
+// extension): a file of that name, which a \\?\ path makes, is one that Explorer and cmd can
+// hardly remove.
+bool IsDeviceName(std::wstring_view name) {
+  std::wstring base(name.substr(0, name.find(L'.')));
+  base.erase(base.find_last_not_of(L' ') + 1);
+  for (wchar_t& c : base) {
+    c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+  }
+  if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+      base == L"CONOUT$") {
+    return true;
+  }
+  const std::wstring_view digits = L"0123456789\u00B9\u00B2\u00B3";
+  return base.size() == 4 && (base.starts_with(L"COM") || base.starts_with(L"LPT")) &&
+         digits.find(base[3]) != std::wstring_view::npos;
+}
+
 class WindowsReplaceSteps final : public ReplaceSteps {
  public:
   WindowsReplaceSteps(const SystemCalls& calls, const std::wstring& folder,
@@ -32,11 +50,13 @@ class WindowsReplaceSteps final : public ReplaceSteps {
         page_(folder + ToWide(name)),
         page_path_(folder_path + std::string(name)),
         name_size_(name.size()),
-        file_(calls, INVALID_HANDLE_VALUE) {}
+        file_(calls, INVALID_HANDLE_VALUE),
+        held_(calls, INVALID_HANDLE_VALUE) {}
 
   // The page may be replaced where it is a file (neither a folder nor a reparse point), not
   // read-only, and the user may write it.
   Result<bool> CheckOld() override {
+    QUORVANE_TRY(CheckName());
     QUORVANE_TRY_ASSIGN(const std::optional<DWORD> attributes, OldAttributes());
     if (!attributes) {
       return false;  // a first page
@@ -65,21 +85,26 @@ class WindowsReplaceSteps final : public ReplaceSteps {
   Result<bool> CreateUnnamed() override { return false; }
 
   // The new page starts hidden. It shares deletion so that Ctrl+C can remove it while it is open.
+  // A second handle, for reading, holds it open from then until it is placed or dropped, so that
+  // a run that removes leftovers, which opens one without sharing, tells it from a killed run's.
   Result<bool> TakeName(const std::string& name) override {
     std::wstring temporary = folder_ + ToWide(name);
-    const HANDLE file = calls_.Open(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW,
-                                    FILE_ATTRIBUTE_HIDDEN);
+    const HANDLE file =
+        calls_.Open(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    CREATE_NEW, FILE_ATTRIBUTE_HIDDEN);
     if (file == INVALID_HANDLE_VALUE) {
       const std::error_code error = LastError();
       return IsNameTaken(error) ? Result<bool>(false) : Fail(Step::kWritePage, error);
     }
     file_.Reset(file);
+    held_.Reset(calls_.Open(temporary.c_str(), GENERIC_READ, kAnyShare, OPEN_EXISTING, 0));
     temporary_ = std::move(temporary);
     return true;
   }
 
   void DropName() override {
     file_.Reset();
+    held_.Reset();
     if (!moved_) {
       calls_.Delete(temporary_.c_str());
     }
@@ -118,6 +143,9 @@ class WindowsReplaceSteps final : public ReplaceSteps {
   // A first page never replaces a file that took its name meanwhile.
   Result<bool> PutInPlace(bool over_old, bool last) override {
     if (over_old) {
+      // Windows replaces a file with one that nothing else holds open: the new page is let go
+      // for that instant, and ReplaceFileW holds it from then on.
+      held_.Reset();
       QUORVANE_TRY_ASSIGN(const bool replaced, ReplaceOld());
       if (replaced) {
         return true;
@@ -134,6 +162,19 @@ class WindowsReplaceSteps final : public ReplaceSteps {
  private:
   Failure Fail(Step step, std::error_code error = {}) const {
     return Failure(step, page_path_, error);
+  }
+
+  // A device's name is refused as Linux refuses /dev/null, and a name that ends in a dot or a
+  // space, which Windows takes off any name it is given, as the name Windows would not make.
+  Result<> CheckName() const {
+    const std::wstring_view name = std::wstring_view(page_).substr(folder_.size());
+    if (IsDeviceName(name)) {
+      return Fail(Step::kPageNotAFile);
+    }
+    if (name.empty() || name.back() == L'.' || name.back() == L' ') {
+      return Fail(Step::kWritePage, WindowsError(ERROR_INVALID_NAME));
+    }
+    return {};
   }
 
   // The attributes of the file that has the page's name; none where no file has it.
@@ -173,7 +214,8 @@ class WindowsReplaceSteps final : public ReplaceSteps {
     const std::wstring backup = folder_ + ToWide(TemporaryPageName());
     if (calls_.Replace(page_.c_str(), temporary_.c_str(), backup.c_str())) {
       moved_ = true;
-      if (!calls_.Delete(backup.c_str())) {
+      // Another run may have taken it for a leftover, and removed it already.
+      if (!calls_.Delete(backup.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
         return Failure(Step::kOldPageLeft, InFolder(backup.substr(folder_.size())), LastError());
       }
       return true;
@@ -200,6 +242,7 @@ class WindowsReplaceSteps final : public ReplaceSteps {
   std::string page_path_;  // as the user named it, for the messages
   std::size_t name_size_;  // of the page's name at the end of page_path_
   Handle file_;
+  Handle held_;             // the new page, open until it is placed or dropped
   std::wstring temporary_;  // the hidden name the new page has, once it has one
   DWORD old_attributes_ = 0;
   bool moved_ = false;  // whether the new page has left its hidden name
@@ -210,6 +253,13 @@ class WindowsReplaceSteps final : public ReplaceSteps {
 Result<> CheckSystemPage(const SystemCalls& calls, const std::wstring& folder,
                          const std::string& folder_path, std::string_view name) {
   QUORVANE_TRY(WindowsReplaceSteps(calls, folder, folder_path, name).CheckOld());
+  // Opening the folder to add a file to it, without adding one, is the system's own answer to
+  // whether the user may put the new page there.
+  const Handle writable(calls, calls.Open(folder.c_str(), FILE_ADD_FILE, kAnyShare, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS));
+  if (!writable.IsOpen()) {
+    return Failure(Step::kWritePage, folder_path + std::string(name), LastError());
+  }
   return {};
 }
 

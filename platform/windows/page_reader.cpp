@@ -17,9 +17,13 @@ constexpr DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr DWORD kAsItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
 constexpr DWORD kLargestRead = 1 << 30;
 
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
+// Whether `now` is the file `then` was, neither written to nor cut since.
+bool Unchanged(const BY_HANDLE_FILE_INFORMATION& now, const BY_HANDLE_FILE_INFORMATION& then) {
+  return now.dwVolumeSerialNumber == then.dwVolumeSerialNumber &&
+         now.nFileIndexHigh == then.nFileIndexHigh && now.nFileIndexLow == then.nFileIndexLow &&
+         now.nFileSizeHigh == then.nFileSizeHigh && now.nFileSizeLow == then.nFileSizeLow &&
+         now.ftLastWriteTime.dwHighDateTime == then.ftLastWriteTime.dwHighDateTime &&
+         now.ftLastWriteTime.dwLowDateTime == then.ftLastWriteTime.dwLowDateTime;
 }
 
 class WindowsPageReader final : public PageReader {
@@ -47,8 +51,10 @@ class WindowsPageReader final : public PageReader {
     }
     QUORVANE_TRY_ASSIGN(const std::wstring spelt,
                         NameOnDisk(calls_, file_.Get(), Step::kReadPage, path_));
-    if ((information_.dwFileAttributes &
-         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    if ((information_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      return Failure(Step::kPageIsALink, path_);
+    }
+    if ((information_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       return Failure(Step::kPageNotAFile, path_);
     }
     if (spelt != name_) {
@@ -73,24 +79,30 @@ class WindowsPageReader final : public PageReader {
     return std::size_t{got};
   }
 
+  Result<bool> InPlace() const override {
+    const Handle now(calls_, calls_.Open(page_.c_str(), FILE_READ_ATTRIBUTES, kAnyShare,
+                                         OPEN_EXISTING, kAsItself));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!now.IsOpen() && GetLastError() == ERROR_FILE_NOT_FOUND) {
+      return false;
+    }
+    if (!now.IsOpen() || !calls_.Information(now.Get(), &information)) {
+      return Failure(Step::kReadPage, path_, LastError());
+    }
+    return information.dwVolumeSerialNumber == information_.dwVolumeSerialNumber &&
+           information.nFileIndexHigh == information_.nFileIndexHigh &&
+           information.nFileIndexLow == information_.nFileIndexLow;
+  }
+
+  Result<> CheckRemoval() const override {
+    QUORVANE_TRY(OpenToRemove());
+    return {};
+  }
+
   // Removes the very file that was read, through a handle of its own, so that whatever has taken
   // its name since is never the one removed.
   Result<> Remove() const override {
-    const Handle doomed(calls_,
-                        calls_.Open(page_.c_str(), DELETE | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES,
-                                    kAnyShare, OPEN_EXISTING, kAsItself));
-    BY_HANDLE_FILE_INFORMATION now{};
-    if (!doomed.IsOpen() || !calls_.Information(doomed.Get(), &now)) {
-      return Failure(Step::kRemovePage, path_, LastError());
-    }
-    if (!SameFile(now, information_)) {
-      return Failure(Step::kPageChanged, path_);
-    }
-    // Windows refuses to remove a read-only file, whoever asks; so does this, where an
-    // administrator's open for writing would succeed.
-    if ((now.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      return Failure(Step::kRemovePage, path_, WindowsError(ERROR_ACCESS_DENIED));
-    }
+    QUORVANE_TRY_ASSIGN(const Handle doomed, OpenToRemove());
     if (!calls_.MarkForDeletion(doomed.Get())) {
       return Failure(Step::kRemovePage, path_, LastError());
     }
@@ -100,6 +112,27 @@ class WindowsPageReader final : public PageReader {
   }
 
  private:
+  // The page opened to be removed, once it is known to be the file read, unchanged, and to be
+  // one the user may remove. No one else may write it from then on.
+  Result<Handle> OpenToRemove() const {
+    Handle doomed(calls_,
+                  calls_.Open(page_.c_str(), DELETE | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING, kAsItself));
+    BY_HANDLE_FILE_INFORMATION now{};
+    if (!doomed.IsOpen() || !calls_.Information(doomed.Get(), &now)) {
+      return Failure(Step::kRemovePage, path_, LastError());
+    }
+    if (!Unchanged(now, information_)) {
+      return Failure(Step::kPageChanged, path_);
+    }
+    // Windows refuses to remove a read-only file, whoever asks; so does this, where an
+    // administrator's open for writing would succeed.
+    if ((now.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      return Failure(Step::kRemovePage, path_, WindowsError(ERROR_ACCESS_DENIED));
+    }
+    return doomed;
+  }
+
   const SystemCalls& calls_;
   std::wstring name_;
   std::wstring page_;

@@ -8,6 +8,7 @@ namespace {
 // Runs on a thread of its own while the program's go on; the default handler then ends the
 // program.
 BOOL WINAPI OnConsoleEvent(DWORD /*event*/) {
+  EndMakingNames();
   RemoveHeldNames();
   return FALSE;
 }
@@ -15,5 +16,9 @@ BOOL WINAPI OnConsoleEvent(DWORD /*event*/) {
 }  // namespace
 
 void RemoveTemporaryNamesOnSignals() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+
+void KeepCleanUpSignalsAway() {}
+
+void HoldOffCleanUpSignals(bool /*hold*/) {}
 
 }  // namespace quorvane::platform

@@ -39,6 +39,10 @@ TEST(QuorvaneIndexToolTest, AnswersHelpVersionAndBadUsageTheGnuWay) {
        std::string("quorvane-index: --output writes one page, and cannot go with --recursive\n") +
            kTryHelp},
       {{"--output="}, 2, "", std::string("quorvane-index: --output needs a FILE\n") + kTryHelp},
+      {{"-O", "/dev/null"},
+       1,
+       "",
+       "quorvane-index: The page /dev/null is not a regular file; nothing was written\n"},
       {{"--cl", "--view"},
        2,
        "",
@@ -162,19 +166,26 @@ TEST(QuorvaneIndexToolTest, OutputThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(full.err,
             "quorvane-index: Cannot write the standard output: No space left on device\n");
 
-  // A reader that has gone: the closed pipe is a failure too.
-  int pipe_fds[2];
-  ASSERT_EQ(pipe(pipe_fds), 0);
-  close(pipe_fds[0]);
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(pipe_fds[1], 1);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 2);
-    ExecTool({scratch.Path(), {"--help"}});
+  // A reader gone (| head) stops the run quietly, as it stops any writer; where SIGPIPE was
+  // ignored from the start, the write fails and says so.
+  for (const bool ignored : {false, true}) {
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    close(pipe_fds[0]);
+    const TempFolder capture;
+    const pid_t child = fork();
+    if (child == 0) {
+      signal(SIGPIPE, ignored ? SIG_IGN : SIG_DFL);
+      const int err = open((capture / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(pipe_fds[1], 1);
+      dup2(err, 2);
+      ExecTool({scratch.Path(), {"--help"}});
+    }
+    close(pipe_fds[1]);
+    EXPECT_EQ(WaitFor(child), ignored ? 1 : 128 + SIGPIPE);
+    EXPECT_EQ(ReadFile(capture / "err"),
+              ignored ? "quorvane-index: Cannot write the standard output: Broken pipe\n" : "");
   }
-  close(pipe_fds[1]);
-  EXPECT_EQ(WaitFor(child), 1);
 }
 
 // Started with a standard stream closed, the tool never lets a page take its number: every page

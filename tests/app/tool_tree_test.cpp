@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
+
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <thread>
 #include <tuple>
+#include <utility>
 
+#include "platform/file_system.h"
 #include "tests/support/scratch_mount.h"
 #include "tool_runs.h"
 
@@ -78,6 +83,10 @@ TEST(QuorvaneIndexToolTest, OptionsChooseWhatIsPublishedAndWhere) {
             "<html>\r\n<head><title>" + scratch.Path() + "/");
   EXPECT_TRUE(Contains(result.out, "<p><a href=\"a.txt\">a.txt</a>"));
   EXPECT_EQ(result.out.substr(result.out.size() - 9), "</html>\r\n");
+  // A dry run says where it would write, as it was named.
+  const ToolResult dry = RunTool({scratch.Path(), {"-nO", "-"}});
+  EXPECT_EQ(dry.status, 0);
+  EXPECT_EQ(dry.out, "-\n");
   EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{"a.txt"});
 }
 
@@ -88,9 +97,12 @@ TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
     bool as_nobody;
     const char* words;  // after the page's path; none when it is removed
   } cases[] = {
-      {"a page of ours",
+      {"a page of ours, with links and pictures",
        [](const TempFolder& f) {
-         ASSERT_EQ(RunTool({f.Path(), {"-s"}}).status, 0);
+         f.AddFolder("sub");
+         f.AddFile("a&b <1>.jpg");
+         ASSERT_EQ(RunTool({f.Path() + "/sub", {}}).status, 0);
+         ASSERT_EQ(RunTool({f.Path(), {"-is"}}).status, 0);
        },
        false, nullptr},
       {"one of another version",
@@ -106,6 +118,31 @@ TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
          Edit(f / "quorvane_index.html", "</html>\r\n", "</html>\r\n<!-- mine -->\r\n");
        },
        false, " is not a page quorvane wrote; it was kept"},
+      // Each line is the writer's, in its order: a note typed in, a picture under another
+      // file's entry, a link that is not its text, totals that count other entries.
+      {"one with a note typed into its body",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
+         Edit(f / "quorvane_index.html", "<br>&nbsp;", "<p>Back on Monday.\r\n<br>&nbsp;");
+       },
+       false, " is not a page quorvane wrote; it was kept"},
+      {"one edited in its order, its links, its totals",
+       [](const TempFolder& f) {
+         f.AddFile("b.jpg");
+         ASSERT_EQ(RunTool({f.Path(), {"-i"}}).status, 0);
+         const std::string page = ReadFile(f / "quorvane_index.html");
+         for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+                  {"<img src=\"b.jpg\"", "<img src=\"a.txt\""},
+                  {">a.txt</a>", ">b.txt</a>"},
+                  {"<b>2 object(s)", "<b>3 object(s)"},
+                  {"<body>\r\n", "<body>\n"}}) {
+           Edit(f / "quorvane_index.html", from, to);
+           ASSERT_EQ(RunTool({f.Path(), {"--clean"}}).status, 1) << from;
+           WriteFile(f / "quorvane_index.html", page);
+         }
+         Edit(f / "quorvane_index.html", "by quorvane", "by quorvane 0.9, and");
+       },
+       false, nullptr},
       {"a page of someone else's",
        [](const TempFolder& f) { WriteFile(f / "quorvane_index.html", "<html>mine</html>\n"); },
        false, " is not a page quorvane wrote; it was kept"},
@@ -116,7 +153,7 @@ TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
          ASSERT_EQ(RunTool({f.Path(), {"-O", "real.html"}}).status, 0);
          ASSERT_EQ(symlink("real.html", (f / "quorvane_index.html").c_str()), 0);
        },
-       false, " is not a page quorvane wrote; it was kept"},
+       false, " is a symbolic link; it was kept"},
       {"a folder", [](const TempFolder& f) { f.AddFolder("quorvane_index.html"); }, false,
        " is not a page quorvane wrote; it was kept"},
       {"a page of ours the user may not write, in a folder they may",
@@ -125,6 +162,20 @@ TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
          ASSERT_EQ(chmod(f.Path().c_str(), 0777), 0);
        },
        true, ": Permission denied"},
+      {"a page of ours the user may write, in a folder they may not",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
+         ASSERT_EQ(chmod((f / "quorvane_index.html").c_str(), 0666), 0);
+         ASSERT_EQ(chmod(f.Path().c_str(), 0755), 0);
+       },
+       true, ": Permission denied"},
+      {"another's page of ours in a sticky folder",
+       [](const TempFolder& f) {
+         ASSERT_EQ(RunTool({f.Path(), {}}).status, 0);
+         ASSERT_EQ(chmod((f / "quorvane_index.html").c_str(), 0666), 0);
+         ASSERT_EQ(chmod(f.Path().c_str(), 01777), 0);
+       },
+       true, ": Operation not permitted"},
   };
   for (const auto& c : cases) {
     const TempFolder folder;
@@ -134,16 +185,23 @@ TEST(QuorvaneIndexToolTest, CleanRemovesOnlyPagesQuorvaneWrote) {
     const std::string before = ReadFile(page);
     ToolRun run{folder.Path(), {"--clean"}};
     run.as_nobody = c.as_nobody;
-    const ToolResult dry = RunTool({folder.Path(), {"--clean", "--dry-run"}});
+    // A dry run says what the run would, in its words.
+    ToolRun dry_run = run;
+    dry_run.arguments.push_back("--dry-run");
+    const ToolResult dry = RunTool(dry_run);
     EXPECT_TRUE(Exists(page)) << c.name;
     const ToolResult result = RunTool(run);
+    EXPECT_EQ(dry.out + dry.err + std::to_string(dry.status),
+              result.out + result.err + std::to_string(result.status))
+        << c.name;
     if (c.words == nullptr) {
-      EXPECT_EQ(dry.out, page + "\n") << c.name;
       EXPECT_EQ(result.status, 0) << c.name << result.err;
       EXPECT_EQ(result.out, page + "\n") << c.name;
       EXPECT_FALSE(Exists(page)) << c.name;
     } else {
-      const std::string step = c.as_nobody ? "Cannot remove the page " : "The file ";
+      const std::string step = c.as_nobody                        ? "Cannot remove the page "
+                               : std::strstr(c.words, "symbolic") ? "The page "
+                                                                  : "The file ";
       EXPECT_EQ(result.status, 1) << c.name;
       EXPECT_EQ(result.err, "quorvane-index: " + step + page + c.words + "\n") << c.name;
       EXPECT_EQ(result.out, "") << c.name;
@@ -228,6 +286,58 @@ TEST(QuorvaneIndexToolTest, UpdateWritesNothingOfALongUnchangedPage) {
   }
   EXPECT_EQ(result, "0 [] []");
   EXPECT_EQ(ReadFile(page), before);
+}
+
+// How `run` ends and what it says: its status, then its lines, sorted.
+std::string Said(const ToolRun& run) {
+  const ToolResult result = RunTool(run);
+  std::string said = std::to_string(result.status);
+  for (const std::string& line : SortedLines(result.out + result.err)) {
+    said += "\n" + line;
+  }
+  return said;
+}
+
+// A dry run meets what the run would meet, and says so in the same words, with the same status:
+// as nobody, a page in a folder they may not write, a tree with such a folder; as root, a first
+// page on a file system mounted read-only.
+TEST(QuorvaneIndexToolTest, ADryRunMeetsWhatTheRunWould) {
+  const TempFolder scratch;
+  ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
+  for (const char* folder : {"top", "top/open", "top/shut"}) {
+    scratch.AddFolder(folder);
+    scratch.AddFile(std::string(folder) + "/a.txt");
+    ASSERT_EQ(chmod((scratch / folder).c_str(), folder == std::string("top/shut") ? 0755 : 0777),
+              0);
+  }
+  WriteFile(scratch / "top/shut/quorvane_index.html", "old");
+  ASSERT_EQ(chmod((scratch / "top/shut/quorvane_index.html").c_str(), 0666), 0);
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"top/shut"}, std::vector<std::string>{"-r", "top"}}) {
+    ToolRun run{scratch.Path(), arguments};
+    run.as_nobody = true;
+    const std::string real = Said(run);
+    run.arguments.insert(run.arguments.begin(), "-n");
+    EXPECT_EQ(Said(run), real);
+    EXPECT_EQ(real.substr(0, 2), "1\n") << real;
+  }
+  const std::string result = InChild([&]() -> std::string {
+    if (const std::string unavailable = PrivateMounts(); !unavailable.empty()) {
+      return "skip " + unavailable;
+    }
+    if (mount(scratch.Path().c_str(), scratch.Path().c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        mount(nullptr, scratch.Path().c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+              nullptr) != 0) {
+      return std::string("skip read-only bind mount: ") + std::strerror(errno);
+    }
+    return Said({scratch / "top/open", {"-n"}}) + "\n" + Said({scratch / "top/open", {}});
+  });
+  if (result.rfind("skip ", 0) == 0) {
+    GTEST_SKIP() << result.substr(5);
+  }
+  const std::string said = "1\nquorvane-index: Cannot write the page " +
+                           (scratch / "top/open/quorvane_index.html") + ": Read-only file system";
+  EXPECT_EQ(result, said + "\n" + said);
 }
 
 // File systems mounted on sub-folders, before the walk lists them and while it goes on, are
@@ -357,12 +467,24 @@ TEST_P(FileSystemTest, PagesAreWrittenAgainAndNoUsersFileIsReplaced) {
     EXPECT_EQ(Entries(folder), (std::vector<std::string>{"quorvane_index.html", "sea.jpg"}));
   }
 
-  // A file whose name differs from the page's only in case: the user's, never replaced.
+  // A file whose name differs from the page's only in case, a copy of a page: the user's, never
+  // replaced, nor removed; it is reported by its own name.
   const std::string notes = mount.Path() + "/notes";
   ASSERT_EQ(mkdir(notes.c_str(), 0755), 0);
-  WriteFile(notes + "/Quorvane_Index.HTML", "notes");
+  const std::string copy = ReadFile(folder + "/quorvane_index.html");
+  WriteFile(notes + "/Quorvane_Index.HTML", copy);
+  for (const char* clean : {"--clean", "-n"}) {
+    const ToolResult kept = RunTool({notes, {"--clean", clean}});
+    EXPECT_EQ(kept.status, folds_case ? 1 : 0) << clean;
+    EXPECT_EQ(kept.err, folds_case ? "quorvane-index: The file " + notes +
+                                         "/Quorvane_Index.HTML is not a page quorvane wrote; it "
+                                         "was kept\n"
+                                   : "")
+        << clean;
+    EXPECT_EQ(Entries(notes), std::vector<std::string>{"Quorvane_Index.HTML"}) << clean;
+  }
   const ToolResult result = RunTool({notes, {}});
-  EXPECT_EQ(ReadFile(notes + "/Quorvane_Index.HTML"), "notes");
+  EXPECT_EQ(ReadFile(notes + "/Quorvane_Index.HTML"), copy);
   if (folds_case) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "quorvane-index: The page would replace " + notes +
@@ -374,6 +496,87 @@ TEST_P(FileSystemTest, PagesAreWrittenAgainAndNoUsersFileIsReplaced) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(Contains(ReadFile(notes + "/quorvane_index.html"),
                          "<a href=\"Quorvane_Index.HTML\">Quorvane_Index.HTML</a>"));
+  }
+}
+
+// The hidden names under `root` that a run holds (locks), or all of them.
+std::vector<std::string> HiddenNamesUnder(const std::string& root, bool held_only = false) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!platform::IsTemporaryPageName(entry.path().filename().string())) {
+      continue;
+    }
+    const int fd = open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (!held_only || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      names.push_back(entry.path().string());
+    }
+    close(fd);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Starts `-rs` over `top` with standard output a pipe no one reads: once it is full, the run
+// waits with pages sealed under their hidden names. Stops it (SIGSTOP) once it holds some, and
+// gives them; `pid` is the run's.
+std::vector<std::string> RunHoldingNames(const std::string& top, pid_t& pid) {
+  int pipe_fds[2];
+  EXPECT_EQ(pipe(pipe_fds), 0);
+  fcntl(pipe_fds[0], F_SETPIPE_SZ, 4096);
+  pid = fork();
+  if (pid == 0) {
+    dup2(pipe_fds[1], 1);
+    ExecTool({top, {"-rs", "."}});
+  }
+  close(pipe_fds[1]);  // the read end stays open, unread, until the run ends
+  for (int look = 0; look < 10000; ++look) {
+    if (HiddenNamesUnder(top).empty()) {
+      continue;
+    }
+    kill(pid, SIGSTOP);
+    if (const std::vector<std::string> held = HiddenNamesUnder(top, true); !held.empty()) {
+      return held;
+    }
+    kill(pid, SIGCONT);
+  }
+  return {};
+}
+
+int End(pid_t pid, int signal_number) {
+  kill(pid, signal_number);
+  kill(pid, SIGCONT);
+  return WaitFor(pid);
+}
+
+// No hidden name outlives its run: a signal removes those the run holds, and the next run, or
+// --clean, those of a run killed outright, never those of a run still going. Where pages have no
+// name until they are placed (tmpfs) there is nothing to see; FAT through FUSE is slow here.
+TEST_P(FileSystemTest, NoHiddenNameOutlivesItsRun) {
+  const ScratchMount mount(GetParam());
+  if (!mount.Unavailable().empty() || GetParam() != ScratchMount::Kind::kExfat) {
+    GTEST_SKIP() << "on exFAT only: " << mount.Unavailable();
+  }
+  const std::string top = mount.Path() + "/top";
+  for (int i = 0; i < 150; ++i) {
+    ASSERT_TRUE(std::filesystem::create_directories(top + "/folder number " + std::to_string(i)));
+    WriteFile(top + "/folder number " + std::to_string(i) + "/a.txt", "");
+  }
+  pid_t run = 0;
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    ASSERT_FALSE(RunHoldingNames(top, run).empty()) << signal_number;
+    EXPECT_EQ(End(run, signal_number), 128 + signal_number);
+    EXPECT_EQ(HiddenNamesUnder(top), std::vector<std::string>{}) << signal_number;
+  }
+  for (const char* next : {"-rs", "--clean"}) {
+    ASSERT_FALSE(RunHoldingNames(top, run).empty());
+    End(run, SIGKILL);
+    pid_t live = 0;
+    const std::vector<std::string> held = RunHoldingNames(top, live);
+    ASSERT_FALSE(held.empty());
+    EXPECT_EQ(RunTool({top, {"-r", next, "."}}).status, 0) << next;
+    EXPECT_EQ(HiddenNamesUnder(top), held)
+        << next;  // the killed run's gone, the live one's all there
+    End(live, SIGTERM);
   }
 }
 

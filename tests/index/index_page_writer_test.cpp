@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stop_token>
 #include <system_error>
 
@@ -27,8 +28,15 @@ TEST_F(PageWriterTest, WritesTheWholePage) {
   folder_.AddFile("PHOTO.JPG", 2048, LocalTime(2002, 8, 21, 23, 25, 18));
   folder_.AddFile("quorvane_index.html", 10);
   folder_.AddFolder("sub");
+  // What a run killed outright left: never listed, and removed by the next; a folder of such a
+  // name is the user's.
+  folder_.AddFile(".quorvane_index.html.Killed12");
+  folder_.AddFolder(".quorvane_index.html.Folder12");
 
   const std::string page = RefreshAndMake(true, system_files_);
+  const std::vector<std::string> names = Entries(folder_.Path());
+  EXPECT_EQ(std::count(names.begin(), names.end(), ".quorvane_index.html.Killed12"), 0);
+  EXPECT_EQ(names.size(), 6u);
   const std::string path = folder_.Path() + kPathSeparator;
   const std::string expected =
       "<html>\r\n"

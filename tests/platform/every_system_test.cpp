@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -217,7 +218,7 @@ TEST(PageOutputTest, AFailingWriteOrPlacingKeepsTheOldPageAndLeavesNoName) {
 }
 
 // An old page is read where it is, and removed only while its name still leads to the very file
-// that was read.
+// that was read, as it was read.
 TEST(PageReaderTest, ReadsThePageInPlaceAndRemovesOnlyThatFile) {
   const TempFolder folder;
   const std::string path = folder / "page.html";
@@ -245,6 +246,14 @@ TEST(PageReaderTest, ReadsThePageInPlaceAndRemovesOnlyThatFile) {
             "The page " + path + " changed while it was checked; it was kept");
   EXPECT_EQ(ReadFile(path), "another page");
   EXPECT_EQ(ReadFile(folder / "moved.html"), text);
+  // A note added to it since it was read: kept.
+  {
+    const auto noted = Ok(open->ReadPage("page.html"));
+    std::ofstream(path, std::ios::app) << ", and a note";
+    EXPECT_EQ(FailureOf(noted->Remove()),
+              "The page " + path + " changed while it was checked; it was kept");
+    EXPECT_EQ(ReadFile(path), "another page, and a note");
+  }
 
   EXPECT_TRUE(Ok(open->ReadPage("page.html"))->Remove());
   EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"moved.html", "other.txt"}));

@@ -15,11 +15,11 @@ namespace quorvane::tool {
 namespace {
 
 // A page in place held in memory, read a few bytes at a time so that lines cross every read;
-// from `readable` on, reading it fails.
+// from `readable` on, reading it fails. Unless `in_place`, it has gone from its place since.
 class OldPage final : public platform::PageReader {
  public:
-  explicit OldPage(std::string text, std::size_t readable = std::string::npos)
-      : text_(std::move(text)), readable_(readable) {}
+  explicit OldPage(std::string text, std::size_t readable = std::string::npos, bool in_place = true)
+      : text_(std::move(text)), readable_(readable), in_place_(in_place) {}
   std::uint64_t Size() const override { return text_.size(); }
   platform::Result<std::size_t> ReadAt(std::uint64_t offset, char* buffer,
                                        std::size_t size) const override {
@@ -34,10 +34,13 @@ class OldPage final : public platform::PageReader {
     return count;
   }
   platform::Result<> Remove() const override { return {}; }
+  platform::Result<> CheckRemoval() const override { return {}; }
+  platform::Result<bool> InPlace() const override { return in_place_; }
 
  private:
   std::string text_;
   std::size_t readable_;
+  bool in_place_;
 };
 
 std::string Page(const std::string& path, const std::string& date, const std::string& entries,
@@ -67,10 +70,10 @@ class Recorded final : public PageSink {
 // Gives `page` to a comparing sink over `old` in the pieces `pieces` cuts it into; returns how it
 // ended and what was written, "(unchanged)" when nothing was.
 std::string Compared(const std::string& page, const std::string& old, std::size_t readable,
-                     const std::vector<std::size_t>& cuts) {
+                     const std::vector<std::size_t>& cuts, bool in_place = true) {
   std::string written;
   bool opened = false;
-  ComparingSink sink(std::make_unique<OldPage>(old, readable), "/srv/page", [&] {
+  ComparingSink sink(std::make_unique<OldPage>(old, readable, in_place), "/srv/page", [&] {
     opened = true;
     return platform::Result<std::unique_ptr<PageSink>>(std::make_unique<Recorded>(written));
   });
@@ -133,6 +136,9 @@ TEST(ComparingSinkTest, WritesThePageWholeOnlyWhenMoreThanItsDateAndSecondsChang
     }
     EXPECT_EQ(Compared(page, c.old_page, std::string::npos, bytes), expected) << c.name;
   }
+  // The same page, gone from its place since it was read (another run's --clean, a user's rm),
+  // is written again, as a first page.
+  EXPECT_EQ(Compared(page, page, std::string::npos, {page.size()}, false), page);
   // An old page that cannot be read to its end, at its end or at its start, fails: it is not
   // known to differ.
   for (const std::size_t readable : {std::size_t{0}, std::size_t{100}, page.size()}) {

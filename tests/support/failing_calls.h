@@ -20,6 +20,9 @@ enum class Call {
   kClose,
   kLinkAt,
   kRenameAt,
+  kRenameNoReplace,
+  kUnlinkAt,
+  kAccessAt,
   kChangeOwner,
   kChangeMode,
   kGetAttribute,
@@ -75,6 +78,17 @@ class FailingCalls : public platform::SystemCalls {
   }
   int RenameAt(int from_dir, const char* from, int to_dir, const char* to) const override {
     return Check(Call::kRenameAt) ? SystemCalls::RenameAt(from_dir, from, to_dir, to) : -1;
+  }
+  int RenameNoReplace(int from_dir, const char* from, int to_dir, const char* to) const override {
+    return Check(Call::kRenameNoReplace, to)
+               ? SystemCalls::RenameNoReplace(from_dir, from, to_dir, to)
+               : -1;
+  }
+  int UnlinkAt(int dir, const char* path, int flags) const override {
+    return Check(Call::kUnlinkAt, path) ? SystemCalls::UnlinkAt(dir, path, flags) : -1;
+  }
+  int AccessAt(int dir, const char* path, int mode, int flags) const override {
+    return Check(Call::kAccessAt, path) ? SystemCalls::AccessAt(dir, path, mode, flags) : -1;
   }
   int ChangeOwner(int fd, uid_t owner, gid_t group) const override {
     return Check(Call::kChangeOwner) ? SystemCalls::ChangeOwner(fd, owner, group) : -1;

@@ -2,6 +2,8 @@
 
 #include <utility>  // std::move
 
+#include "platform/folder_arguments.h"
+
 namespace quorvane {
 
 FolderNavigator::FolderNavigator(const platform::FileSystem& files,
@@ -77,6 +79,16 @@ std::optional<std::string> FolderNavigator::NearestReadable(std::string folder,
     folder = platform::ParentFolder(folder);
   }
   return std::nullopt;
+}
+
+StartFolders StartFoldersOf(const std::vector<std::string>& folders, const std::string& root) {
+  StartFolders start;
+  const platform::Result<std::string> working = platform::WorkingFolder();
+  start.working = working ? *working : root;
+  if (!folders.empty()) {
+    start.asked = platform::ResolvedFolder(folders.front());
+  }
+  return start;
 }
 
 }  // namespace quorvane

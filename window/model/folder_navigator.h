@@ -26,6 +26,11 @@ struct StartFolders {
   platform::Result<std::string> asked;
 };
 
+// What a window is started with: the first of `folders` given (none, or one), resolved without
+// symlinks so that a folder tree, which leaves symlinks out, can reach it; and the working
+// folder, whose volume is the start without one, or `root` where it cannot be named.
+StartFolders StartFoldersOf(const std::vector<std::string>& folders, const std::string& root);
+
 struct StartPlace {
   Place place;
   platform::Result<> asked;  // why the folder asked for could not be the start, where it could not

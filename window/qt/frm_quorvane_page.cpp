@@ -58,10 +58,12 @@ void frmQuorvane::ShowFailure(const platform::Failure& failure) {
 }
 
 void frmQuorvane::MakePage() {
-  if (generation_->Start(chkImg->isChecked(), CurPath)) {
-    TakeInput(false);
-    follow_.start();
+  // No control takes input from before the run starts, however quickly the page is made.
+  TakeInput(false);
+  if (!generation_->Start(chkImg->isChecked(), CurPath)) {
+    return TakeInput(true);
   }
+  follow_.start();
 }
 
 void frmQuorvane::PageEnded(GenerationOutcome outcome) {

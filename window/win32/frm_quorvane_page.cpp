@@ -53,10 +53,13 @@ void frmQuorvane::cmdMake_Click() {
 }
 
 void frmQuorvane::MakePage() {
-  if (generation_.Start(Ticked(Control::chkImg), CurPath)) {
-    TakeInput(false);
-    SetTimer(hwnd_, kFollowTimer, kFollowMilliseconds, nullptr);
+  // The controls take no input before the run starts, so that none is seen enabled once the page
+  // is in place, however quickly it is made.
+  TakeInput(false);
+  if (!generation_.Start(Ticked(Control::chkImg), CurPath)) {
+    return TakeInput(true);
   }
+  SetTimer(hwnd_, kFollowTimer, kFollowMilliseconds, nullptr);
 }
 
 void frmQuorvane::PageEnded(GenerationOutcome outcome) {

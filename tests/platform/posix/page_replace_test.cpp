@@ -1,5 +1,5 @@
-// Replacing a page: each step failing with each error, symlinked pages and other kinds of file
-// in the page's place.
+// Replacing a page, and removing one: each step failing with each error, files that take the
+// page's name meanwhile, symlinked pages and other kinds of file in the page's place.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/failure.h"
@@ -217,6 +219,96 @@ TEST(PageOutputTest, EveryFailingStepKeepsTheOldPageAndLeavesNoName) {
   umask(previous);
 }
 
+// Each step of removing a page failing with each error: the page stays as it was, under its name,
+// and no other name is left.
+TEST(PageReaderTest, EveryFailingStepOfARemovalKeepsThePage) {
+  using Rule = FailingCalls::Rule;
+  const struct {
+    Rule rule;
+    bool checked;  // by a dry run too
+  } steps[] = {
+      {{Call::kOpenAt, 0, 1, "page.html", O_WRONLY}, true},  // whether the user may write it
+      {{Call::kAccessAt, 0}, true},                          // and take it out of its folder
+      {{Call::kRenameNoReplace, 0}, false},                  // taking it aside
+      {{Call::kUnlinkAt, 0}, false},                         // removing it, once aside
+  };
+  for (const auto& step : steps) {
+    for (const int error : {EACCES, EPERM, EROFS, EIO}) {
+      const TempFolder folder;
+      WriteFile(folder / "page.html", "our page");
+      const std::string words = Describe({Step::kRemovePage, folder / "page.html", error});
+      for (const bool dry_run : {true, false}) {
+        FailingCalls calls;
+        Rule failing = step.rule;
+        failing.error = error;
+        calls.Fail(failing);
+        const auto open = Open(folder.Path(), calls);
+        const auto page = Ok(open->ReadPage("page.html"));
+        EXPECT_EQ(FailureOf(dry_run ? page->CheckRemoval() : page->Remove()),
+                  dry_run && !step.checked ? "" : words)
+            << words << dry_run;
+        EXPECT_EQ(ReadFile(folder / "page.html"), "our page") << words;
+        EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << words;
+      }
+    }
+  }
+}
+
+// Calls under which something happens to the folder just before the page is taken aside, and
+// just after.
+class RaceAtRemoval final : public FailingCalls {
+ public:
+  RaceAtRemoval(std::function<void()> before, std::function<void()> after)
+      : before_(std::move(before)), after_(std::move(after)) {}
+  int RenameNoReplace(int from_dir, const char* from, int to_dir, const char* to) const override {
+    const bool aside = IsTemporaryPageName(to);
+    if (aside) {
+      std::exchange(before_, nullptr)();
+    }
+    const int moved = FailingCalls::RenameNoReplace(from_dir, from, to_dir, to);
+    if (aside && after_) {
+      std::exchange(after_, nullptr)();
+    }
+    return moved;
+  }
+
+ private:
+  mutable std::function<void()> before_;
+  mutable std::function<void()> after_;
+};
+
+// What takes the page's name while it is removed, or is written to it, is the user's: kept.
+TEST(PageReaderTest, WhatTakesThePagesPlaceMeanwhileIsKept) {
+  const TempFolder folder;
+  const std::string page = folder / "page.html";
+  const std::string changed = "The page " + page + " changed while it was checked; it was kept";
+  const struct {
+    const char* what;
+    std::function<void()> before;  // the page is taken aside
+    std::function<void()> after;
+    std::string text;  // the page's afterwards
+    std::string words;
+  } cases[] = {
+      {"saved over",
+       [&] {
+         WriteFile(folder / "saved", "saved");
+         ASSERT_TRUE(testing::Rename(folder / "saved", page));
+       },
+       nullptr, "saved", changed},
+      {"a note added", [&] { WriteFile(page, "our page, and a note"); }, nullptr,
+       "our page, and a note", changed},
+      {"saved beside", [] {}, [&] { WriteFile(page, "new"); }, "new", ""},
+  };
+  for (const auto& c : cases) {
+    WriteFile(page, "our page");
+    const RaceAtRemoval calls(c.before, c.after);
+    const auto open = Open(folder.Path(), calls);
+    EXPECT_EQ(FailureOf(Ok(open->ReadPage("page.html"))->Remove()), c.words) << c.what;
+    EXPECT_EQ(ReadFile(page), c.text) << c.what;
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << c.what;
+  }
+}
+
 TEST(PageOutputTest, SymlinkedPagesAreWrittenThroughOnlyWhenAllIsTheUsers) {
   const struct {
     const char* name;
@@ -287,6 +379,30 @@ TEST(PageOutputTest, SymlinkedPagesAreWrittenThroughOnlyWhenAllIsTheUsers) {
     }
     EXPECT_EQ(Entries(folder.Path()), names) << c.name;
   }
+}
+
+// Calls under which the page goes (another run's --clean, a user's rm) once it has been looked at,
+// just before it is opened to be replaced.
+class PageGoesMeanwhile final : public SystemCalls {
+ public:
+  int OpenAt(int dir, const char* path, int flags, mode_t mode) const override {
+    if (std::string_view(path) == "page.html" && (flags & O_WRONLY) != 0 && !gone_) {
+      gone_ = true;
+      unlinkat(dir, path, 0);
+    }
+    return SystemCalls::OpenAt(dir, path, flags, mode);
+  }
+
+ private:
+  mutable bool gone_ = false;
+};
+
+TEST(PageOutputTest, APageGoneMeanwhileIsWrittenAsAFirstPage) {
+  const TempFolder folder;
+  WriteFile(folder / "page.html", "old");
+  EXPECT_EQ(Replace(folder.Path(), "page.html", "new", PageGoesMeanwhile()), "");
+  EXPECT_EQ(ReadFile(folder / "page.html"), "new");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"});
 }
 
 TEST(PageOutputTest, OtherKindsOfPageAreReplacedOrRefused) {

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <vector>
 
+#include "platform/executor.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/stop_signals.h"
@@ -214,6 +215,50 @@ TEST(StopOnSignalsTest, TheFirstSignalAsksToStopAndTheSecondEnds) {
     } else {
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number) << c.signal_number;
     }
+  }
+}
+
+// Calls under which a signal comes the moment the new page's hidden name is made, before the
+// page holds it: sent to the process, which takes it on whichever thread lets it in.
+class SignalOnceNamed final : public SystemCalls {
+ public:
+  int OpenAt(int dir, const char* path, int flags, mode_t mode) const override {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+      errno = EOPNOTSUPP;
+      return -1;
+    }
+    const int fd = SystemCalls::OpenAt(dir, path, flags, mode);
+    if ((flags & O_EXCL) != 0) {
+      kill(getpid(), SIGTERM);
+    }
+    return fd;
+  }
+};
+
+// The signal waits until the name is held, then removes it: on the thread that makes it, whose
+// signals wait meanwhile, and on a thread of the pool, while the main thread takes the signal and
+// its clean-up waits for the name.
+TEST(PageOutputTest, ASignalWhileANameIsMadeStillRemovesIt) {
+  for (const bool on_pool : {false, true}) {
+    const TempFolder folder;
+    WriteFile(folder / "page.html", "old");
+    const pid_t child = fork();
+    if (child == 0) {
+      RemoveTemporaryNamesOnSignals();
+      const SignalOnceNamed calls;
+      if (on_pool) {
+        const Executor pool(1);
+        pool.Run([&](std::stop_token) { Replace(folder.Path(), "page.html", "new", calls); });
+      } else {
+        Replace(folder.Path(), "page.html", "new", calls);
+      }
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << on_pool;
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << on_pool;
+    EXPECT_EQ(ReadFile(folder / "page.html"), "old");
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -162,7 +163,7 @@ TEST(WindowsPageTest, PagesThatMayNotBeRemovedAreKept) {
       {"page.html", true, [] { return std::make_unique<FailingCalls>(); },
        "Cannot remove the page %: " + WindowsError(ERROR_ACCESS_DENIED).message()},
       {"page.html", false, [] { return std::make_unique<ReparsePointPage>(); },
-       "The page % is not a regular file; nothing was written"},
+       "The page % is a symbolic link or junction; nothing was written"},
       {"Page.HTML", false, [] { return std::make_unique<FailingCalls>(); },
        "The file % is not a page quorvane wrote; it was kept"},
       {"page.html", false,
@@ -335,6 +336,31 @@ TEST(WindowsPageTest, ConsoleEventsLeaveNoHiddenNameBehind) {
     EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << sealed;
     EXPECT_EQ(ReadFile(folder / "page.html"), "old page");
   }
+}
+
+// What a run killed outright left is removed by the next run over the folder; what a live run
+// holds, written or sealed, and whatever else has such a name, stays.
+TEST(WindowsPageTest, TheNextRunRemovesOnlyWhatAKilledRunLeft) {
+  const TempFolder folder;
+  WriteFile(folder / "page.html", "old page");
+  WriteFile(folder / ".quorvane_index.html.Killed12", "left");
+  folder.AddFolder(".quorvane_index.html.Folder12");
+  const auto open = Ok(SystemFileSystem().OpenFolder(folder.Path()));
+  auto writing = Ok(open->CreatePage("page.html"));
+  ASSERT_TRUE(writing->Write("writing"));
+  auto sealed = Ok(open->CreatePage("page.html"));
+  ASSERT_TRUE(sealed->Write("sealed") && sealed->Seal());
+  ASSERT_EQ(Entries(folder.Path()).size(), 5u);
+  // Unlisted, the folder is listed for it first.
+  Ok(SystemFileSystem().OpenFolder(folder.Path()))->RemoveLeftovers();
+  std::vector<std::string> names = Entries(folder.Path());
+  EXPECT_EQ(names.size(), 4u);
+  EXPECT_EQ(std::count(names.begin(), names.end(), ".quorvane_index.html.Killed12"), 0);
+  EXPECT_TRUE(sealed->Place());
+  EXPECT_TRUE(writing->Commit());
+  EXPECT_EQ(ReadFile(folder / "page.html"), "writing");
+  EXPECT_EQ(Entries(folder.Path()),
+            (std::vector<std::string>{".quorvane_index.html.Folder12", "page.html"}));
 }
 
 // Windows' own calls, but another run holds the first hidden name tried, and a console event

@@ -28,9 +28,13 @@ BOOL CALLBACK FindProgramsWindow(HWND window, LPARAM l) {
 
 }  // namespace
 
-RunningWindow::RunningWindow(const std::wstring& program, const std::string& folder) {
+RunningWindow::RunningWindow(const std::wstring& program, const std::string& folder,
+                             bool folder_given) {
   const std::wstring wide_folder = platform::ToWide(folder);
-  std::wstring command = L"\"" + program + L"\" \"" + wide_folder + L"\"";
+  std::wstring command = L"\"" + program + L"\"";
+  if (folder_given) {
+    command += L" \"" + wide_folder + L"\"";
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -120,6 +124,10 @@ std::wstring BuiltProgram(const char* from_tests) {
     installed.resize(GetEnvironmentVariableW(L"QUORVANE_PROGRAM", installed.data(), length));
     return installed;
   }
+  return BuiltFile(from_tests);
+}
+
+std::wstring BuiltFile(const char* from_tests) {
   wchar_t self[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring path(self, length);

@@ -12,9 +12,9 @@ namespace quorvane::testing {
 // controls read back and driven through their messages, as a user's keys reach them.
 class RunningWindow {
  public:
-  // Starts `program` with `folder` as its argument and its working folder, and waits for its
-  // window; Window() is null when none came.
-  RunningWindow(const std::wstring& program, const std::string& folder);
+  // Starts `program` with `folder` as its working folder, and as its argument unless
+  // `folder_given` is false, and waits for its window; Window() is null when none came.
+  RunningWindow(const std::wstring& program, const std::string& folder, bool folder_given = true);
   // Closes the window as its close button does, and waits for the program to end.
   ~RunningWindow();
   RunningWindow(const RunningWindow&) = delete;
@@ -44,6 +44,8 @@ class RunningWindow {
 // The path of quorvane.exe in the build, from the test program's own; or the one that
 // QUORVANE_PROGRAM names, an installed one.
 std::wstring BuiltProgram(const char* from_tests);
+// The path of the file `from_tests` names, relative to the test program's folder.
+std::wstring BuiltFile(const char* from_tests);
 
 // Whether `holds` comes true before the program's patience runs out, asking every few
 // milliseconds: a key posted to another program is handled when that program comes to it.

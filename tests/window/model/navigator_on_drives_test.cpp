@@ -46,6 +46,7 @@ class NamedFolders final : public platform::FileSystem {
       return platform::Failure(platform::Step::kWritePage, name, EROFS);
     }
     platform::Result<> List(platform::NameSink*, platform::NameSink*) const override { return {}; }
+    void RemoveIfLeftOver(const std::string& /*name*/) const override {}
     std::string path;
   };
 };

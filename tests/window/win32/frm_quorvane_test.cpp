@@ -64,7 +64,6 @@ class WindowTest : public ::testing::Test {
     folder.AddFolder("sub2");
     return folder.Path();
   }
-
   TempFolder folder_;
   RunningWindow window_{quorvane::testing::BuiltProgram(QUORVANE_PROGRAM_FROM_TESTS),
                         Filled(folder_)};
@@ -98,6 +97,118 @@ TEST_F(WindowTest, TheFormAndItsNineControlsAreWhereTheTwipsPutThem) {
   const LONG files = GetWindowLongW(controls[2], GWL_STYLE);
   EXPECT_EQ(files & (LVS_OWNERDATA | LVS_SINGLESEL | LVS_TYPEMASK),
             LVS_OWNERDATA | LVS_SINGLESEL | LVS_REPORT);
+}
+
+// Started with no folder in the root of a drive, the window shows that root: with three files
+// and two sub-folders, its path, 3 and generation on; with only a folder, 0 and only "Refresh
+// List" on. The drive is Q:, an empty folder the tests' Wine gives them for it.
+TEST(DriveRootTest, StartsInTheRootOfTheWorkingFoldersDrive) {
+  if (GetFileAttributesW(L"Q:\\") == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "no drive Q: of the tests' own";
+  }
+  // First the root holds only a folder; then three files and another folder besides.
+  const struct {
+    bool files;
+    const wchar_t* count;
+    std::vector<const wchar_t*> added_files;
+    const wchar_t* added_folder;
+  } roots[] = {{false, L"0", {}, L"Q:\\sub1"},
+               {true, L"3", {L"Q:\\a.txt", L"Q:\\b.jpg", L"Q:\\c.html"}, L"Q:\\sub2"}};
+  for (const auto& root : roots) {
+    ASSERT_TRUE(CreateDirectoryW(root.added_folder, nullptr));
+    for (const wchar_t* file : root.added_files) {
+      CloseHandle(CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    }
+    const RunningWindow window(quorvane::testing::BuiltProgram(QUORVANE_PROGRAM_FROM_TESTS), "Q:\\",
+                               false);
+    ASSERT_NE(window.Window(), nullptr);
+    const auto control = [&](std::size_t i) { return window.Controls().at(i); };
+    ASSERT_TRUE(Eventually([&] { return !TextOf(control(4)).empty(); }));
+    EXPECT_EQ(TextOf(control(3)), L"Q:\\");
+    EXPECT_EQ(TextOf(control(4)), root.count);
+    for (const std::size_t generation : {5, 6, 8}) {
+      EXPECT_EQ(IsWindowEnabled(control(generation)) != FALSE, root.files) << generation;
+    }
+    EXPECT_TRUE(IsWindowEnabled(control(7)));
+  }
+}
+
+// `page` without the two lines that change with every run: the date and time, and the seconds.
+std::string Timeless(std::string page) {
+  const std::size_t date = page.find(" :: ");
+  page.erase(date, page.find("</b>", date) - date);
+  const std::size_t seconds = page.find("page printed in ");
+  page.erase(seconds, page.find(" seconds by", seconds) - seconds);
+  return page;
+}
+
+// The page quorvane-index.exe writes of `folder`, without its date and seconds.
+std::string ToolsPage(const std::string& folder, const std::string& into) {
+  const std::wstring tool = quorvane::testing::BuiltProgram(QUORVANE_TOOL_FROM_TESTS).substr(0);
+  std::wstring command = L"\"" + tool + L"\" -O \"" + quorvane::platform::ToWide(into) + L"\" \"" +
+                         quorvane::platform::ToWide(folder) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(tool.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                      nullptr, nullptr, &startup, &process)) {
+    return "cannot start the tool";
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return Timeless(quorvane::testing::ReadFile(into));
+}
+
+// "Make HTML", pressed with the mouse or by Alt+H, writes the page the tool writes of the folder;
+// the count waits for "Refresh List" to take the page in.
+TEST_F(WindowTest, MakeHtmlByTheMouseOrAltHWritesTheToolsPage) {
+  const TempFolder elsewhere;
+  const std::string page = folder_.Path() + "\\quorvane_index.html";
+  const HWND make = Control(8);
+  for (const bool mouse : {true, false}) {
+    DeleteFileW(quorvane::platform::ToWide(page).c_str());
+    if (mouse) {
+      PostMessageW(make, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+      PostMessageW(make, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+    } else {
+      window_.PressAlt(L'h');
+    }
+    ASSERT_TRUE(Eventually([&] {
+      return GetFileAttributesW(quorvane::platform::ToWide(page).c_str()) !=
+                 INVALID_FILE_ATTRIBUTES &&
+             IsWindowEnabled(Control(7));
+    })) << (mouse ? "the mouse" : "Alt+H");
+    EXPECT_EQ(Timeless(quorvane::testing::ReadFile(page)),
+              ToolsPage(folder_.Path(), elsewhere.Path() + "\\tool.html"));
+    EXPECT_EQ(TextOf(Control(4)), L"3");
+  }
+  window_.PressAlt(L'r');
+  EXPECT_TRUE(Eventually([&] { return TextOf(Control(4)) == L"4"; }));
+}
+
+// A page that cannot be replaced (read-only) is reported in the message box; the old page stays
+// byte for byte, nothing is left beside it, and the window goes on answering.
+TEST_F(WindowTest, APageThatCannotBeReplacedIsReportedAndKept) {
+  const std::string page = folder_.AddFile("quorvane_index.html");
+  quorvane::testing::WriteFile(page, "the old page");
+  const std::wstring wide = quorvane::platform::ToWide(page);
+  ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
+  const std::vector<std::string> before = quorvane::testing::Entries(folder_.Path());
+  window_.PressAlt(L'h');
+  ASSERT_TRUE(Eventually([&] { return window_.MessageBoxShown() != nullptr; }));
+  const HWND box = window_.MessageBoxShown();
+  EXPECT_NE(quorvane::platform::ToUtf8(TextOf(GetDlgItem(box, 0xFFFF)))
+                .find("Cannot write the page " + page),
+            std::string::npos);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(Eventually([&] { return window_.MessageBoxShown() == nullptr; }));
+  SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(quorvane::testing::ReadFile(page), "the old page");
+  EXPECT_EQ(quorvane::testing::Entries(folder_.Path()), before);
+  // Still answering: "Refresh List" counts the page in.
+  PostMessageW(Control(7), BM_CLICK, 0, 0);
+  EXPECT_TRUE(Eventually([&] { return TextOf(Control(4)) == L"4"; }));
 }
 
 TEST_F(WindowTest, FocusStartsOnDrive1AndTabAndTheAccessKeysMoveItAsInADialog) {
