@@ -54,6 +54,7 @@ void WatchedTrees::ReadWhole(bool compare) {
     }
   }
   whole_ = false;
+  relink_.clear();  // every page above was written with the rest
   if (!std::exchange(warned_, true)) {
     WarnOfUnmatched(rules_, console_);
   }
@@ -213,8 +214,10 @@ void WatchedTrees::Ended(const PageReport& report) {
 
 // Tells once that the folder at `path` could not be read or its page made.
 void WatchedTrees::Unreadable(const std::string& path, const Failure& failure) {
-  // Removed or moved away since: no failure, and the listing of the folder above tells of it.
+  // Removed or moved away since: no failure, and the page above is written again, where the
+  // watch did not tell of it.
   if (Vanished(path)) {
+    relink_.insert(WatchedFolders::ParentOf(path));
     return Forget(path);
   }
   Touch(path);
@@ -256,19 +259,21 @@ void WatchedTrees::Touch(const std::string& path) {
 // The folders, not among those `refreshed`, whose pages link to a sub-folder whose page came or
 // went meanwhile.
 std::vector<std::string> WatchedTrees::Relink(const std::vector<std::string>& refreshed) {
-  std::vector<std::string> above;
+  std::set<std::string> above = std::exchange(relink_, {});
   for (const auto& [path, failed] : std::exchange(failed_before_, {})) {
-    const WatchedFolders::Folder* folder = folders_.Find(path);
-    std::string parent = WatchedFolders::ParentOf(path);
-    if (options_.subfolders && folder != nullptr && folder->failed != failed &&
-        folders_.Find(parent) != nullptr &&
-        std::find(refreshed.begin(), refreshed.end(), parent) == refreshed.end()) {
-      above.push_back(std::move(parent));
+    if (const WatchedFolders::Folder* folder = folders_.Find(path);
+        folder != nullptr && folder->failed != failed) {
+      above.insert(WatchedFolders::ParentOf(path));
     }
   }
-  std::sort(above.begin(), above.end());
-  above.erase(std::unique(above.begin(), above.end()), above.end());
-  return above;
+  std::vector<std::string> again;
+  for (const std::string& path : above) {
+    if (options_.subfolders && folders_.Find(path) != nullptr &&
+        std::find(refreshed.begin(), refreshed.end(), path) == refreshed.end()) {
+      again.push_back(path);
+    }
+  }
+  return again;
 }
 
 }  // namespace quorvane::tool

@@ -79,8 +79,9 @@ class WatchedTrees {
   // before, so that the pages above that link to it are written again where that changed.
   std::map<std::string, std::shared_ptr<PageOutcome>, std::less<>> written_;
   std::map<std::string, bool> failed_before_;
-  bool whole_ = false;   // every tree is being read whole
-  bool warned_ = false;  // of the patterns that left nothing out
+  std::set<std::string> relink_;  // folders above one gone
+  bool whole_ = false;            // every tree is being read whole
+  bool warned_ = false;           // of the patterns that left nothing out
   bool out_of_watches_ = false;
 };
 
