@@ -23,7 +23,11 @@ done
 
 windows_msi="Z:${msi//\//\\}"
 # What the prefix holds of that name already (the tests' own folders, say) is no leftover.
-named() { find "$prefix/drive_c" -iname '*quorvane*' | LC_ALL=C sort; }
+# A prefix not made yet holds nothing.
+named() {
+  [ -d "$prefix/drive_c" ] || return 0
+  find "$prefix/drive_c" -iname '*quorvane*' | LC_ALL=C sort
+}
 before=$(named)
 run msiexec /i "$windows_msi" /qn || fail "msiexec /i failed with status $?"
 folder="$prefix/drive_c/Program Files/quorvane"
