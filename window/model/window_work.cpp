@@ -5,11 +5,18 @@ namespace quorvane {
 WindowWork::WindowWork(const platform::Executor& executor, Post post)
     : executor_(executor), post_(std::move(post)) {}
 
-std::uint64_t WindowWork::Started(const std::stop_source& stop) {
+std::uint64_t WindowWork::Starting() {
   const std::lock_guard lock(shared_->mutex);
   const std::uint64_t id = ++shared_->last_id;
-  shared_->running.emplace(id, stop);
+  shared_->running.emplace(id, std::stop_source(std::nostopstate));
   return id;
+}
+
+void WindowWork::Started(std::uint64_t id, const std::stop_source& stop) {
+  const std::lock_guard lock(shared_->mutex);
+  if (const auto running = shared_->running.find(id); running != shared_->running.end()) {
+    running->second = stop;
+  }
 }
 
 void WindowWork::Ended(std::uint64_t id, std::function<void()> deliver) {

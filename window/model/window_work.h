@@ -50,7 +50,10 @@ class WindowWork {
     bool delivering = true;
   };
 
-  std::uint64_t Started(const std::stop_source& stop);
+  // Notes a piece of work about to start, and then the source that stops it, unless it has
+  // ended already.
+  std::uint64_t Starting();
+  void Started(std::uint64_t id, const std::stop_source& stop);
   // Hands `deliver` to the window's thread, where it runs unless the work has been waited for.
   void Ended(std::uint64_t id, std::function<void()> deliver);
 
@@ -62,17 +65,17 @@ class WindowWork {
 template <typename Work, typename Done>
 std::stop_source WindowWork::Run(Work work, Done done) {
   using Result = std::invoke_result_t<Work&, std::stop_token>;
-  std::stop_source stop;
-  const std::uint64_t id = Started(stop);
+  const std::uint64_t id = Starting();
   auto shared_done = std::make_shared<Done>(std::move(done));
-  executor_.Run(
-      [this, id, stop, work = std::move(work), shared_done](std::stop_token ending) mutable {
-        // The program's end stops the work too.
-        const std::stop_callback forward(ending, [&stop] { stop.request_stop(); });
+  // The executor's own stop for the task, which the program's end requests too: no callback
+  // forwards one stop to another, whose ending on another thread is a wait of its own.
+  std::stop_source stop =
+      executor_.Run([this, id, work = std::move(work), shared_done](std::stop_token stop) mutable {
         auto result = std::make_shared<Result>(
-            platform::CatchOutOfMemory([&] { return work(stop.get_token()); }));
+            platform::CatchOutOfMemory([&] { return work(std::move(stop)); }));
         Ended(id, [shared_done, result] { (*shared_done)(std::move(*result)); });
       });
+  Started(id, stop);
   return stop;
 }
 
