@@ -47,17 +47,26 @@ struct ToolRun {
 // The exit status of a tool that could not be given a user namespace of its own.
 inline constexpr int kNoUserNamespace = 126;
 
-// Makes this process root of a user namespace of its own, whose users may watch `watches` folders
-// in all; false when it cannot.
-inline bool LimitWatches(int watches) {
+// Makes this process root of a user namespace of its own, and of the namespaces `also` names;
+// false when it cannot.
+inline bool OwnUserNamespace(int also = 0) {
   const uid_t uid = geteuid();
   const gid_t gid = getegid();
-  if (unshare(CLONE_NEWUSER) != 0) {
+  if (unshare(CLONE_NEWUSER | also) != 0) {
     return false;
   }
   WriteFile("/proc/self/setgroups", "deny");
   WriteFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
   WriteFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+  return true;
+}
+
+// Makes this process root of a user namespace of its own, whose users may watch `watches` folders
+// in all; false when it cannot.
+inline bool LimitWatches(int watches) {
+  if (!OwnUserNamespace()) {
+    return false;
+  }
   WriteFile("/proc/sys/user/max_inotify_watches", std::to_string(watches));
   return ReadFile("/proc/sys/user/max_inotify_watches") == std::to_string(watches) + "\n";
 }
@@ -304,15 +313,8 @@ inline constexpr char kTryHelp[] = "Try 'quorvane-index --help' for more informa
 // Gives this process a mount namespace of its own, where mounts neither come from nor go to the
 // machine's; as a user without the right, inside a user namespace. "" or why it cannot.
 inline std::string PrivateMounts() {
-  const uid_t uid = geteuid();
-  const gid_t gid = getegid();
-  if (unshare(CLONE_NEWNS) != 0) {
-    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-      return std::string("unshare: ") + std::strerror(errno);
-    }
-    WriteFile("/proc/self/setgroups", "deny");
-    WriteFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
-    WriteFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+  if (unshare(CLONE_NEWNS) != 0 && !OwnUserNamespace(CLONE_NEWNS)) {
+    return std::string("unshare: ") + std::strerror(errno);
   }
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     return std::string("mount --make-rprivate /: ") + std::strerror(errno);
