@@ -99,16 +99,16 @@ TEST(QuorvaneIndexWatchTest, ALinkToAFolderIsNeverEntered) {
 
 // More changes at once than the system's queue holds: every folder is read again, and the pages
 // that changed are written.
-TEST(QuorvaneIndexWatchTest, AQueueThatOverflowsHasEveryFolderReadAgain) {
+TEST(QuorvaneIndexWatchSystemWideTest, AQueueThatOverflowsHasEveryFolderReadAgain) {
   const WatchedPages tree;
   // The tool's watch takes the limit when it is made, before its first pages.
-  const int old = SetQueueLimit(8);
-  if (old == 0) {
+  QueueLimit limit(8);
+  if (!limit.Set()) {
     GTEST_SKIP() << "cannot set " << kQueueLimit << " (not root, or /proc/sys read-only)";
   }
   WatchingTool tool({tree.scratch.Path(), {"-r", "--watch", "--settle=0", "top"}});
   tool.Printed(tree.All());
-  SetQueueLimit(old);
+  limit.Restore();
   for (int i = 0; i < 64; ++i) {
     tree.scratch.AddFile("top/a/deep/burst" + std::to_string(i));
   }

@@ -8,6 +8,7 @@
 #include <memory>      // std::unique_ptr
 #include <set>         // std::set
 #include <string>      // std::string
+#include <utility>     // std::exchange
 
 #include "platform/failure.h"
 #include "platform/folder_watch.h"
@@ -52,13 +53,31 @@ inline Told WaitFor(platform::FolderWatch& watch, const std::string& path) {
 // Where Linux keeps how many changes a watch made from then on may hold unread.
 inline constexpr char kQueueLimit[] = "/proc/sys/fs/inotify/max_queued_events";
 
-// Sets that limit to `limit` and returns the old one; 0 where it cannot (not root, /proc/sys
-// read-only, another system).
-inline int SetQueueLimit(int limit) {
-  int old = 0;
-  std::ifstream(kQueueLimit) >> old;
-  return old > 0 && (std::ofstream(kQueueLimit) << limit).flush().good() ? old : 0;
-}
+// Sets that limit to `limit` until it goes, where it can (as root, with /proc/sys writable). The
+// limit is the whole machine's: the tests that set it run while no other test does.
+class QueueLimit {
+ public:
+  explicit QueueLimit(int limit) {
+    std::ifstream(kQueueLimit) >> old_;
+    set_ = old_ > 0 && Write(limit);
+  }
+  QueueLimit(const QueueLimit&) = delete;
+  QueueLimit& operator=(const QueueLimit&) = delete;
+  ~QueueLimit() { Restore(); }
+
+  bool Set() const { return set_; }
+  void Restore() {
+    if (std::exchange(set_, false)) {
+      Write(old_);
+    }
+  }
+
+ private:
+  static bool Write(int limit) { return (std::ofstream(kQueueLimit) << limit).flush().good(); }
+
+  int old_ = 0;
+  bool set_ = false;
+};
 
 // A tree of folders a watch was given, each as a walk opens it: top, top/a (old.txt),
 // top/a/deep (x.txt), top/b (kept.txt) and top/s, where changes are made for the watch to tell

@@ -107,15 +107,15 @@ TEST(LinuxFolderWatchTest, OutOfWatchesIsToldAndOtherFailuresNameTheFolder) {
             "Cannot watch folders for changes: Too many open files");
 }
 
-TEST(LinuxFolderWatchTest, AQueueThatOverflowsAsksForARescan) {
+TEST(LinuxFolderWatchSystemWideTest, AQueueThatOverflowsAsksForARescan) {
   const TempFolder scratch;
-  // A watch takes the limit when it is made; others made meanwhile are few and brief.
-  const int old = testing::SetQueueLimit(16);
-  if (old == 0) {
+  // A watch takes the limit when it is made.
+  testing::QueueLimit limit(16);
+  if (!limit.Set()) {
     GTEST_SKIP() << "cannot set " << kQueueLimit << " (not root, or /proc/sys read-only)";
   }
   const auto watch = WatchFolders("quorvane_index.html");
-  testing::SetQueueLimit(old);
+  limit.Restore();
   ASSERT_TRUE(watch);
   EXPECT_EQ(Ok((*watch)->Add(*Ok(SystemFileSystem().OpenFolder(scratch.Path())))),
             FolderWatch::Added::kWatched);
