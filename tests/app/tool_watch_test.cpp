@@ -113,7 +113,15 @@ TEST(QuorvaneIndexWatchSystemWideTest, AQueueThatOverflowsHasEveryFolderReadAgai
     tree.scratch.AddFile("top/a/deep/burst" + std::to_string(i));
   }
   tool.Said("Reading every folder again: more changed at once than the system could tell\n");
-  std::vector<std::string> lines = tool.Printed(tree.Pages({"a/deep"}));
+  // A reading may come while the burst goes on, and the queue may overflow again: the page is
+  // written until it holds the last file.
+  std::vector<std::string> lines;
+  const std::string deep_page = tree.scratch / "top/a/deep/quorvane_index.html";
+  while (!::testing::Test::HasFailure() && !Contains(ReadFile(deep_page), "burst63")) {
+    for (std::string& line : tool.Printed(tree.Pages({"a/deep"}))) {
+      lines.push_back(std::move(line));
+    }
+  }
   tree.scratch.AddFile("top/s/after.txt");
   for (std::string& line : tool.Printed(tree.Pages({"s"}))) {
     lines.push_back(std::move(line));
@@ -122,7 +130,7 @@ TEST(QuorvaneIndexWatchSystemWideTest, AQueueThatOverflowsHasEveryFolderReadAgai
   EXPECT_EQ(end.status, 0);
   // The changes read after the queue overflowed may write the page again.
   EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), tree.Pages({"a/deep", "s"}));
-  EXPECT_TRUE(Contains(ReadFile(tree.scratch / "top/a/deep/quorvane_index.html"), "burst63"));
+  EXPECT_TRUE(Contains(ReadFile(deep_page), "burst63"));
 }
 
 // The user may watch three folders: that is said once, and the tree is read again on a timer,
