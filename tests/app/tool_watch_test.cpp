@@ -92,7 +92,8 @@ TEST(QuorvaneIndexWatchTest, ALinkToAFolderIsNeverEntered) {
   tool.Printed(tree.Pages({"", "s"}));
   const ToolResult end = tool.Stop();
   EXPECT_EQ(end.status, 0);
-  EXPECT_EQ(end.out, "");
+  // A file made and then written may be told twice, and its folder's page written again.
+  EXPECT_FALSE(Contains(end.out, outside.Path())) << end.out;
   EXPECT_EQ(Entries(outside.Path()), std::vector<std::string>{"o.txt"});
   EXPECT_FALSE(Contains(ReadFile(tree.scratch / "top/quorvane_index.html"), "link"));
 }

@@ -258,7 +258,10 @@ TEST(PageOutputTest, ASignalWhileANameIsMadeStillRemovesIt) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << on_pool;
     EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"page.html"}) << on_pool;
-    EXPECT_EQ(ReadFile(folder / "page.html"), "old");
+    // On the pool's thread the page may be placed before the main thread takes the signal: one
+    // whole page or the other.
+    const std::string page = ReadFile(folder / "page.html");
+    EXPECT_TRUE(page == "old" || (on_pool && page == "new")) << page;
   }
 }
 
